@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Sets up and runs the whole test suite: installs what is missing, builds,
+# runs the tests, then builds and runs them again under AddressSanitizer and
+# UndefinedBehaviorSanitizer. Fails on any test failure or sanitizer report.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+jobs=$(nproc)
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build -j"$jobs"
+ctest --test-dir build --output-on-failure
+
+cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DMERLAX_SANITIZE=ON
+cmake --build build-sanitize -j"$jobs"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
+UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+LSAN_OPTIONS=suppressions="$PWD/scripts/lsan.supp" \
+    ctest --test-dir build-sanitize --output-on-failure

@@ -1,0 +1,211 @@
+#include "CommsLink.h"
+
+#include "CommandExchange.h"
+#include "LineSettings.h"
+#include "Reporter.h"
+
+namespace {
+const QString kTitle = QStringLiteral("Comms Port");
+} // namespace
+
+CommsLink::CommsLink(CommandExchange& exchange, Reporter& reporter, QObject* parent)
+    : QObject(parent), CommsTimeout(this), ResetBaudRateTmr(this), Exchange(exchange), Report(reporter),
+      MSComm1(this), Receiver(this), Settings(LineSettings::kBootloader) {
+    CommsTimeout.setObjectName(QStringLiteral("CommsTimeout"));
+    CommsTimeout.setInterval(kReplyTimeoutMs);
+    connect(&CommsTimeout, &QTimer::timeout, this, [this] {
+        CommsTimeout.stop();
+        Exchange.PutMessageStatus(CompletionStatus::NoResponse);
+    });
+
+    ResetBaudRateTmr.setObjectName(QStringLiteral("ResetBaudRateTmr"));
+    ResetBaudRateTmr.setInterval(kResetBaudDelayMs);
+    ResetBaudRateTmr.setSingleShot(true);
+    connect(&ResetBaudRateTmr, &QTimer::timeout, this, &CommsLink::Set115200Baud);
+
+    MSComm1.setReadBufferSize(0);
+    connect(&MSComm1, &QSerialPort::readyRead, this,
+            [this] { Receiver.ProcessInputBytes(MSComm1.readAll()); });
+    connect(&MSComm1, &QSerialPort::errorOccurred, this, &CommsLink::onPortError);
+
+    connect(&Receiver, &ReplyReceiver::commandAcknowledged, this,
+            [this](bool commandOK) { Exchange.PutCommandOKFromTgt(commandOK); });
+    connect(&Receiver, &ReplyReceiver::dataReplyReceived, this, &CommsLink::onDataReply);
+    connect(&Receiver, &ReplyReceiver::checksumFailed, this, [this] {
+        Exchange.PutMessageStatus(CompletionStatus::CommsError);
+        CommsTimeout.stop();
+    });
+}
+
+CommsLink::~CommsLink() { Unload(); }
+
+void CommsLink::Load() {
+    applySettings(LineSettings::kBootloader);
+    NumPortsAvailable = 0;
+    CommsTimeout.start();
+    emit selectedButtonChanged(kStartPort - 1);
+    SelectCommsPort(kStartPort);
+}
+
+void CommsLink::Unload() {
+    CommsTimeout.stop();
+    ResetBaudRateTmr.stop();
+    PortOK = false;
+    if (MSComm1.isOpen())
+        MSComm1.close();
+}
+
+bool CommsLink::portAvailable(int port) const {
+    return port >= PortMap::kFirstPort && port <= PortMap::kLastPort && PortAvailable[static_cast<size_t>(port)];
+}
+
+void CommsLink::SelectCommsPort(int Index) {
+    if (Index < PortMap::kFirstPort || Index > PortMap::kLastPort)
+        return;
+    if (NumPortsAvailable > 0 && !portAvailable(Index) && portAvailable(FirstAvailablePort)) {
+        // A port the last scan did not find: take the first one it found.
+        // (When the last scan found none, the requested port is tried as is.)
+        emit selectedButtonChanged(FirstAvailablePort - 1);
+        SelectCommsPort(FirstAvailablePort);
+        return;
+    }
+
+    PortOK = false;
+    if (MSComm1.isOpen())
+        MSComm1.close();
+    MSComm1.setPortName(PortMap::DeviceForPort(Index));
+    LineSettings::Apply(MSComm1, Settings);
+    if (!MSComm1.open(QIODevice::ReadWrite)) {
+        Report.ShowCritical(kTitle, QStringLiteral("Error opening comms port %1 : %2").arg(Index).arg(MSComm1.errorString()));
+        return;
+    }
+    // Whatever arrived before we opened belongs to nobody.
+    MSComm1.clear(QSerialPort::AllDirections);
+    Receiver.ResetSync();
+    PortLost = false;
+    PortOK = true;
+    SelectedPort = Index;
+}
+
+void CommsLink::ScanCommsPorts() {
+    emit scanStarted();
+    FirstAvailablePort = PortMap::kLastPort;
+    const bool wasOpen = MSComm1.isOpen();
+    if (wasOpen)
+        MSComm1.close();
+
+    for (int n = PortMap::kFirstPort; n <= PortMap::kLastPort; ++n) {
+        PortAvailable[static_cast<size_t>(n)] = false;
+        QSerialPort probe;
+        probe.setPortName(PortMap::DeviceForPort(n));
+        if (probe.open(QIODevice::ReadWrite)) {
+            probe.close();
+            PortAvailable[static_cast<size_t>(n)] = true;
+            ++NumPortsAvailable;
+            FirstAvailablePort = std::min(FirstAvailablePort, n);
+        }
+    }
+
+    if (wasOpen)
+        SelectCommsPort(SelectedPort);
+    emit scanFinished();
+}
+
+void CommsLink::applySettings(const QString& settings) {
+    Settings = settings;
+    // A speed the port cannot take leaves it at the previous one; there is
+    // nothing the operator could do about it here.
+    LineSettings::Apply(MSComm1, settings);
+    emit settingsChanged(settings);
+}
+
+void CommsLink::SetBaudForBLD() { applySettings(LineSettings::kBootloader); }
+void CommsLink::SetBaudForStabrix() { applySettings(LineSettings::kApplication); }
+void CommsLink::Set115200Baud() { applySettings(LineSettings::kBootloader); }
+void CommsLink::Set3840000Baud() { applySettings(LineSettings::kApplication); }
+
+void CommsLink::StartResetBaudRateTmr() { ResetBaudRateTmr.start(); }
+
+void CommsLink::SendMessage(const OutMsg& Message, int BytesToSend) {
+    const QByteArray frame = Frame::Encode(Message, BytesToSend);
+    if (!frame.isEmpty() && PortOK) {
+        // Hand the frame to the driver now rather than on the next event loop
+        // pass, so that a write error is reported from here.
+        Writing = true;
+        const bool written = MSComm1.write(frame) == frame.size();
+        if (written)
+            MSComm1.flush();
+        Writing = false;
+        if (!written)
+            onWriteFailed(MSComm1.errorString());
+        if (!PortOK)
+            return; // the write failed and the command has been completed
+        CommsTimeout.stop();
+    }
+    // Armed even when nothing was sent, so the sender's wait still ends.
+    CommsTimeout.start();
+}
+
+void CommsLink::FlagMessageOK() {
+    CommsTimeout.stop();
+    Exchange.PutMessageStatus(CompletionStatus::OK);
+}
+
+void CommsLink::onDataReply(const RxMsg& frame) {
+    FlagMessageOK();
+    if (frame[0] == Frame::kIdentityReply)
+        emit identityReplyReceived(frame);
+    else if (frame[0] == Frame::kEncryptedPageReply)
+        emit encryptedPageReceived(frame);
+}
+
+void CommsLink::onWriteFailed(const QString& reason) {
+    if (!linkFailed())
+        return;
+    Report.ShowCritical(kTitle,
+                        QStringLiteral("Error writing to comms port: %1. Please reselect comms port").arg(reason));
+    // Nothing more will come for this command: complete it now instead of
+    // leaving its sender waiting.
+    CommsTimeout.stop();
+    Exchange.PutMessageStatus(CompletionStatus::NoResponse);
+}
+
+bool CommsLink::linkFailed() {
+    if (PortLost || !MSComm1.isOpen())
+        return false;
+    PortLost = true;
+    PortOK = false;
+    // A device that has gone (a pulled USB adapter hangs the tty up) would go
+    // on reporting errors at full speed, so the port is closed; the close waits
+    // until the port has returned from the notification that reported it.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (PortLost && MSComm1.isOpen())
+                MSComm1.close();
+        },
+        Qt::QueuedConnection);
+    return true;
+}
+
+void CommsLink::onPortError(QSerialPort::SerialPortError error) {
+    if (error == QSerialPort::NoError)
+        return;
+    // A device that has gone reports a failed write as a resource error.
+    if (error == QSerialPort::WriteError || (Writing && error == QSerialPort::ResourceError)) {
+        onWriteFailed(MSComm1.errorString());
+        return;
+    }
+    switch (error) {
+    case QSerialPort::ReadError:
+    case QSerialPort::ResourceError:
+        // Said once; a waiting command ends by its reply time-out.
+        if (linkFailed())
+            Report.ShowCritical(kTitle, QStringLiteral("Error reading from comms port: %1. The device may have been "
+                                                       "disconnected. Please reselect comms port")
+                                            .arg(MSComm1.errorString()));
+        break;
+    default:
+        break; // open errors are reported where the port is opened
+    }
+}

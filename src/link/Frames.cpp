@@ -1,0 +1,28 @@
+#include "Frames.h"
+
+namespace Frame {
+
+QByteArray Encode(const OutMsg& message, int bytesToSend) {
+    if (bytesToSend < 2 || bytesToSend > kMaxBytesToSend)
+        return {};
+    QByteArray frame;
+    frame.reserve(bytesToSend + 1);
+    frame.append(static_cast<char>(kSync));
+    quint8 checksum = 0;
+    for (int i = 0; i <= bytesToSend - 2; ++i) {
+        const auto b = static_cast<quint8>(message[static_cast<size_t>(i)] & 0xFF);
+        frame.append(static_cast<char>(b));
+        checksum = static_cast<quint8>(checksum + b);
+    }
+    frame.append(static_cast<char>(checksum));
+    return frame;
+}
+
+quint8 Checksum(const QByteArray& bytes) {
+    quint8 sum = 0;
+    for (char c : bytes)
+        sum = static_cast<quint8>(sum + static_cast<quint8>(c));
+    return sum;
+}
+
+} // namespace Frame

@@ -1,0 +1,85 @@
+#include "ReplyReceiver.h"
+
+ReplyReceiver::ReplyReceiver(QObject* parent) : QObject(parent), RxTimeout(this) {
+    RxTimeout.setObjectName(QStringLiteral("RxTimeout"));
+    RxTimeout.setInterval(kInterByteTimeoutMs);
+    connect(&RxTimeout, &QTimer::timeout, this, [this] {
+        // Silence inside a frame: drop what was collected.
+        InSync = false;
+        RxTimeout.stop();
+    });
+    RxTimeout.start();
+}
+
+void ReplyReceiver::ProcessInputBytes(const QByteArray& bytes) {
+    for (char c : bytes)
+        ProcessInputByte(static_cast<quint8>(c));
+}
+
+void ReplyReceiver::ResetSync() { InSync = false; }
+
+void ReplyReceiver::ProcessInputByte(quint8 b) {
+    RxTimeout.start(); // restarts the inter-byte time-out
+
+    if (!InSync) {
+        if (b == Frame::kSync) {
+            InSync = true;
+            RxIndex = 0;
+            RxLength = 0;
+        }
+        return;
+    }
+
+    if (RxLength == 0) {
+        RxMsg_[0] = b;
+        RxCode = b;
+        switch (b) {
+        case Frame::kIdentityReply:
+            RxLength = Frame::kIdentityReplyLength;
+            break;
+        case Frame::kEncryptedPageReply:
+            RxLength = Frame::kEncryptedPageReplyLength;
+            break;
+        case Frame::kAccepted:
+        case Frame::kRefused:
+            // Acknowledgements carry neither data nor checksum.
+            RxLength = 0;
+            InSync = false;
+            emit commandAcknowledged(b == Frame::kAccepted);
+            return;
+        default:
+            InSync = false; // unknown code: the frame is dropped
+            return;
+        }
+    }
+
+    RxMsg_[static_cast<size_t>(RxIndex)] = b;
+    if (RxIndex == RxLength - 1) {
+        if (!RxBusy) {
+            RxBusy = true;
+            ProcessInputMessage();
+            RxBusy = false;
+        }
+        InSync = false;
+    } else {
+        ++RxIndex;
+    }
+}
+
+bool ReplyReceiver::GetChecksumOK() const {
+    if (RxLength < 2)
+        return false;
+    quint8 sum = 0;
+    for (int i = 0; i <= RxLength - 2; ++i)
+        sum = static_cast<quint8>(sum + RxMsg_[static_cast<size_t>(i)]);
+    return sum == RxMsg_[static_cast<size_t>(RxLength - 1)];
+}
+
+void ReplyReceiver::ProcessInputMessage() {
+    if (!GetChecksumOK()) {
+        emit checksumFailed();
+        return;
+    }
+    CommsGood = true;
+    emit dataReplyReceived(RxMsg_);
+}

@@ -1,0 +1,49 @@
+#include "TargetSession.h"
+
+#include "CommandExchange.h"
+#include "CommsLink.h"
+#include "Reporter.h"
+
+TargetSession::TargetSession(CommsLink& link, CommandExchange& exchange, Reporter& reporter, QObject* parent)
+    : QObject(parent), Link(link), Exchange(exchange), Report(reporter) {
+    connect(&Link, &CommsLink::identityReplyReceived, this, &TargetSession::PutStatusFromTarget);
+}
+
+void TargetSession::RequestIDFromTarget() {
+    OutMsg message{};
+    message[0] = Frame::kRequestIdentity;
+    Exchange.SetMessageInProgress();
+    Link.SendMessage(message, 2);
+}
+
+void TargetSession::RequestTargetID() {
+    const OperationScope operation(Exchange);
+    if (!operation.granted())
+        return;
+    Report.UpdateStatusDisp(QStringLiteral("Requesting Target ID"));
+    RequestIDFromTarget();
+    Exchange.WaitWhileInProgress();
+    if (Exchange.GetMessageFailed())
+        Report.UpdateStatusDisp(QStringLiteral("ID Request Failed."));
+    else if (Exchange.GetMessageTimedOut())
+        Report.UpdateStatusDisp(QStringLiteral("No response."));
+    else
+        Report.UpdateStatusDisp(QStringLiteral("ID Request OK."));
+}
+
+void TargetSession::PutStatusFromTarget(const RxMsg& Data) {
+    Identity = DecodeIdentityReply(Data);
+    emit identityUpdated();
+    FlagTgtStatusRead();
+}
+
+void TargetSession::SetAppVersion(qint16 major, qint16 minor) {
+    Identity.AppVersionMajor = major;
+    Identity.AppVersionMinor = minor;
+    emit identityUpdated();
+}
+
+void TargetSession::FlagTgtStatusRead() {
+    TgtStatusRead = true;
+    emit targetStatusRead();
+}

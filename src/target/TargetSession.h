@@ -1,0 +1,52 @@
+#pragma once
+
+#include "TargetIdentity.h"
+
+#include <QObject>
+
+class CommsLink;
+class CommandExchange;
+class Reporter;
+
+// The connected module as the tool knows it: its identity record and the
+// identity request.
+class TargetSession : public QObject {
+    Q_OBJECT
+public:
+    TargetSession(CommsLink& link, CommandExchange& exchange, Reporter& reporter, QObject* parent = nullptr);
+
+    // Sends the identity request and marks it in progress; does not wait.
+    void RequestIDFromTarget();
+    // Sends the identity request, waits for it and reports the outcome.
+    // Refused (does nothing) while another operation waits.
+    void RequestTargetID();
+    // Takes over a good identity reply.
+    void PutStatusFromTarget(const RxMsg& Data);
+
+    const TargetIdentity& identity() const { return Identity; }
+    // The application version is the one field the operator may correct by
+    // hand; the next identity reply replaces it.
+    void SetAppVersion(qint16 major, qint16 minor);
+
+    qint16 GetTgtSystemID() const { return Identity.SystemID; }
+    qint16 GetTgtSubsystemID() const { return Identity.SubsystemID; }
+    // Programming always erases the whole memory, whatever the bootloader's
+    // capability bits say.
+    bool GetEraseEachPage() const { return false; }
+
+    void FlagTgtStatusRead();
+    bool tgtStatusRead() const { return TgtStatusRead; }
+
+signals:
+    // The identity record has changed: the identity and error displays refresh.
+    void identityUpdated();
+    // A module's identity has been read (first and every later time).
+    void targetStatusRead();
+
+private:
+    CommsLink& Link;
+    CommandExchange& Exchange;
+    Reporter& Report;
+    TargetIdentity Identity;
+    bool TgtStatusRead = false;
+};

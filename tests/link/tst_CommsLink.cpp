@@ -1,0 +1,268 @@
+#include "LineSettings.h"
+#include "ModuleRig.h"
+#include "PortMap.h"
+
+#include <QtTest>
+
+namespace {
+OutMsg command(std::initializer_list<qint16> elements) {
+    OutMsg m{};
+    std::copy(elements.begin(), elements.end(), m.begin());
+    return m;
+}
+
+// Sends a command the way every sender does and waits for its completion.
+void exchangeCommand(ModuleRig& rig, std::initializer_list<qint16> elements, int bytesToSend) {
+    rig.exchange.SetMessageInProgress();
+    rig.link->SendMessage(command(elements), bytesToSend);
+    rig.exchange.WaitWhileInProgress();
+}
+
+bool waitForFrame(VirtualModule& module, int timeoutMs = 2000) {
+    QSignalSpy heard(&module, &VirtualModule::frameHeard);
+    return heard.wait(timeoutMs);
+}
+} // namespace
+
+class TestCommsLink : public QObject {
+    Q_OBJECT
+private slots:
+    void portMap_data() {
+        QTest::addColumn<int>("port");
+        QTest::addColumn<QString>("device");
+        QTest::newRow("COM1") << 1 << "/dev/ttyS0";
+        QTest::newRow("COM4") << 4 << "/dev/ttyS3";
+        QTest::newRow("COM5") << 5 << "/dev/ttyACM0";
+        QTest::newRow("COM9") << 9 << "/dev/ttyACM4";
+        QTest::newRow("COM10") << 10 << "/dev/ttyUSB0";
+        QTest::newRow("COM18") << 18 << "/dev/ttyUSB8";
+        QTest::newRow("0 is no port") << 0 << "";
+        QTest::newRow("19 is no port") << 19 << "";
+    }
+    void portMap() {
+        QFETCH(int, port);
+        QFETCH(QString, device);
+        qunsetenv(PortMap::OverrideVariable(port).toLatin1().constData());
+        QCOMPARE(PortMap::DeviceForPort(port), device);
+        MapPort(port, QStringLiteral("/dev/serial/by-id/usb-test"));
+        QCOMPARE(PortMap::DeviceForPort(port), port >= 1 && port <= 18 ? QStringLiteral("/dev/serial/by-id/usb-test") : QString());
+    }
+
+    void loadOpensCom10AtBootloaderSpeed() {
+        ModuleRig rig;
+        QVERIFY(rig.reporter.criticals.isEmpty());
+        QVERIFY(rig.link->portOK());
+        QCOMPARE(rig.link->selectedPort(), 10);
+        QCOMPARE(rig.link->settings(), QStringLiteral("115200,N,8,1"));
+        QCOMPARE(rig.module.lineBaud(), 115200);
+    }
+
+    void openErrorNamesThePort() {
+        ModuleRig rig;
+        rig.link->SelectCommsPort(5);
+        QCOMPARE(rig.reporter.criticals.size(), 1);
+        QCOMPARE(rig.reporter.criticals[0].title, QStringLiteral("Comms Port"));
+        QVERIFY2(rig.reporter.criticals[0].text.startsWith(QStringLiteral("Error opening comms port 5 : ")),
+                 qPrintable(rig.reporter.criticals[0].text));
+        QVERIFY(rig.reporter.criticals[0].text.size() > QStringLiteral("Error opening comms port 5 : ").size());
+        QVERIFY(!rig.link->portOK());
+        QVERIFY(!rig.link->portOpen());
+        QCOMPARE(rig.link->selectedPort(), 10);
+    }
+
+    void identityRequestGoesOutExactly() {
+        ModuleRig rig;
+        rig.target->RequestIDFromTarget();
+        QVERIFY(waitForFrame(rig.module));
+        QCOMPARE(rig.module.heardFrames().size(), 1);
+        QCOMPARE(rig.module.heardFrames()[0].bytes.toHex(' '), QByteArray("5a 10 10"));
+        QCOMPARE(rig.module.heardFrames()[0].baud, 115200);
+        rig.exchange.WaitWhileInProgress();
+        QVERIFY(rig.exchange.GetMessageSuccessful());
+    }
+
+    void acknowledgementsComplete_data() {
+        QTest::addColumn<bool>("refuse");
+        QTest::newRow("accepted") << false;
+        QTest::newRow("refused") << true;
+    }
+    void acknowledgementsComplete() {
+        QFETCH(bool, refuse);
+        ModuleRig rig;
+        if (refuse)
+            rig.module.faults.refused.insert(17);
+        QElapsedTimer clock;
+        clock.start();
+        exchangeCommand(rig, {17}, 2);
+        QVERIFY(clock.elapsed() < 1000);
+        QCOMPARE(rig.exchange.GetMessageFailed(), refuse);
+        QVERIFY(!rig.exchange.GetMessageTimedOut());
+        // The reply time-out still runs out later and changes nothing.
+        QSignalSpy expiry(&rig.link->CommsTimeout, &QTimer::timeout);
+        QVERIFY(expiry.wait(2000));
+        QCOMPARE(rig.exchange.GetMessageFailed(), refuse);
+        QVERIFY(!rig.exchange.GetMessageTimedOut());
+    }
+
+    void noPortOpenEndsAsNotAnswered() {
+        ModuleRig rig;
+        rig.link->SelectCommsPort(6); // missing: no port is open now
+        QVERIFY(!rig.link->portOK());
+        QElapsedTimer clock;
+        clock.start();
+        exchangeCommand(rig, {16}, 2);
+        const qint64 elapsed = clock.elapsed();
+        QVERIFY(rig.exchange.GetMessageTimedOut());
+        QVERIFY2(elapsed >= 1450 && elapsed < 3000, qPrintable(QString::number(elapsed)));
+        QVERIFY(rig.module.heardFrames().isEmpty());
+    }
+
+    void staleInputIsDiscardedOnOpen() {
+        ModuleRig rig;
+        rig.module.faults.unanswered.insert(16);
+        rig.link->SelectCommsPort(6);                        // close COM10
+        rig.module.sendRaw(QByteArray::fromHex("5a5b"));      // an acknowledgement nobody asked for
+        rig.link->SelectCommsPort(10);
+        QVERIFY(rig.link->portOK());
+        exchangeCommand(rig, {16}, 2);
+        QVERIFY(rig.exchange.GetMessageTimedOut()); // not completed by the stale acknowledgement
+    }
+
+    void scanShowsWhatCanBeOpened() {
+        VirtualModule com3;
+        VirtualModule com7;
+        QVERIFY(com3.start());
+        QVERIFY(com7.start());
+        ModuleRig rig; // COM10 is the rig's module
+        MapPort(3, com3.devicePath());
+        MapPort(7, com7.devicePath());
+        MapPort(10, QStringLiteral("/nonexistent/merlax-gone"));
+        QSignalSpy started(rig.link.get(), &CommsLink::scanStarted);
+        QSignalSpy finished(rig.link.get(), &CommsLink::scanFinished);
+
+        rig.link->ScanCommsPorts();
+        QCOMPARE(started.size(), 1);
+        QCOMPARE(finished.size(), 1);
+        for (int port = 1; port <= 18; ++port)
+            QCOMPARE(rig.link->portAvailable(port), port == 3 || port == 7);
+        QCOMPARE(rig.link->firstAvailablePort(), 3);
+        QCOMPARE(rig.link->numPortsAvailable(), 2);
+
+        // A port the scan did not find leads to the first one it did.
+        QSignalSpy button(rig.link.get(), &CommsLink::selectedButtonChanged);
+        rig.link->SelectCommsPort(5);
+        QCOMPARE(button.size(), 1);
+        QCOMPARE(button.at(0).at(0).toInt(), 2);
+        QCOMPARE(rig.link->selectedPort(), 3);
+        QVERIFY(rig.link->portOK());
+
+        // A scan while COM3 is open closes it, finds it, and opens it again.
+        rig.link->ScanCommsPorts();
+        QVERIFY(rig.link->portAvailable(3));
+        QVERIFY(rig.link->portOK());
+        QCOMPARE(rig.link->selectedPort(), 3);
+        QCOMPARE(rig.link->numPortsAvailable(), 4); // every scan adds what it found
+        exchangeCommand(rig, {16}, 2);
+        QVERIFY(rig.exchange.GetMessageSuccessful());
+        QCOMPARE(com3.heardFrames().size(), 1);
+    }
+
+    void scanFindingNothing() {
+        VirtualModule com2;
+        QVERIFY(com2.start());
+        ModuleRig rig;
+        MapPort(2, com2.devicePath());
+        rig.link->ScanCommsPorts();
+        QCOMPARE(rig.link->firstAvailablePort(), 2);
+        UnmapAllPorts();
+        rig.link->ScanCommsPorts();
+        for (int port = 1; port <= 18; ++port)
+            QVERIFY(!rig.link->portAvailable(port));
+        QCOMPARE(rig.link->firstAvailablePort(), 18);
+        // The earlier scan still counts, but there is nothing to lead to: the
+        // requested port is tried as it is.
+        rig.reporter.criticals.clear();
+        rig.link->SelectCommsPort(4);
+        QCOMPARE(rig.reporter.criticals.size(), 1);
+        QVERIFY(rig.reporter.criticals[0].text.startsWith(QStringLiteral("Error opening comms port 4 : ")));
+    }
+
+    void applicationSpeedForOneFrameThenBack() {
+        ModuleRig rig;
+        rig.module.setInApplication(true);
+        QSignalSpy settings(rig.link.get(), &CommsLink::settingsChanged);
+        rig.link->Set3840000Baud();
+        QCOMPARE(rig.module.lineBaud(), 38400);
+        rig.link->SendMessage(command({3, 254}), 3);
+        rig.link->StartResetBaudRateTmr();
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(waitForFrame(rig.module));
+        QCOMPARE(rig.module.heardFrames()[0].bytes.toHex(' '), QByteArray("5a 03 fe 01"));
+        QCOMPARE(rig.module.heardFrames()[0].baud, 38400);
+        QVERIFY(!rig.module.inApplication()); // the application heard it and restarted
+        QCOMPARE(rig.module.lineBaud(), 38400);
+
+        QSignalSpy reset(&rig.link->ResetBaudRateTmr, &QTimer::timeout);
+        QVERIFY(reset.wait(2000));
+        const qint64 elapsed = clock.elapsed();
+        QVERIFY2(elapsed >= 250 && elapsed < 1000, qPrintable(QString::number(elapsed)));
+        QCOMPARE(rig.module.lineBaud(), 115200);
+        QCOMPARE(rig.link->settings(), LineSettings::kBootloader);
+        QCOMPARE(settings.size(), 2);
+    }
+
+    // A pulled USB adapter: the kernel hangs the tty up under the open port.
+    void hangUpWhileWaiting() {
+        ModuleRig rig;
+        rig.module.faults.unanswered.insert(16);
+        QTimer::singleShot(100, &rig.module, [&] { QVERIFY(rig.module.hangUp()); });
+        const double cpuBefore = CpuMilliseconds();
+        QElapsedTimer clock;
+        clock.start();
+        exchangeCommand(rig, {16}, 2);
+        const qint64 elapsed = clock.elapsed();
+        const double cpu = CpuMilliseconds() - cpuBefore;
+        qInfo("wait of %lld ms used %.1f ms of CPU", elapsed, cpu);
+
+        QVERIFY(rig.exchange.GetMessageTimedOut());
+        QVERIFY(elapsed < 3000);
+        QVERIFY2(cpu < 0.3 * static_cast<double>(elapsed), "the wait spun");
+        QCOMPARE(rig.reporter.criticals.size(), 1);
+        QCOMPARE(rig.reporter.criticals[0].title, QStringLiteral("Comms Port"));
+        QVERIFY(rig.reporter.criticals[0].text.startsWith(QStringLiteral("Error reading from comms port: ")));
+        QVERIFY(rig.reporter.criticals[0].text.endsWith(QStringLiteral("Please reselect comms port")));
+        QVERIFY(!rig.link->portOK());
+        QVERIFY(!rig.link->portOpen());
+
+        // Selecting the port again brings the link back.
+        rig.module.faults.unanswered.clear();
+        rig.link->SelectCommsPort(10);
+        QVERIFY(rig.link->portOK());
+        exchangeCommand(rig, {16}, 2);
+        QVERIFY(rig.exchange.GetMessageSuccessful());
+        QCOMPARE(rig.reporter.criticals.size(), 1);
+    }
+
+    void writeErrorCompletesAtOnce() {
+        ModuleRig rig;
+        QVERIFY(rig.module.hangUp()); // no event runs before the write meets the dead line
+        rig.exchange.SetMessageInProgress();
+        rig.link->SendMessage(command({17}), 2);
+        QVERIFY(!rig.exchange.GetMessageInProgress());
+        QVERIFY(rig.exchange.GetMessageTimedOut());
+        QCOMPARE(rig.reporter.criticals.size(), 1);
+        QVERIFY2(rig.reporter.criticals[0].text.startsWith(QStringLiteral("Error writing to comms port: ")),
+                 qPrintable(rig.reporter.criticals[0].text));
+        QVERIFY(rig.reporter.criticals[0].text.endsWith(QStringLiteral(". Please reselect comms port")));
+        QVERIFY(!rig.link->portOK());
+        // Later commands send nothing and end by the time-out, with no new message.
+        QTRY_VERIFY(!rig.link->portOpen());
+        exchangeCommand(rig, {16}, 2);
+        QVERIFY(rig.exchange.GetMessageTimedOut());
+        QCOMPARE(rig.reporter.criticals.size(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCommsLink)
+#include "tst_CommsLink.moc"

@@ -1,0 +1,39 @@
+#include "ModuleRig.h"
+
+#include "PortMap.h"
+
+#include <QtTest>
+
+#include <sys/resource.h>
+
+void UnmapAllPorts() {
+    for (int port = PortMap::kFirstPort; port <= PortMap::kLastPort; ++port)
+        MapPort(port, QStringLiteral("/nonexistent/merlax-test-com%1").arg(port));
+}
+
+void MapPort(int port, const QString& device) {
+    qputenv(PortMap::OverrideVariable(port).toLatin1().constData(), device.toLocal8Bit());
+}
+
+double CpuMilliseconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto ms = [](const timeval& t) { return static_cast<double>(t.tv_sec) * 1000.0 + t.tv_usec / 1000.0; };
+    return ms(usage.ru_utime) + ms(usage.ru_stime);
+}
+
+ModuleRig::ModuleRig() {
+    QString error;
+    if (!module.start(&error))
+        qFatal("virtual module: %s", qPrintable(error));
+    UnmapAllPorts();
+    MapPort(CommsLink::kStartPort, module.devicePath());
+    link = std::make_unique<CommsLink>(exchange, reporter);
+    target = std::make_unique<TargetSession>(*link, exchange, reporter);
+    link->Load();
+}
+
+ModuleRig::~ModuleRig() {
+    target.reset();
+    link.reset();
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "CommandExchange.h"
+#include "CommsLink.h"
+#include "RecordingReporter.h"
+#include "TargetSession.h"
+#include "VirtualModule.h"
+
+#include <memory>
+
+// Points every port number at a device that does not exist, so that a test
+// never touches the machine's real serial ports; MapPort then gives single
+// ports a device.
+void UnmapAllPorts();
+void MapPort(int port, const QString& device);
+
+// Process CPU time (user + system) in milliseconds.
+double CpuMilliseconds();
+
+// The core as the application wires it, on COM10, with a virtual module on the
+// other end of a pseudo-terminal.
+struct ModuleRig {
+    ModuleRig();
+    ~ModuleRig();
+
+    RecordingReporter reporter;
+    CommandExchange exchange;
+    VirtualModule module;
+    std::unique_ptr<CommsLink> link;
+    std::unique_ptr<TargetSession> target;
+};

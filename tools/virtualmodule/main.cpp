@@ -1,0 +1,66 @@
+// merlax-virtual-module: a module's bootloader on a pseudo-terminal, for
+// trying the tool without hardware. Prints the device path the tool should
+// open (for example with MERLAX_COM10=<path>) and runs until interrupted.
+
+#include "ModuleOptions.h"
+#include "VirtualModule.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QSocketNotifier>
+#include <QTextStream>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int) {
+    const char one = 1;
+    [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &one, 1);
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+
+    VirtualModule module;
+    ModuleStartOptions start;
+    const QString problem = ApplyModuleOptions(app.arguments(), module, start);
+    if (!problem.isEmpty()) {
+        const bool help = app.arguments().contains(QStringLiteral("--help")) || app.arguments().contains(QStringLiteral("-h"));
+        (help ? out : err) << problem << Qt::endl;
+        return help ? 0 : 2;
+    }
+
+    QString error;
+    if (!module.start(&error)) {
+        err << "cannot create the pseudo-terminal: " << error << Qt::endl;
+        return 1;
+    }
+    if (!start.symlink.isEmpty()) {
+        QFile::remove(start.symlink);
+        if (!QFile::link(module.devicePath(), start.symlink)) {
+            err << "cannot make the link " << start.symlink << Qt::endl;
+            return 1;
+        }
+    }
+    out << module.devicePath() << Qt::endl;
+
+    // Quit cleanly on Ctrl-C or kill, removing the link.
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) == 0) {
+        std::signal(SIGINT, onSignal);
+        std::signal(SIGTERM, onSignal);
+    }
+    QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+
+    const int rc = app.exec();
+    if (!start.symlink.isEmpty())
+        QFile::remove(start.symlink);
+    return rc;
+}
