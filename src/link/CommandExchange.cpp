@@ -50,6 +50,27 @@ void CommandExchange::WaitWhileInProgress() {
         AbandonWait();
 }
 
+CommandOutcome CommandExchange::WaitForOutcome() {
+    WaitWhileInProgress();
+    if (MessageFailed)
+        return CommandOutcome::Refused;
+    if (MessageTimedOut)
+        return CommandOutcome::NoResponse;
+    return CommandOutcome::Succeeded;
+}
+
+const QString& OutcomeTexts::textFor(CommandOutcome outcome) const {
+    switch (outcome) {
+    case CommandOutcome::Refused:
+        return refused;
+    case CommandOutcome::NoResponse:
+        return noResponse;
+    case CommandOutcome::Succeeded:
+        break;
+    }
+    return succeeded;
+}
+
 void CommandExchange::AbandonWait() { PutMessageStatus(CompletionStatus::NoResponse); }
 
 bool CommandExchange::tryBeginOperation() {

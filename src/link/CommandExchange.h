@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 
 // Completion of a command, as reported by the reply routing and the reply
 // time-out.
@@ -9,6 +10,18 @@ enum class CompletionStatus : qint16 {
     OK = 1,         // acknowledgement 91, or a good data reply
     NoResponse = 2, // reply time-out
     CommsError = 3, // a data reply with a wrong checksum
+};
+
+// How an awaited command ended, as the operations read the flags: refusal
+// first, then no reply, else success.
+enum class CommandOutcome { Refused, NoResponse, Succeeded };
+
+// The status texts an operation shows for each outcome.
+struct OutcomeTexts {
+    QString refused;
+    QString noResponse;
+    QString succeeded;
+    const QString& textFor(CommandOutcome outcome) const;
 };
 
 // The completion flags of the one command that may be awaited at a time, and
@@ -36,6 +49,8 @@ public:
     // Blocks in a local event loop until the command in progress completes.
     // Returns at once when nothing is in progress. Uses no CPU while it waits.
     void WaitWhileInProgress();
+    // Waits, then reads the flags.
+    CommandOutcome WaitForOutcome();
 
     // Completes the awaited command as not answered, for a window that closes
     // while an operation waits.

@@ -12,6 +12,8 @@ CommsLink::CommsLink(CommandExchange& exchange, Reporter& reporter, QObject* par
     : QObject(parent), CommsTimeout(this), ResetBaudRateTmr(this), Exchange(exchange), Report(reporter),
       MSComm1(this), Receiver(this), Settings(LineSettings::kBootloader) {
     CommsTimeout.setObjectName(QStringLiteral("CommsTimeout"));
+    // Precise: a coarse timer may run out up to 5 % early.
+    CommsTimeout.setTimerType(Qt::PreciseTimer);
     CommsTimeout.setInterval(kReplyTimeoutMs);
     connect(&CommsTimeout, &QTimer::timeout, this, [this] {
         CommsTimeout.stop();
@@ -19,6 +21,7 @@ CommsLink::CommsLink(CommandExchange& exchange, Reporter& reporter, QObject* par
     });
 
     ResetBaudRateTmr.setObjectName(QStringLiteral("ResetBaudRateTmr"));
+    ResetBaudRateTmr.setTimerType(Qt::PreciseTimer);
     ResetBaudRateTmr.setInterval(kResetBaudDelayMs);
     ResetBaudRateTmr.setSingleShot(true);
     connect(&ResetBaudRateTmr, &QTimer::timeout, this, &CommsLink::Set115200Baud);

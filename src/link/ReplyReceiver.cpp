@@ -2,6 +2,7 @@
 
 ReplyReceiver::ReplyReceiver(QObject* parent) : QObject(parent), RxTimeout(this) {
     RxTimeout.setObjectName(QStringLiteral("RxTimeout"));
+    RxTimeout.setTimerType(Qt::PreciseTimer);
     RxTimeout.setInterval(kInterByteTimeoutMs);
     connect(&RxTimeout, &QTimer::timeout, this, [this] {
         // Silence inside a frame: drop what was collected.

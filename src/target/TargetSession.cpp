@@ -22,13 +22,9 @@ void TargetSession::RequestTargetID() {
         return;
     Report.UpdateStatusDisp(QStringLiteral("Requesting Target ID"));
     RequestIDFromTarget();
-    Exchange.WaitWhileInProgress();
-    if (Exchange.GetMessageFailed())
-        Report.UpdateStatusDisp(QStringLiteral("ID Request Failed."));
-    else if (Exchange.GetMessageTimedOut())
-        Report.UpdateStatusDisp(QStringLiteral("No response."));
-    else
-        Report.UpdateStatusDisp(QStringLiteral("ID Request OK."));
+    static const OutcomeTexts texts{QStringLiteral("ID Request Failed."), QStringLiteral("No response."),
+                                    QStringLiteral("ID Request OK.")};
+    Report.UpdateStatusDisp(texts.textFor(Exchange.WaitForOutcome()));
 }
 
 void TargetSession::PutStatusFromTarget(const RxMsg& Data) {

@@ -67,11 +67,12 @@ QString ApplyModuleOptions(const QStringList& arguments, VirtualModule& module, 
     const QCommandLineOption badChecksum(QStringLiteral("bad-checksum"), QStringLiteral("Send data replies with a wrong checksum."));
     const QCommandLineOption garbage(QStringLiteral("garbage"), QStringLiteral("Send stray bytes 00 FF 13 before every reply."));
     const QCommandLineOption pause(QStringLiteral("pause-ms"), QStringLiteral("Pause inside every reply."), QStringLiteral("ms"));
+    const QCommandLineOption delay(QStringLiteral("delay-ms"), QStringLiteral("Answer every command this much later."), QStringLiteral("ms"));
     const QCommandLineOption stopAfter(QStringLiteral("stop-after"), QStringLiteral("Answer only the first N frames."), QStringLiteral("n"));
     const QCommandLineOption lineRate(QStringLiteral("line-rate"), QStringLiteral("Send and hear bytes at the pace of a 115200 8N1 line."));
     const QCommandLineOption application(QStringLiteral("application"), QStringLiteral("Start as the running application."));
     parser.addOptions({link, system, subsystem, serial, init, idBytes, blVersion, appVersion, lastError, cpuId, info,
-                       capabilities, refuse, silent, badChecksum, garbage, pause, stopAfter, lineRate, application});
+                       capabilities, refuse, silent, badChecksum, garbage, pause, delay, stopAfter, lineRate, application});
     if (!parser.parse(arguments))
         return parser.errorText();
     if (parser.isSet(QStringLiteral("help")))
@@ -106,6 +107,11 @@ QString ApplyModuleOptions(const QStringList& arguments, VirtualModule& module, 
         bool ok = false;
         faults.pauseMs = parser.value(pause).toInt(&ok);
         if (!ok || faults.pauseMs < 0) return bad(pause);
+    }
+    if (parser.isSet(delay)) {
+        bool ok = false;
+        faults.replyDelayMs = parser.value(delay).toInt(&ok);
+        if (!ok || faults.replyDelayMs < 0) return bad(delay);
     }
     if (parser.isSet(stopAfter)) {
         bool ok = false;

@@ -184,6 +184,7 @@ void VirtualModule::send(const QByteArray& reply) {
         const qint64 commandTime = static_cast<qint64>(Heard.isEmpty() ? 0 : Heard.back().bytes.size()) * kByteTimeNs;
         due = std::max(due, LineFreeNs) + commandTime;
     }
+    due += static_cast<qint64>(faults.replyDelayMs) * 1'000'000;
     if (faults.pauseMs > 0) {
         const auto half = bytes.size() / 2;
         queueBytes(bytes.left(half), due);

@@ -20,6 +20,7 @@ struct ModuleFaults {
     QSet<int> unanswered;     // command codes not answered at all
     bool badChecksum = false; // data replies carry a wrong checksum
     QByteArray garbage;       // bytes sent before every reply
+    int replyDelayMs = 0;     // a slow module: time between a command and its reply
     int pauseMs = 0;          // a pause of this length in the middle of every reply
     int stopAfterFrames = -1; // answers only the first N frames (-1: all)
     bool lineRate = false;    // every byte takes the time of a 115200 8N1 line

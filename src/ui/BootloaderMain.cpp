@@ -1,0 +1,219 @@
+#include "BootloaderMain.h"
+
+#include "BootAdmin.h"
+#include "CommandExchange.h"
+#include "CommsLink.h"
+#include "CommsLinkWindow.h"
+#include "Controls.h"
+#include "FileDialogs.h"
+#include "IdentityDisplay.h"
+#include "IdentityTexts.h"
+#include "Maintenance.h"
+#include "TargetSession.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGridLayout>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QVBoxLayout>
+
+namespace {
+constexpr int kFileNameChars = 40;
+}
+
+BootloaderMain::BootloaderMain(const Parts& parts, QWidget* parent)
+    : QMainWindow(parent), P(parts), FirmwareFileSel(FileDialogs::FirmwareFileSel()) {
+    setObjectName(QStringLiteral("BootloaderMain"));
+    setWindowTitle(QStringLiteral("MERLAX Bootloader 1.3"));
+    buildControls();
+    buildMenus();
+
+    connect(&P.target, &TargetSession::identityUpdated, this, &BootloaderMain::showIdentity);
+    connect(&P.target, &TargetSession::targetStatusRead, this, &BootloaderMain::UpdateButtonHighlights);
+
+    FWFileLoaded = false;
+    UpdateButtonHighlights();
+    SetButtonColour(Rebootcb, Colours::kNormal);
+    AdminEnabled = false;
+}
+
+void BootloaderMain::buildControls() {
+    auto* central = new QWidget;
+    auto* grid = new QGridLayout(central);
+
+    // Target System Firmware
+    auto* Frame4 = MakeFrame(QStringLiteral("Frame4"), QStringLiteral("Target System Firmware"));
+    auto* targetLayout = new QGridLayout(Frame4);
+    QGroupBox* Frame6 = nullptr;
+    TgtFwSystemtb = MakeBoxedLabel<ClickableLabel>(Frame6, QStringLiteral("Frame6"), QStringLiteral("System"),
+                                                   QStringLiteral("TgtFwSystemtb"));
+    TgtFwSystemtb->setMinimumWidth(240);
+    connect(TgtFwSystemtb, &ClickableLabel::clicked, this, &BootloaderMain::TgtFwSystemtb_Click);
+    QGroupBox* Frame7 = nullptr;
+    TgtFwVersionlb = MakeBoxedLabel(Frame7, QStringLiteral("Frame7"), QStringLiteral("Current Version"),
+                                    QStringLiteral("TgtFwVersionlb"));
+    QGroupBox* Frame5 = nullptr;
+    TgtSerialNolb = MakeBoxedLabel(Frame5, QStringLiteral("Frame5"), QStringLiteral("Serial Number"),
+                                   QStringLiteral("TgtSerialNolb"));
+    TgtSerialNolb->setMinimumWidth(140);
+    auto* Frame10 = MakeFrame(QStringLiteral("Frame10"), QStringLiteral("Bootloader"));
+    auto* bootLayout = new QHBoxLayout(Frame10);
+    BootloaderVersionlb = MakeLabel(QStringLiteral("BootloaderVersionlb"));
+    BootloaderVersionlb->setMinimumWidth(70);
+    RebootToBootloadercb = MakeButton(ArrayName(QStringLiteral("RebootToBootloadercb"), 1), QStringLiteral("Enter"),
+                                      QStringLiteral("Ask the connected system to reboot into bootloader mode. Note: "
+                                                     "Not all firmware supports this so it may not work."));
+    bootLayout->addWidget(BootloaderVersionlb);
+    bootLayout->addWidget(RebootToBootloadercb);
+    GetTgtStatuscb = MakeButton(QStringLiteral("GetTgtStatuscb"), QStringLiteral("Connect to Target"));
+    targetLayout->addWidget(Frame6, 0, 0, 1, 2);
+    targetLayout->addWidget(Frame7, 0, 2);
+    targetLayout->addWidget(Frame5, 1, 0);
+    targetLayout->addWidget(Frame10, 1, 1);
+    targetLayout->addWidget(GetTgtStatuscb, 1, 2);
+
+    // New Firmware
+    auto* Frame1 = MakeFrame(QStringLiteral("Frame1"), QStringLiteral("New Firmware"));
+    auto* firmwareLayout = new QGridLayout(Frame1);
+    QGroupBox* FwFilefr = nullptr;
+    FwFiletb = MakeBoxedLabel(FwFilefr, QStringLiteral("FwFilefr"), QStringLiteral("File"), QStringLiteral("FwFiletb"));
+    QGroupBox* Frame3 = nullptr;
+    FWSystemtb = MakeBoxedLabel(Frame3, QStringLiteral("Frame3"), QStringLiteral("System"), QStringLiteral("FWSystemtb"));
+    QGroupBox* Frame2 = nullptr;
+    FwVersionlb = MakeBoxedLabel(Frame2, QStringLiteral("Frame2"), QStringLiteral("Version"), QStringLiteral("FwVersionlb"));
+    LoadFWcb = MakeButton(QStringLiteral("LoadFWcb"), QStringLiteral("Load Firmware File"));
+    firmwareLayout->addWidget(FwFilefr, 0, 0, 1, 3);
+    firmwareLayout->addWidget(Frame3, 1, 0);
+    firmwareLayout->addWidget(Frame2, 1, 1);
+    firmwareLayout->addWidget(LoadFWcb, 1, 2);
+
+    // Update, reboot, serial backup and recovery
+    auto* Programfr = MakeFrame(QStringLiteral("Programfr"), QStringLiteral("Update"));
+    auto* programLayout = new QHBoxLayout(Programfr);
+    Erasecb = MakeButton(QStringLiteral("Erasecb"), QStringLiteral("Erase"),
+                         QStringLiteral("Erases the program memory of the module"));
+    ProgramFwcb = MakeButton(QStringLiteral("ProgramFwcb"), QStringLiteral("Program Firmware"));
+    programLayout->addWidget(Erasecb);
+    programLayout->addWidget(ProgramFwcb);
+    Rebootcb = MakeButton(QStringLiteral("Rebootcb"), QStringLiteral("Reboot"),
+                          QStringLiteral("Reboot the module and exit bootloader mode."));
+    auto* Frame9 = MakeFrame(QStringLiteral("Frame9"), QStringLiteral("Serial Backup"));
+    auto* backupLayout = new QHBoxLayout(Frame9);
+    RestoreSercb = MakeButton(QStringLiteral("RestoreSercb"), QStringLiteral("Restore"),
+                              QStringLiteral("Restores the serial number copy (in case of corruption_"));
+    backupLayout->addWidget(RestoreSercb);
+    auto* Frame8 = MakeFrame(QStringLiteral("Frame8"), QString());
+    auto* recoveryLayout = new QHBoxLayout(Frame8);
+    SerialRecoverytb = new QLineEdit;
+    SerialRecoverytb->setObjectName(QStringLiteral("SerialRecoverytb"));
+    SerialRecoverycb = MakeButton(QStringLiteral("SerialRecoverycb"), QStringLiteral("Apply"));
+    recoveryLayout->addWidget(SerialRecoverytb);
+    recoveryLayout->addWidget(SerialRecoverycb);
+
+    auto* actions = new QHBoxLayout;
+    actions->addWidget(Programfr);
+    actions->addWidget(Rebootcb);
+    actions->addWidget(Frame9);
+    actions->addWidget(Frame8);
+
+    // Last error and status
+    QGroupBox* Err = nullptr;
+    ErrorCodelb = MakeBoxedLabel(Err, QStringLiteral("Err"), QStringLiteral("Last Error Message"),
+                                 QStringLiteral("ErrorCodelb"));
+    QGroupBox* Statusfr = nullptr;
+    Statustb = MakeBoxedLabel(Statusfr, QStringLiteral("Statusfr"), QStringLiteral("Status"), QStringLiteral("Statustb"));
+    Statusfr->setToolTip(QStringLiteral("Click 'Connect To Target' to read last error message for failures."));
+    Statustb->setMinimumWidth(220);
+
+    grid->addWidget(Frame4, 0, 0, 1, 2);
+    grid->addWidget(Frame1, 1, 0, 1, 2);
+    grid->addLayout(actions, 2, 0, 1, 2);
+    grid->addWidget(Err, 3, 0);
+    grid->addWidget(Statusfr, 3, 1);
+    setCentralWidget(central);
+
+    connect(GetTgtStatuscb, &QPushButton::clicked, this, [this] { P.target.RequestTargetID(); });
+    connect(Erasecb, &QPushButton::clicked, this, [this] { P.maintenance.EraseTarget(); });
+    connect(Rebootcb, &QPushButton::clicked, this, [this] { P.maintenance.Restart(); });
+    // The window's only restart-into-bootloader button is element 1, which
+    // keeps the line at its current speed.
+    connect(RebootToBootloadercb, &QPushButton::clicked, this,
+            [this] { P.maintenance.RestartIntoBootloader(false); });
+    connect(RestoreSercb, &QPushButton::clicked, this, [this] { P.maintenance.RestoreSerialBackup(); });
+}
+
+void BootloaderMain::buildMenus() {
+    QMenu* mnuFile = menuBar()->addMenu(QStringLiteral("File"));
+    mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    QAction* mnuExit = mnuFile->addAction(QStringLiteral("Exit"));
+    mnuExit->setObjectName(QStringLiteral("mnuExit"));
+    connect(mnuExit, &QAction::triggered, this, &QWidget::close);
+
+    QMenu* mnuWindow = menuBar()->addMenu(QStringLiteral("&Window"));
+    mnuWindow->setObjectName(QStringLiteral("mnuWindow"));
+    QAction* mnuCommsLink = mnuWindow->addAction(QStringLiteral("&Comms Link"));
+    mnuCommsLink->setObjectName(QStringLiteral("mnuCommsLink"));
+    connect(mnuCommsLink, &QAction::triggered, this, [this] {
+        P.commsLinkWindow.show();
+        P.commsLinkWindow.raise();
+    });
+}
+
+void BootloaderMain::PutStatusMsg(const QString& Msg) { Statustb->setText(Msg); }
+
+void BootloaderMain::showIdentity() {
+    const IdentityDisplay d = DisplayIdentity(P.target.identity());
+    BootloaderVersionlb->setText(d.bootloaderVersion);
+    TgtFwSystemtb->setText(d.mainSystem);
+    TgtFwVersionlb->setText(d.appVersion);
+    TgtSerialNolb->setText(d.printedSerial);
+    ErrorCodelb->setText(d.lastError);
+}
+
+bool BootloaderMain::FirmwareMatchesTarget() const {
+    return false; // no firmware file can be loaded yet
+}
+
+void BootloaderMain::UpdateButtonHighlights() {
+    SetButtonColour(LoadFWcb, FWFileLoaded ? Colours::kNormal : Colours::kHighlight);
+    SetButtonColour(GetTgtStatuscb, P.target.tgtStatusRead() ? Colours::kNormal : Colours::kHighlight);
+    const bool ready = FWFileLoaded && P.target.tgtStatusRead() && FirmwareMatchesTarget();
+    SetButtonColour(ProgramFwcb, ready ? Colours::kHighlight : Colours::kNormal);
+}
+
+void BootloaderMain::ShowFirmwareFileInfo(const QString& FirmwareFilename, qint16 FWSystemID, qint16 FWSubSystemID,
+                                          qint16 FWVersionMajor, qint16 FWVersionMinor) {
+    FwFiletb->setText(FirmwareFilename.size() <= kFileNameChars ? FirmwareFilename
+                                                                : FirmwareFilename.right(kFileNameChars));
+    if (const auto system = FwSystemIDtoStr(FWSystemID, FWSubSystemID))
+        FWSystemtb->setText(*system);
+    FwVersionlb->setText(FirmwareVersionText(FWVersionMajor, FWVersionMinor));
+}
+
+void BootloaderMain::TgtFwSystemtb_Click(Qt::KeyboardModifiers modifiers) {
+    if ((modifiers & Qt::ControlModifier) && AdminEnabled) {
+        P.admin.show();
+        P.admin.raise();
+    }
+}
+
+void BootloaderMain::setCommandsEnabled(bool enabled) {
+    for (QPushButton* button : {Rebootcb, RestoreSercb, SerialRecoverycb, Erasecb, ProgramFwcb,
+                                RebootToBootloadercb, GetTgtStatuscb, LoadFWcb})
+        button->setEnabled(enabled);
+}
+
+void BootloaderMain::closeEvent(QCloseEvent* event) {
+    if (!Closing) {
+        Closing = true;
+        // An operation still waiting for the module ends now, as not answered,
+        // and returns once this handler has finished.
+        P.exchange.AbandonWait();
+        P.link.Unload();
+        P.commsLinkWindow.hide();
+        P.admin.hide();
+    }
+    event->accept();
+    QCoreApplication::quit();
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QWidget>
+
+#include <array>
+
+class CommsLink;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+
+// The "Comms Link" window: the port buttons 1..18 and the scan.
+class CommsLinkWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit CommsLinkWindow(CommsLink& link, QWidget* parent = nullptr);
+
+    // Disabled while an operation waits for the module.
+    void setCommandsEnabled(bool enabled);
+
+protected:
+    // The close box only hides the window; the port stays open.
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void CommsPortob_Click(int Index);
+    void RescanCOMportscb_Click();
+    void showScanResult();
+    void updateDeviceToolTips();
+
+    CommsLink& Link;
+    std::array<QRadioButton*, 18> CommsPortob{};
+    QPushButton* RescanCOMportscb = nullptr;
+    QLabel* ScanMsglb = nullptr;
+};

@@ -1,0 +1,51 @@
+#include "QtDialogs.h"
+
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+
+void QtDialogs::Critical(const QString& title, const QString& text) {
+    QMessageBox::critical(Parent, title, text);
+}
+
+std::optional<QString> QtDialogs::InputBox(const QString& title, const QString& prompt, const QString& initialText) {
+    bool ok = false;
+    const QString text = QInputDialog::getText(Parent, title, prompt, QLineEdit::Normal, initialText, &ok);
+    if (!ok)
+        return std::nullopt;
+    return text;
+}
+
+QStringList QtDialogs::NameFilters(const QString& barSeparated) {
+    const QStringList parts = barSeparated.split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QString& description = parts[i];
+        const QString pattern = parts[i + 1].split(QLatin1Char(';')).join(QLatin1Char(' '));
+        filters << (description.contains(QLatin1Char('(') + pattern + QLatin1Char(')'))
+                        ? description
+                        : QStringLiteral("%1 (%2)").arg(description, pattern));
+    }
+    return filters;
+}
+
+QString QtDialogs::runFileDialog(const FileDialogSettings& settings, bool save) {
+    QFileDialog dialog(Parent, settings.title, settings.initialFolder);
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save || !settings.fileMustExist ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    const QStringList filters = NameFilters(settings.filter);
+    dialog.setNameFilters(filters);
+    if (settings.filterIndex >= 1 && settings.filterIndex <= filters.size())
+        dialog.selectNameFilter(filters[settings.filterIndex - 1]);
+    dialog.setDefaultSuffix(settings.defaultExtension);
+    if (!settings.confirmOverwrite)
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (!settings.initialFile.isEmpty())
+        dialog.selectFile(settings.initialFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+QString QtDialogs::OpenFile(const FileDialogSettings& settings) { return runFileDialog(settings, false); }
+QString QtDialogs::SaveFile(const FileDialogSettings& settings) { return runFileDialog(settings, true); }

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "Dialogs.h"
+
+#include <QPointer>
+#include <QWidget>
+
+// The dialogs as Qt's standard message box, input dialog and file dialogs.
+class QtDialogs : public Dialogs {
+public:
+    // The window the dialogs are modal to.
+    void setParentWindow(QWidget* parent) { Parent = parent; }
+
+    void Critical(const QString& title, const QString& text) override;
+    std::optional<QString> InputBox(const QString& title, const QString& prompt, const QString& initialText) override;
+    QString OpenFile(const FileDialogSettings& settings) override;
+    QString SaveFile(const FileDialogSettings& settings) override;
+
+    // "A (*.a)|*.a|B|*.b" as Qt's name filters: "A (*.a)", "B (*.b)".
+    static QStringList NameFilters(const QString& barSeparated);
+
+private:
+    QString runFileDialog(const FileDialogSettings& settings, bool save);
+    QPointer<QWidget> Parent;
+};

@@ -1,0 +1,181 @@
+#include "FileDialogs.h"
+#include "QtDialogs.h"
+#include "WindowRig.h"
+
+#include <QAction>
+#include <QLineEdit>
+
+class TestAdminWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void versionEditor_data() {
+        QTest::addColumn<QList<std::optional<QString>>>("answers");
+        QTest::addColumn<QString>("shown");
+        using Answers = QList<std::optional<QString>>;
+        QTest::newRow("both cancelled") << Answers{std::nullopt, std::nullopt} << "2:07";
+        QTest::newRow("both emptied") << Answers{QString(), QString()} << "2:07";
+        QTest::newRow("major cancelled, minor set") << Answers{std::nullopt, QString("9")} << "2:09";
+        QTest::newRow("0 and 256 leave it") << Answers{QString("0"), QString("256")} << "2:07";
+        QTest::newRow("255 is allowed") << Answers{QString("255"), QString("7")} << "255:07";
+        QTest::newRow("halves to even") << Answers{QString("2.5"), QString("3.5")} << "2:04";
+        QTest::newRow("text reads as 0") << Answers{QString("abc"), QString("x1")} << "2:07";
+        QTest::newRow("leading number") << Answers{QString(" 3 major"), QString("12.4")} << "3:12";
+        QTest::newRow("huge") << Answers{QString("1e30"), QString("-1")} << "2:07";
+    }
+    void versionEditor() {
+        QFETCH(QList<std::optional<QString>>, answers);
+        QFETCH(QString, shown);
+        WindowRig rig;
+        rig.app->target().RequestTargetID(); // version 2:07
+        rig.dialogs.answers = answers;
+        QTest::mouseClick(rig.adminControl("AppVersionlb"), Qt::LeftButton);
+
+        QCOMPARE(rig.dialogs.questions.size(), 2); // the second question is always asked
+        QCOMPARE(rig.dialogs.questions[0].title, QStringLiteral("Bootloader Parameter Entry"));
+        QCOMPARE(rig.dialogs.questions[0].prompt, QStringLiteral("Enter new MAJOR version number"));
+        QCOMPARE(rig.dialogs.questions[0].initialText, QStringLiteral("2"));
+        QCOMPARE(rig.dialogs.questions[1].prompt, QStringLiteral("Enter new MINOR version number"));
+        QCOMPARE(rig.dialogs.questions[1].initialText, QStringLiteral("7"));
+        QCOMPARE(rig.adminText("AppVersionlb"), shown);
+        QCOMPARE(rig.mainText("TgtFwVersionlb"), shown);
+
+        // The next read brings the module's own version back.
+        rig.app->target().RequestTargetID();
+        QCOMPARE(rig.adminText("AppVersionlb"), QStringLiteral("2:07"));
+    }
+
+    void maxSerialNumber_data() {
+        QTest::addColumn<std::optional<QString>>("answer");
+        QTest::addColumn<int>("value");
+        QTest::newRow("cancel") << std::optional<QString>() << 0;
+        QTest::newRow("empty") << std::optional<QString>(QString()) << 0;
+        QTest::newRow("whole") << std::optional<QString>("500") << 500;
+        QTest::newRow("half to even") << std::optional<QString>("122.5") << 122;
+        QTest::newRow("leading number") << std::optional<QString>("  42abc") << 42;
+        QTest::newRow("text") << std::optional<QString>("abc") << 0;
+        QTest::newRow("beyond 16 bits") << std::optional<QString>("99999") << 32767;
+    }
+    void maxSerialNumber() {
+        QFETCH(std::optional<QString>, answer);
+        QFETCH(int, value);
+        WindowRig rig;
+        rig.dialogs.answers = {answer};
+        QCOMPARE(int(rig.admin().EnterMaxSerialNo()), value);
+        QCOMPARE(rig.dialogs.questions[0].title, QStringLiteral("Serial Number Entry"));
+        QCOMPARE(rig.dialogs.questions[0].prompt, QStringLiteral("Enter maximum serial number"));
+        QCOMPARE(rig.dialogs.questions[0].initialText, QStringLiteral("0"));
+    }
+
+    void adminButtons_data() {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("outcome");
+        QTest::newRow("erase OK") << "Erasecb" << 17 << "" << "OK";
+        QTest::newRow("erase unanswered") << "Erasecb" << 17 << "silent" << "No response.";
+        QTest::newRow("wipe OK") << "WipeTgtcb" << 26 << "" << "OK - Wiped";
+        QTest::newRow("wipe refused") << "WipeTgtcb" << 26 << "refuse" << "Wipe Failed.";
+        QTest::newRow("wipe unanswered") << "WipeTgtcb" << 26 << "silent" << "No response.";
+        QTest::newRow("read refused") << "Readidcb" << 16 << "refuse" << "ID Request Failed.";
+    }
+    void adminButtons() {
+        QFETCH(QString, button);
+        QFETCH(int, code);
+        QFETCH(QString, fault);
+        QFETCH(QString, outcome);
+        WindowRig rig;
+        if (fault == "refuse")
+            rig.module.faults.refused.insert(code);
+        else if (fault == "silent")
+            rig.module.faults.unanswered.insert(code);
+        QTest::mouseClick(rig.adminControl(button), Qt::LeftButton);
+        QCOMPARE(rig.statusLines(), (QStringList{outcome, outcome}));
+        QCOMPARE(static_cast<quint8>(rig.module.heardFrames().at(0).bytes[1]), quint8(code));
+    }
+
+    // Hiding by "Close" or by the close box keeps every value; status texts
+    // still reach both windows.
+    void hidingKeepsTheWindow_data() {
+        QTest::addColumn<bool>("closeBox");
+        QTest::newRow("Close menu") << false;
+        QTest::newRow("close box") << true;
+    }
+    void hidingKeepsTheWindow() {
+        QFETCH(bool, closeBox);
+        WindowRig rig(true);
+        QTest::mouseClick(rig.mainControl("TgtFwSystemtb"), Qt::LeftButton, Qt::ControlModifier);
+        QVERIFY(rig.admin().isVisible());
+        rig.app->target().RequestTargetID();
+        rig.adminControl<QLineEdit>("Memolb")->setText(QStringLiteral("batch 7"));
+        QWidget* before = rig.adminControl("Memolb");
+        if (closeBox)
+            rig.admin().close();
+        else
+            rig.admin().findChild<QAction*>("mnuClose")->trigger();
+        QVERIFY(!rig.admin().isVisible());
+        rig.module.faults.unanswered.insert(26);
+        QTest::mouseClick(rig.mainControl("Erasecb"), Qt::LeftButton);
+        QCOMPARE(rig.statusLines(), (QStringList{"OK", "OK"}));
+        QTest::mouseClick(rig.mainControl("TgtFwSystemtb"), Qt::LeftButton, Qt::ControlModifier);
+        QVERIFY(rig.admin().isVisible());
+        QCOMPARE(rig.adminControl("Memolb"), before);
+        QCOMPARE(rig.adminControl<QLineEdit>("Memolb")->text(), QStringLiteral("batch 7"));
+        QCOMPARE(rig.adminText("AppVersionlb"), QStringLiteral("2:07"));
+    }
+
+    void controlsAsListed() {
+        WindowRig rig;
+        const QList<std::tuple<QString, QString, QString>> boxes{
+            {"fr", "Last Error Code", "ErrorCodelb"},   {"Statusfr", "Status", "Statustb"},
+            {"Frame5_1", "App Version", "AppVersionlb"}, {"Frame5_0", "BL Version", "BootloaderVersionlb"},
+            {"TgtID_10", "Serial No.", "Seriallb"},     {"TgtID_9", "Sub System", "SubSystemlb"},
+            {"TgtID_8", "System", "Systemlb"},          {"TgtID_12", "Memo", "Memolb"},
+            {"TgtID_11", "Next Serial No.", "NewSeriallb"}, {"Frame7", "Serial Number Allocation File", "SerialDBFileNamelb"},
+            {"Frame2_7", "Progress", "EncFwUploadProgresslb"}, {"Frame2_6", "Pages", "UploadPageslb"},
+            {"FwFilefr", "File", "FWFileNamelb"}};
+        for (const auto& [box, caption, inner] : boxes) {
+            QCOMPARE(rig.adminControl<QGroupBox>(box)->title(), caption);
+            QCOMPARE(rig.adminControl(inner)->parentWidget()->objectName(), box);
+        }
+        const QStringList idCaptions{"Init", "Sys", "Sub", "SerL", "SerH", "#1", "#2", "#3"};
+        for (int i = 0; i < 8; ++i) {
+            QCOMPARE(rig.adminControl(ArrayName("TgtIDlb", i))->parentWidget()->property("title").toString(), idCaptions[i]);
+            QCOMPARE(rig.adminControl(ArrayName("SetSeriallb", i))->parentWidget()->property("title").toString(), idCaptions[i]);
+            QCOMPARE(rig.adminText(ArrayName("TgtIDlb", i)), QStringLiteral("-"));
+        }
+        const QStringList quick{"Solvane", "Stabrix Solvane", "Cuedeck", "Stabrix", "SysC", "FltC", "", "BLD (Dual)"};
+        for (int i = 0; i < 8; ++i)
+            QCOMPARE(rig.adminControl<QPushButton>(ArrayName("QuickSetcb", i))->text(), quick[i]);
+        QCOMPARE(rig.adminControl("QuickSetcb_7")->toolTip(), QStringLiteral("Brushless Motor Drive module (5A)"));
+        QCOMPARE(rig.adminControl("QuickSetcb_1")->toolTip(), QStringLiteral("Solvane hosting Stabrix Software"));
+        QCOMPARE(rig.adminControl("BootloaderVersionlb")->toolTip(),
+                 QStringLiteral("[xx]:bit0=Supports App Flash Write,bit1=Supports Individual Page Erase+Write"));
+        QCOMPARE(rig.adminControl<QPushButton>("ProgAllcb")->text(), QStringLiteral(" Prog, Log, Write FW"));
+        QCOMPARE(rig.admin().UploadTimer.interval(), 2000);
+        QVERIFY(!rig.admin().UploadTimer.isActive());
+        QCOMPARE(rig.adminText("ErrorCodelb"), QStringLiteral("-"));
+        QCOMPARE(rig.adminText("Seriallb"), QString());
+    }
+
+    void fileDialogSettings() {
+        const FileDialogSettings fw = FileDialogs::FWFileSelect();
+        QCOMPARE(fw.title, QStringLiteral("Encrypted Firmware File Select"));
+        QCOMPARE(fw.defaultExtension, QStringLiteral("fw"));
+        QVERIFY(fw.confirmOverwrite);
+        const FileDialogSettings ser = FileDialogs::SerialDBFileSelect();
+        QCOMPARE(ser.title, QStringLiteral("Serial Number Database File Select"));
+        QCOMPARE(ser.defaultExtension, QStringLiteral("ser"));
+        QVERIFY(!ser.confirmOverwrite);
+#ifndef Q_OS_WIN
+        QCOMPARE(ser.initialFile, QDir::home().filePath(QStringLiteral("Bootloader/Serials/Default.ser")));
+        QCOMPARE(fw.initialFolder, QDir::home().filePath(QStringLiteral("Firmware")));
+#endif
+        QCOMPARE(QtDialogs::NameFilters(ser.filter),
+                 (QStringList{"Serial No DB Files (*.ser)", "All Files (*.*)"}));
+        QCOMPARE(QtDialogs::NameFilters(FileDialogs::FirmwareFileSel().filter),
+                 (QStringList{"Firmware files Files (*.fw)", "All Files (*.*)"}));
+    }
+};
+
+QTEST_MAIN(TestAdminWindow)
+#include "tst_AdminWindow.moc"
