@@ -18,8 +18,8 @@ int main(int argc, char** argv) {
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
 
     QCommandLineParser parser;
-    const QCommandLineOption admin(QStringLiteral("admin"),
-                                   QStringLiteral("Let Ctrl-click on the system label open the admin window."));
+    const QCommandLineOption admin(
+        QStringLiteral("admin"), QStringLiteral("Let Ctrl-click on the system label open the admin window."));
     parser.addOption(admin);
     parser.process(app);
 

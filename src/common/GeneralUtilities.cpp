@@ -5,11 +5,17 @@
 
 namespace GeneralUtilities {
 
-qint16 LowByte(qint32 value) { return static_cast<qint16>(value & 0xFF); }
+qint16 LowByte(qint32 value) {
+    return static_cast<qint16>(value & 0xFF);
+}
 
-qint16 HighByte(qint32 value) { return static_cast<qint16>((value >> 8) & 0xFF); }
+qint16 HighByte(qint32 value) {
+    return static_cast<qint16>((value >> 8) & 0xFF);
+}
 
-bool IsDecDigit(qint32 value) { return value >= 0 && value <= 9; }
+bool IsDecDigit(qint32 value) {
+    return value >= 0 && value <= 9;
+}
 
 qint32 DecStrtoLong(QStringView text) {
     constexpr int kSlots = 5;

@@ -4,7 +4,9 @@
 
 CommandExchange::CommandExchange(QObject* parent) : QObject(parent) {}
 
-void CommandExchange::SetMessageInProgress() { MessageInProgress = true; }
+void CommandExchange::SetMessageInProgress() {
+    MessageInProgress = true;
+}
 
 void CommandExchange::PutMessageStatus(CompletionStatus status) {
     // A late time-out, a second report of the same completion or an unsolicited
@@ -71,7 +73,9 @@ const QString& OutcomeTexts::textFor(CommandOutcome outcome) const {
     return succeeded;
 }
 
-void CommandExchange::AbandonWait() { PutMessageStatus(CompletionStatus::NoResponse); }
+void CommandExchange::AbandonWait() {
+    PutMessageStatus(CompletionStatus::NoResponse);
+}
 
 bool CommandExchange::tryBeginOperation() {
     if (OperationActive)

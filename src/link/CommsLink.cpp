@@ -40,7 +40,9 @@ CommsLink::CommsLink(CommandExchange& exchange, Reporter& reporter, QObject* par
     });
 }
 
-CommsLink::~CommsLink() { Unload(); }
+CommsLink::~CommsLink() {
+    Unload();
+}
 
 void CommsLink::Load() {
     applySettings(LineSettings::kBootloader);
@@ -59,7 +61,8 @@ void CommsLink::Unload() {
 }
 
 bool CommsLink::portAvailable(int port) const {
-    return port >= PortMap::kFirstPort && port <= PortMap::kLastPort && PortAvailable[static_cast<size_t>(port)];
+    return port >= PortMap::kFirstPort && port <= PortMap::kLastPort &&
+           PortAvailable[static_cast<size_t>(port)];
 }
 
 void CommsLink::SelectCommsPort(int Index) {
@@ -79,7 +82,8 @@ void CommsLink::SelectCommsPort(int Index) {
     MSComm1.setPortName(PortMap::DeviceForPort(Index));
     LineSettings::Apply(MSComm1, Settings);
     if (!MSComm1.open(QIODevice::ReadWrite)) {
-        Report.ShowCritical(kTitle, QStringLiteral("Error opening comms port %1 : %2").arg(Index).arg(MSComm1.errorString()));
+        Report.ShowCritical(
+            kTitle, QStringLiteral("Error opening comms port %1 : %2").arg(Index).arg(MSComm1.errorString()));
         return;
     }
     // Whatever arrived before we opened belongs to nobody.
@@ -122,12 +126,22 @@ void CommsLink::applySettings(const QString& settings) {
     emit settingsChanged(settings);
 }
 
-void CommsLink::SetBaudForBLD() { applySettings(LineSettings::kBootloader); }
-void CommsLink::SetBaudForStabrix() { applySettings(LineSettings::kApplication); }
-void CommsLink::Set115200Baud() { applySettings(LineSettings::kBootloader); }
-void CommsLink::Set3840000Baud() { applySettings(LineSettings::kApplication); }
+void CommsLink::SetBaudForBLD() {
+    applySettings(LineSettings::kBootloader);
+}
+void CommsLink::SetBaudForStabrix() {
+    applySettings(LineSettings::kApplication);
+}
+void CommsLink::Set115200Baud() {
+    applySettings(LineSettings::kBootloader);
+}
+void CommsLink::Set3840000Baud() {
+    applySettings(LineSettings::kApplication);
+}
 
-void CommsLink::StartResetBaudRateTmr() { ResetBaudRateTmr.start(); }
+void CommsLink::StartResetBaudRateTmr() {
+    ResetBaudRateTmr.start();
+}
 
 void CommsLink::SendMessage(const OutMsg& Message, int BytesToSend) {
     const QByteArray frame = Frame::Encode(Message, BytesToSend);
@@ -165,8 +179,8 @@ void CommsLink::onDataReply(const RxMsg& frame) {
 void CommsLink::onWriteFailed(const QString& reason) {
     if (!linkFailed())
         return;
-    Report.ShowCritical(kTitle,
-                        QStringLiteral("Error writing to comms port: %1. Please reselect comms port").arg(reason));
+    Report.ShowCritical(
+        kTitle, QStringLiteral("Error writing to comms port: %1. Please reselect comms port").arg(reason));
     // Nothing more will come for this command: complete it now instead of
     // leaving its sender waiting.
     CommsTimeout.stop();
@@ -204,9 +218,10 @@ void CommsLink::onPortError(QSerialPort::SerialPortError error) {
     case QSerialPort::ResourceError:
         // Said once; a waiting command ends by its reply time-out.
         if (linkFailed())
-            Report.ShowCritical(kTitle, QStringLiteral("Error reading from comms port: %1. The device may have been "
-                                                       "disconnected. Please reselect comms port")
-                                            .arg(MSComm1.errorString()));
+            Report.ShowCritical(kTitle,
+                                QStringLiteral("Error reading from comms port: %1. The device may have been "
+                                               "disconnected. Please reselect comms port")
+                                    .arg(MSComm1.errorString()));
         break;
     default:
         break; // open errors are reported where the port is opened

@@ -4,7 +4,9 @@
 
 namespace PortMap {
 
-QString OverrideVariable(int port) { return QStringLiteral("MERLAX_COM%1").arg(port); }
+QString OverrideVariable(int port) {
+    return QStringLiteral("MERLAX_COM%1").arg(port);
+}
 
 namespace {
 QString platformDevice(int port) {

@@ -17,7 +17,9 @@ void ReplyReceiver::ProcessInputBytes(const QByteArray& bytes) {
         ProcessInputByte(static_cast<quint8>(c));
 }
 
-void ReplyReceiver::ResetSync() { InSync = false; }
+void ReplyReceiver::ResetSync() {
+    InSync = false;
+}
 
 void ReplyReceiver::ProcessInputByte(quint8 b) {
     RxTimeout.start(); // restarts the inter-byte time-out

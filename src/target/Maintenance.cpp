@@ -14,9 +14,15 @@ void Maintenance::sendCommand(qint16 code) {
     Link.SendMessage(message, 2);
 }
 
-void Maintenance::EraseFlash() { sendCommand(Frame::kEraseFlash); }
-void Maintenance::WipeDevice() { sendCommand(Frame::kWipeDevice); }
-void Maintenance::Restart() { sendCommand(Frame::kRestart); }
+void Maintenance::EraseFlash() {
+    sendCommand(Frame::kEraseFlash);
+}
+void Maintenance::WipeDevice() {
+    sendCommand(Frame::kWipeDevice);
+}
+void Maintenance::Restart() {
+    sendCommand(Frame::kRestart);
+}
 
 void Maintenance::RestartIntoBootloader(bool SwitchBaud) {
     if (SwitchBaud)
@@ -40,7 +46,8 @@ void Maintenance::awaitCommand(const QString& startText, qint16 code, const Outc
 
 void Maintenance::RestoreSerialBackup() {
     static const OutcomeTexts texts{QStringLiteral("Restore Failed (Program Error)."),
-                                    QStringLiteral("Restore Failed (No Response)."), QStringLiteral("Restore OK.")};
+                                    QStringLiteral("Restore Failed (No Response)."),
+                                    QStringLiteral("Restore OK.")};
     awaitCommand({}, Frame::kRestoreSerialBackup, texts);
 }
 

@@ -43,7 +43,8 @@ BootAdmin::BootAdmin(TargetSession& target, Maintenance& maintenance, Dialogs& d
     ErrorCodelb = MakeBoxedLabel(fr, QStringLiteral("fr"), QStringLiteral("Last Error Code"),
                                  QStringLiteral("ErrorCodelb"), kDash);
     QGroupBox* Statusfr = nullptr;
-    Statustb = MakeBoxedLabel(Statusfr, QStringLiteral("Statusfr"), QStringLiteral("Status"), QStringLiteral("Statustb"));
+    Statustb = MakeBoxedLabel(Statusfr, QStringLiteral("Statusfr"), QStringLiteral("Status"),
+                              QStringLiteral("Statustb"));
     Statustb->setMinimumWidth(220);
 
     grid->addWidget(identityArea, 0, 0, 1, 2);
@@ -73,8 +74,9 @@ void BootAdmin::buildIdentityPane(QWidget* area) {
     connect(Readidcb, &QPushButton::clicked, this, [this] { Target.RequestTargetID(); });
 
     QGroupBox* appBox = nullptr;
-    AppVersionlb = MakeBoxedLabel<ClickableLabel>(appBox, ArrayName(QStringLiteral("Frame5"), 1),
-                                                  QStringLiteral("App Version"), QStringLiteral("AppVersionlb"), kDash);
+    AppVersionlb =
+        MakeBoxedLabel<ClickableLabel>(appBox, ArrayName(QStringLiteral("Frame5"), 1),
+                                       QStringLiteral("App Version"), QStringLiteral("AppVersionlb"), kDash);
     connect(AppVersionlb, &ClickableLabel::clicked, this, &BootAdmin::AppVersionlb_Click);
     QGroupBox* blBox = nullptr;
     BootloaderVersionlb = MakeBoxedLabel(
@@ -92,7 +94,8 @@ void BootAdmin::buildIdentityPane(QWidget* area) {
     auto* Frame3 = MakeFrame(QStringLiteral("Frame3"), QStringLiteral("Tgt ID"));
     auto* idLayout = new QGridLayout(Frame3);
     QGroupBox* box = nullptr;
-    Systemlb = MakeBoxedLabel(box, ArrayName(QStringLiteral("TgtID"), 8), QStringLiteral("System"), QStringLiteral("Systemlb"));
+    Systemlb = MakeBoxedLabel(box, ArrayName(QStringLiteral("TgtID"), 8), QStringLiteral("System"),
+                              QStringLiteral("Systemlb"));
     idLayout->addWidget(box, 0, 0, 1, 3);
     SubSystemlb = MakeBoxedLabel(box, ArrayName(QStringLiteral("TgtID"), 9), QStringLiteral("Sub System"),
                                  QStringLiteral("SubSystemlb"));
@@ -101,8 +104,9 @@ void BootAdmin::buildIdentityPane(QWidget* area) {
                               QStringLiteral("Seriallb"));
     idLayout->addWidget(box, 0, 6, 1, 2);
     for (int i = 0; i < static_cast<int>(TgtIDlb.size()); ++i) {
-        TgtIDlb[static_cast<size_t>(i)] = MakeBoxedLabel(box, ArrayName(QStringLiteral("TgtID"), i), kIdBlockCaptions[i],
-                                                         ArrayName(QStringLiteral("TgtIDlb"), i), kDash);
+        TgtIDlb[static_cast<size_t>(i)] =
+            MakeBoxedLabel(box, ArrayName(QStringLiteral("TgtID"), i), kIdBlockCaptions[i],
+                           ArrayName(QStringLiteral("TgtIDlb"), i), kDash);
         idLayout->addWidget(box, 1, i);
     }
 
@@ -126,10 +130,12 @@ void BootAdmin::buildSerialPane(QWidget* area) {
     Memolb->setObjectName(QStringLiteral("Memolb"));
     Memolb->setToolTip(QStringLiteral("12 Character memo for log file."));
     (new QVBoxLayout(memoBox))->addWidget(Memolb);
-    AutoProgramSerialNocb = MakeButton(QStringLiteral("AutoProgramSerialNocb"), QStringLiteral("Program and Log"));
+    AutoProgramSerialNocb =
+        MakeButton(QStringLiteral("AutoProgramSerialNocb"), QStringLiteral("Program and Log"));
     QGroupBox* nextBox = nullptr;
-    NewSeriallb = MakeBoxedLabel<ClickableLabel>(nextBox, ArrayName(QStringLiteral("TgtID"), 11),
-                                                 QStringLiteral("Next Serial No."), QStringLiteral("NewSeriallb"));
+    NewSeriallb =
+        MakeBoxedLabel<ClickableLabel>(nextBox, ArrayName(QStringLiteral("TgtID"), 11),
+                                       QStringLiteral("Next Serial No."), QStringLiteral("NewSeriallb"));
     ProgramSerialNocb = MakeButton(QStringLiteral("ProgramSerialNocb"), QStringLiteral("Prog Only"));
     QGroupBox* Frame7 = nullptr;
     SerialDBFileNamelb = MakeBoxedLabel<ClickableLabel>(Frame7, QStringLiteral("Frame7"),
@@ -142,7 +148,8 @@ void BootAdmin::buildSerialPane(QWidget* area) {
         if (i == 1)
             toolTip = QStringLiteral(" 1= Solvane, 10= Linkbay, 11= MERLAX System Unit");
         else if (i == 2)
-            toolTip = QStringLiteral("1= PWM Solvane/Linkbay/SysCntrl, 2=FltC,8=AnalogSolvane,10=PWMSolvane(FF)");
+            toolTip =
+                QStringLiteral("1= PWM Solvane/Linkbay/SysCntrl, 2=FltC,8=AnalogSolvane,10=PWMSolvane(FF)");
         QGroupBox* box = nullptr;
         SetSeriallb[static_cast<size_t>(i)] = MakeBoxedLabel<ClickableLabel>(
             box, ArrayName(QStringLiteral("SetSerialfr"), i), kIdBlockCaptions[i],
@@ -162,7 +169,8 @@ void BootAdmin::buildSerialPane(QWidget* area) {
 void BootAdmin::buildCapturePane(QWidget* area) {
     auto* outer = new QVBoxLayout(area);
     outer->setContentsMargins(0, 0, 0, 0);
-    auto* Frame1 = MakeFrame(QStringLiteral("Frame1"), QStringLiteral("Target Firmware Encryption and Upload"));
+    auto* Frame1 =
+        MakeFrame(QStringLiteral("Frame1"), QStringLiteral("Target Firmware Encryption and Upload"));
     outer->addWidget(Frame1);
     auto* layout = new QGridLayout(Frame1);
 
@@ -173,9 +181,11 @@ void BootAdmin::buildCapturePane(QWidget* area) {
 
     auto* Frame10 = MakeFrame(QStringLiteral("Frame10"), QStringLiteral("Quick Set"));
     auto* quickLayout = new QGridLayout(Frame10);
-    const QStringList captions{"Solvane", "Stabrix Solvane", "Cuedeck", "Stabrix", "SysC", "FltC", "", "BLD (Dual)"};
+    const QStringList captions{"Solvane", "Stabrix Solvane", "Cuedeck", "Stabrix", "SysC", "FltC",
+                               "",        "BLD (Dual)"};
     const QString bld = QStringLiteral("Brushless Motor Drive module (5A)");
-    const QStringList toolTips{"Standard Solvane", "Solvane hosting Stabrix Software", "", bld, "", "", bld, bld};
+    const QStringList toolTips{
+        "Standard Solvane", "Solvane hosting Stabrix Software", "", bld, "", "", bld, bld};
     for (int i = 0; i < static_cast<int>(QuickSetcb.size()); ++i) {
         QuickSetcb[static_cast<size_t>(i)] =
             MakeButton(ArrayName(QStringLiteral("QuickSetcb"), i), captions[i], toolTips[i]);
@@ -183,8 +193,9 @@ void BootAdmin::buildCapturePane(QWidget* area) {
     }
 
     QGroupBox* progressBox = nullptr;
-    EncFwUploadProgresslb = MakeBoxedLabel(progressBox, ArrayName(QStringLiteral("Frame2"), 7),
-                                           QStringLiteral("Progress"), QStringLiteral("EncFwUploadProgresslb"));
+    EncFwUploadProgresslb =
+        MakeBoxedLabel(progressBox, ArrayName(QStringLiteral("Frame2"), 7), QStringLiteral("Progress"),
+                       QStringLiteral("EncFwUploadProgresslb"));
     QGroupBox* pagesBox = nullptr;
     UploadPageslb = MakeBoxedLabel<ClickableLabel>(pagesBox, ArrayName(QStringLiteral("Frame2"), 6),
                                                    QStringLiteral("Pages"), QStringLiteral("UploadPageslb"));
@@ -198,16 +209,16 @@ void BootAdmin::buildCapturePane(QWidget* area) {
         else if (i == 1)
             toolTip = QStringLiteral("1=PWM/Linkbay/SysCntrl, 2=FltCntrl, 8=AnSolvane, 10=FFSolvane");
         QGroupBox* box = nullptr;
-        EncIDlb[static_cast<size_t>(i)] = MakeBoxedLabel<ClickableLabel>(
-            box, ArrayName(QStringLiteral("Frame2"), i), headerCaptions[i], ArrayName(QStringLiteral("EncIDlb"), i),
-            QString(), toolTip);
+        EncIDlb[static_cast<size_t>(i)] =
+            MakeBoxedLabel<ClickableLabel>(box, ArrayName(QStringLiteral("Frame2"), i), headerCaptions[i],
+                                           ArrayName(QStringLiteral("EncIDlb"), i), QString(), toolTip);
         headerLayout->addWidget(box);
     }
 
     StartEncFwUploadcb = MakeButton(QStringLiteral("StartEncFwUploadcb"), QStringLiteral("Start Upload"));
     QGroupBox* FwFilefr = nullptr;
-    FWFileNamelb = MakeBoxedLabel<ClickableLabel>(FwFilefr, QStringLiteral("FwFilefr"), QStringLiteral("File"),
-                                                  QStringLiteral("FWFileNamelb"));
+    FWFileNamelb = MakeBoxedLabel<ClickableLabel>(FwFilefr, QStringLiteral("FwFilefr"),
+                                                  QStringLiteral("File"), QStringLiteral("FWFileNamelb"));
 
     layout->addWidget(WipeTgtcb, 0, 0);
     layout->addWidget(Erasecb, 0, 1);
@@ -219,7 +230,9 @@ void BootAdmin::buildCapturePane(QWidget* area) {
     layout->addWidget(StartEncFwUploadcb, 3, 3);
 }
 
-void BootAdmin::showStatus(const QString& text) { Statustb->setText(text); }
+void BootAdmin::showStatus(const QString& text) {
+    Statustb->setText(text);
+}
 
 void BootAdmin::UpdateTargetIDPane() {
     const IdentityDisplay d = DisplayIdentity(Target.identity());
@@ -260,18 +273,20 @@ void BootAdmin::AppVersionlb_Click() {
     qint16 major = id.AppVersionMajor;
     qint16 minor = id.AppVersionMinor;
     if (const auto x = OperatorNumber::WholeInRange(
-            EnterParameter(major, QStringLiteral("Enter new MAJOR version number")), kLowestVersion, kHighestVersion))
+            EnterParameter(major, QStringLiteral("Enter new MAJOR version number")), kLowestVersion,
+            kHighestVersion))
         major = static_cast<qint16>(*x);
     // The second question is asked whatever became of the first.
     if (const auto y = OperatorNumber::WholeInRange(
-            EnterParameter(minor, QStringLiteral("Enter new MINOR version number")), kLowestVersion, kHighestVersion))
+            EnterParameter(minor, QStringLiteral("Enter new MINOR version number")), kLowestVersion,
+            kHighestVersion))
         minor = static_cast<qint16>(*y);
     Target.SetAppVersion(major, minor); // redraws the pane
 }
 
 void BootAdmin::setCommandsEnabled(bool enabled) {
-    for (QPushButton* button : {Readidcb, ProgAllcb, AutoProgramSerialNocb, ProgramSerialNocb, WipeTgtcb, Erasecb,
-                                StartEncFwUploadcb})
+    for (QPushButton* button : {Readidcb, ProgAllcb, AutoProgramSerialNocb, ProgramSerialNocb, WipeTgtcb,
+                                Erasecb, StartEncFwUploadcb})
         button->setEnabled(enabled);
     for (QPushButton* button : QuickSetcb)
         button->setEnabled(enabled);

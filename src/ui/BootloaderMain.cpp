@@ -61,9 +61,10 @@ void BootloaderMain::buildControls() {
     auto* bootLayout = new QHBoxLayout(Frame10);
     BootloaderVersionlb = MakeLabel(QStringLiteral("BootloaderVersionlb"));
     BootloaderVersionlb->setMinimumWidth(70);
-    RebootToBootloadercb = MakeButton(ArrayName(QStringLiteral("RebootToBootloadercb"), 1), QStringLiteral("Enter"),
-                                      QStringLiteral("Ask the connected system to reboot into bootloader mode. Note: "
-                                                     "Not all firmware supports this so it may not work."));
+    RebootToBootloadercb =
+        MakeButton(ArrayName(QStringLiteral("RebootToBootloadercb"), 1), QStringLiteral("Enter"),
+                   QStringLiteral("Ask the connected system to reboot into bootloader mode. Note: "
+                                  "Not all firmware supports this so it may not work."));
     bootLayout->addWidget(BootloaderVersionlb);
     bootLayout->addWidget(RebootToBootloadercb);
     GetTgtStatuscb = MakeButton(QStringLiteral("GetTgtStatuscb"), QStringLiteral("Connect to Target"));
@@ -77,11 +78,14 @@ void BootloaderMain::buildControls() {
     auto* Frame1 = MakeFrame(QStringLiteral("Frame1"), QStringLiteral("New Firmware"));
     auto* firmwareLayout = new QGridLayout(Frame1);
     QGroupBox* FwFilefr = nullptr;
-    FwFiletb = MakeBoxedLabel(FwFilefr, QStringLiteral("FwFilefr"), QStringLiteral("File"), QStringLiteral("FwFiletb"));
+    FwFiletb = MakeBoxedLabel(FwFilefr, QStringLiteral("FwFilefr"), QStringLiteral("File"),
+                              QStringLiteral("FwFiletb"));
     QGroupBox* Frame3 = nullptr;
-    FWSystemtb = MakeBoxedLabel(Frame3, QStringLiteral("Frame3"), QStringLiteral("System"), QStringLiteral("FWSystemtb"));
+    FWSystemtb = MakeBoxedLabel(Frame3, QStringLiteral("Frame3"), QStringLiteral("System"),
+                                QStringLiteral("FWSystemtb"));
     QGroupBox* Frame2 = nullptr;
-    FwVersionlb = MakeBoxedLabel(Frame2, QStringLiteral("Frame2"), QStringLiteral("Version"), QStringLiteral("FwVersionlb"));
+    FwVersionlb = MakeBoxedLabel(Frame2, QStringLiteral("Frame2"), QStringLiteral("Version"),
+                                 QStringLiteral("FwVersionlb"));
     LoadFWcb = MakeButton(QStringLiteral("LoadFWcb"), QStringLiteral("Load Firmware File"));
     firmwareLayout->addWidget(FwFilefr, 0, 0, 1, 3);
     firmwareLayout->addWidget(Frame3, 1, 0);
@@ -122,8 +126,10 @@ void BootloaderMain::buildControls() {
     ErrorCodelb = MakeBoxedLabel(Err, QStringLiteral("Err"), QStringLiteral("Last Error Message"),
                                  QStringLiteral("ErrorCodelb"));
     QGroupBox* Statusfr = nullptr;
-    Statustb = MakeBoxedLabel(Statusfr, QStringLiteral("Statusfr"), QStringLiteral("Status"), QStringLiteral("Statustb"));
-    Statusfr->setToolTip(QStringLiteral("Click 'Connect To Target' to read last error message for failures."));
+    Statustb = MakeBoxedLabel(Statusfr, QStringLiteral("Statusfr"), QStringLiteral("Status"),
+                              QStringLiteral("Statustb"));
+    Statusfr->setToolTip(
+        QStringLiteral("Click 'Connect To Target' to read last error message for failures."));
     Statustb->setMinimumWidth(220);
 
     grid->addWidget(Frame4, 0, 0, 1, 2);
@@ -160,7 +166,9 @@ void BootloaderMain::buildMenus() {
     });
 }
 
-void BootloaderMain::PutStatusMsg(const QString& Msg) { Statustb->setText(Msg); }
+void BootloaderMain::PutStatusMsg(const QString& Msg) {
+    Statustb->setText(Msg);
+}
 
 void BootloaderMain::showIdentity() {
     const IdentityDisplay d = DisplayIdentity(P.target.identity());
@@ -182,8 +190,9 @@ void BootloaderMain::UpdateButtonHighlights() {
     SetButtonColour(ProgramFwcb, ready ? Colours::kHighlight : Colours::kNormal);
 }
 
-void BootloaderMain::ShowFirmwareFileInfo(const QString& FirmwareFilename, qint16 FWSystemID, qint16 FWSubSystemID,
-                                          qint16 FWVersionMajor, qint16 FWVersionMinor) {
+void BootloaderMain::ShowFirmwareFileInfo(const QString& FirmwareFilename, qint16 FWSystemID,
+                                          qint16 FWSubSystemID, qint16 FWVersionMajor,
+                                          qint16 FWVersionMinor) {
     FwFiletb->setText(FirmwareFilename.size() <= kFileNameChars ? FirmwareFilename
                                                                 : FirmwareFilename.right(kFileNameChars));
     if (const auto system = FwSystemIDtoStr(FWSystemID, FWSubSystemID))

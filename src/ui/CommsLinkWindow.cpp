@@ -48,9 +48,13 @@ CommsLinkWindow::CommsLinkWindow(CommsLink& link, QWidget* parent) : QWidget(par
     updateDeviceToolTips();
 }
 
-void CommsLinkWindow::CommsPortob_Click(int Index) { Link.SelectCommsPort(Index + 1); }
+void CommsLinkWindow::CommsPortob_Click(int Index) {
+    Link.SelectCommsPort(Index + 1);
+}
 
-void CommsLinkWindow::RescanCOMportscb_Click() { Link.ScanCommsPorts(); }
+void CommsLinkWindow::RescanCOMportscb_Click() {
+    Link.ScanCommsPorts();
+}
 
 void CommsLinkWindow::showScanResult() {
     for (int i = 0; i < static_cast<int>(CommsPortob.size()); ++i) {

@@ -9,7 +9,9 @@ void ClickableLabel::mouseReleaseEvent(QMouseEvent* event) {
         emit clicked(event->modifiers());
 }
 
-QString ArrayName(const QString& name, int index) { return QStringLiteral("%1_%2").arg(name).arg(index); }
+QString ArrayName(const QString& name, int index) {
+    return QStringLiteral("%1_%2").arg(name).arg(index);
+}
 
 QGroupBox* MakeFrame(const QString& name, const QString& caption, const QString& toolTip) {
     auto* frame = new QGroupBox(caption);
@@ -42,8 +44,8 @@ ClickableLabel* MakeClickableLabel(const QString& name, const QString& text, con
 }
 
 template <typename Label>
-Label* MakeBoxedLabel(QGroupBox*& box, const QString& boxName, const QString& caption, const QString& labelName,
-                      const QString& text, const QString& toolTip) {
+Label* MakeBoxedLabel(QGroupBox*& box, const QString& boxName, const QString& caption,
+                      const QString& labelName, const QString& text, const QString& toolTip) {
     box = MakeFrame(boxName, caption);
     Label* label = nullptr;
     if constexpr (std::is_same_v<Label, ClickableLabel>)
@@ -55,10 +57,10 @@ Label* MakeBoxedLabel(QGroupBox*& box, const QString& boxName, const QString& ca
     layout->addWidget(label);
     return label;
 }
-template QLabel* MakeBoxedLabel<QLabel>(QGroupBox*&, const QString&, const QString&, const QString&, const QString&,
-                                        const QString&);
-template ClickableLabel* MakeBoxedLabel<ClickableLabel>(QGroupBox*&, const QString&, const QString&, const QString&,
-                                                        const QString&, const QString&);
+template QLabel* MakeBoxedLabel<QLabel>(QGroupBox*&, const QString&, const QString&, const QString&,
+                                        const QString&, const QString&);
+template ClickableLabel* MakeBoxedLabel<ClickableLabel>(QGroupBox*&, const QString&, const QString&,
+                                                        const QString&, const QString&, const QString&);
 
 QPushButton* MakeButton(const QString& name, const QString& caption, const QString& toolTip) {
     auto* button = new QPushButton(caption);
@@ -74,7 +76,9 @@ void SetButtonColour(QPushButton* button, const QColor& colour) {
     button->setPalette(palette);
 }
 
-QColor ButtonColour(const QPushButton* button) { return button->palette().color(QPalette::Button); }
+QColor ButtonColour(const QPushButton* button) {
+    return button->palette().color(QPalette::Button);
+}
 
 void SetTextColour(QWidget* widget, const QColor& colour) {
     QPalette palette = widget->palette();

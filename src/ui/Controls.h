@@ -10,9 +10,9 @@
 // underscore and its index.
 
 namespace Colours {
-inline const QColor kHighlight(0, 255, 0);     // the button for the next step
-inline const QColor kNormal(192, 192, 192);    // light grey
-inline const QColor kPortFound(0, 255, 0);     // a port the scan could open
+inline const QColor kHighlight(0, 255, 0);  // the button for the next step
+inline const QColor kNormal(192, 192, 192); // light grey
+inline const QColor kPortFound(0, 255, 0);  // a port the scan could open
 inline const QColor kPortMissing(192, 192, 192);
 } // namespace Colours
 
@@ -33,12 +33,13 @@ QString ArrayName(const QString& name, int index);
 
 QGroupBox* MakeFrame(const QString& name, const QString& caption, const QString& toolTip = {});
 QLabel* MakeLabel(const QString& name, const QString& text = {}, const QString& toolTip = {});
-ClickableLabel* MakeClickableLabel(const QString& name, const QString& text = {}, const QString& toolTip = {});
+ClickableLabel* MakeClickableLabel(const QString& name, const QString& text = {},
+                                   const QString& toolTip = {});
 QPushButton* MakeButton(const QString& name, const QString& caption, const QString& toolTip = {});
 // A captioned box holding one label; returns the label.
 template <typename Label = QLabel>
-Label* MakeBoxedLabel(QGroupBox*& box, const QString& boxName, const QString& caption, const QString& labelName,
-                      const QString& text = {}, const QString& toolTip = {});
+Label* MakeBoxedLabel(QGroupBox*& box, const QString& boxName, const QString& caption,
+                      const QString& labelName, const QString& text = {}, const QString& toolTip = {});
 
 void SetButtonColour(QPushButton* button, const QColor& colour);
 QColor ButtonColour(const QPushButton* button);

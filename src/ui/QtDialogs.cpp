@@ -8,7 +8,8 @@ void QtDialogs::Critical(const QString& title, const QString& text) {
     QMessageBox::critical(Parent, title, text);
 }
 
-std::optional<QString> QtDialogs::InputBox(const QString& title, const QString& prompt, const QString& initialText) {
+std::optional<QString> QtDialogs::InputBox(const QString& title, const QString& prompt,
+                                           const QString& initialText) {
     bool ok = false;
     const QString text = QInputDialog::getText(Parent, title, prompt, QLineEdit::Normal, initialText, &ok);
     if (!ok)
@@ -47,5 +48,9 @@ QString QtDialogs::runFileDialog(const FileDialogSettings& settings, bool save) 
     return dialog.selectedFiles().constFirst();
 }
 
-QString QtDialogs::OpenFile(const FileDialogSettings& settings) { return runFileDialog(settings, false); }
-QString QtDialogs::SaveFile(const FileDialogSettings& settings) { return runFileDialog(settings, true); }
+QString QtDialogs::OpenFile(const FileDialogSettings& settings) {
+    return runFileDialog(settings, false);
+}
+QString QtDialogs::SaveFile(const FileDialogSettings& settings) {
+    return runFileDialog(settings, true);
+}

@@ -12,7 +12,8 @@ public:
     void setParentWindow(QWidget* parent) { Parent = parent; }
 
     void Critical(const QString& title, const QString& text) override;
-    std::optional<QString> InputBox(const QString& title, const QString& prompt, const QString& initialText) override;
+    std::optional<QString> InputBox(const QString& title, const QString& prompt,
+                                    const QString& initialText) override;
     QString OpenFile(const FileDialogSettings& settings) override;
     QString SaveFile(const FileDialogSettings& settings) override;
 

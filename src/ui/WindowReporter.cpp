@@ -9,7 +9,9 @@ void WindowReporter::attach(BootloaderMain* main, BootAdmin* admin) {
     Admin = admin;
 }
 
-void WindowReporter::ShowCritical(const QString& title, const QString& text) { Dlg.Critical(title, text); }
+void WindowReporter::ShowCritical(const QString& title, const QString& text) {
+    Dlg.Critical(title, text);
+}
 
 void WindowReporter::UpdateStatusDisp(const QString& text) {
     if (Admin)

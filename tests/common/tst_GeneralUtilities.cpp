@@ -53,7 +53,9 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(std::invalid_argument, HexStrtoByte(u"F"));
         QVERIFY_THROWS_EXCEPTION(std::invalid_argument, HexStrtoByte(u""));
     }
-    void hexStrtoByteErrorIsAllOnes() { QCOMPARE(static_cast<quint16>(HexStrtoByte(u"zz")), quint16(0xFFFF)); }
+    void hexStrtoByteErrorIsAllOnes() {
+        QCOMPARE(static_cast<quint16>(HexStrtoByte(u"zz")), quint16(0xFFFF));
+    }
 
     void decStrtoLong_data() {
         QTest::addColumn<QString>("text");

@@ -24,7 +24,8 @@ private slots:
         QFETCH(bool, timedOut);
         QFETCH(bool, successful);
         // Start from the opposite of the expected flags to see each one set and cleared.
-        for (CompletionStatus previous : {CompletionStatus::Refused, CompletionStatus::NoResponse, CompletionStatus::OK}) {
+        for (CompletionStatus previous :
+             {CompletionStatus::Refused, CompletionStatus::NoResponse, CompletionStatus::OK}) {
             CommandExchange exchange;
             exchange.SetMessageInProgress();
             exchange.PutMessageStatus(previous);

@@ -45,7 +45,8 @@ private slots:
         qunsetenv(PortMap::OverrideVariable(port).toLatin1().constData());
         QCOMPARE(PortMap::DeviceForPort(port), device);
         MapPort(port, QStringLiteral("/dev/serial/by-id/usb-test"));
-        QCOMPARE(PortMap::DeviceForPort(port), port >= 1 && port <= 18 ? QStringLiteral("/dev/serial/by-id/usb-test") : QString());
+        QCOMPARE(PortMap::DeviceForPort(port),
+                 port >= 1 && port <= 18 ? QStringLiteral("/dev/serial/by-id/usb-test") : QString());
     }
 
     void loadOpensCom10AtBootloaderSpeed() {
@@ -64,7 +65,8 @@ private slots:
         QCOMPARE(rig.reporter.criticals[0].title, QStringLiteral("Comms Port"));
         QVERIFY2(rig.reporter.criticals[0].text.startsWith(QStringLiteral("Error opening comms port 5 : ")),
                  qPrintable(rig.reporter.criticals[0].text));
-        QVERIFY(rig.reporter.criticals[0].text.size() > QStringLiteral("Error opening comms port 5 : ").size());
+        QVERIFY(rig.reporter.criticals[0].text.size() >
+                QStringLiteral("Error opening comms port 5 : ").size());
         QVERIFY(!rig.link->portOK());
         QVERIFY(!rig.link->portOpen());
         QCOMPARE(rig.link->selectedPort(), 10);
@@ -120,8 +122,8 @@ private slots:
     void staleInputIsDiscardedOnOpen() {
         ModuleRig rig;
         rig.module.faults.unanswered.insert(16);
-        rig.link->SelectCommsPort(6);                        // close COM10
-        rig.module.sendRaw(QByteArray::fromHex("5a5b"));      // an acknowledgement nobody asked for
+        rig.link->SelectCommsPort(6);                    // close COM10
+        rig.module.sendRaw(QByteArray::fromHex("5a5b")); // an acknowledgement nobody asked for
         rig.link->SelectCommsPort(10);
         QVERIFY(rig.link->portOK());
         exchangeCommand(rig, {16}, 2);

@@ -29,11 +29,12 @@ private slots:
         QTest::newRow("ID block 19") << message({19, 90, 1, 10, 0x34, 0x12, 0, 0, 0}) << 10
                                      << QByteArray::fromHex("5a135a010a3412000000be");
         QTest::newRow("encrypted page 20") << message({20, 1, 11, 0, 0, 34, 0, 5, 0}) << 10
-                                           << QByteArray::fromHex("5a14010b000022000500" "47");
-        QTest::newRow("element above a byte sends its low byte") << message({17, 0x1234}) << 3
-                                                                 << QByteArray::fromHex("5a113445");
-        QTest::newRow("0x5A in data is not escaped") << message({19, 0x5A, 0x5A}) << 4
-                                                     << QByteArray::fromHex("5a135a5ac7");
+                                           << QByteArray::fromHex("5a14010b000022000500"
+                                                                  "47");
+        QTest::newRow("element above a byte sends its low byte")
+            << message({17, 0x1234}) << 3 << QByteArray::fromHex("5a113445");
+        QTest::newRow("0x5A in data is not escaped")
+            << message({19, 0x5A, 0x5A}) << 4 << QByteArray::fromHex("5a135a5ac7");
         QTest::newRow("below 2 sends nothing") << message({16}) << 1 << QByteArray();
         QTest::newRow("beyond the buffer sends nothing") << message({16}) << 403 << QByteArray();
     }

@@ -14,12 +14,15 @@ QByteArray dataReply(quint8 code, const QByteArray& data, int checksumError = 0)
     return QByteArray(1, 0x5A) + body + QByteArray(1, static_cast<char>(sum + checksumError));
 }
 
-QByteArray identityData(char fill = 0x11) { return QByteArray(28, fill); }
+QByteArray identityData(char fill = 0x11) {
+    return QByteArray(28, fill);
+}
 
 // What the receiver reports, as text: "ack", "nak", "data <code> <first data byte>", "bad".
 struct Recorder {
     explicit Recorder(ReplyReceiver& rx) {
-        QObject::connect(&rx, &ReplyReceiver::commandAcknowledged, [this](bool ok) { events << (ok ? "ack" : "nak"); });
+        QObject::connect(&rx, &ReplyReceiver::commandAcknowledged,
+                         [this](bool ok) { events << (ok ? "ack" : "nak"); });
         QObject::connect(&rx, &ReplyReceiver::dataReplyReceived, [this](const RxMsg& f) {
             events << QStringLiteral("data %1 %2").arg(f[0]).arg(f[1]);
         });
@@ -41,19 +44,21 @@ private slots:
         QTest::newRow("unknown code then ack") << QByteArray::fromHex("5a40 5a5b") << QStringList{"ack"};
         QTest::newRow("unknown code drops what follows") << QByteArray::fromHex("5a40 5b") << QStringList{};
         QTest::newRow("identity") << dataReply(32, identityData()) << QStringList{"data 32 17"};
-        QTest::newRow("identity after garbage") << QByteArray::fromHex("00ff13") + dataReply(32, identityData())
-                                                << QStringList{"data 32 17"};
+        QTest::newRow("identity after garbage")
+            << QByteArray::fromHex("00ff13") + dataReply(32, identityData()) << QStringList{"data 32 17"};
         QTest::newRow("0x5A inside data") << dataReply(32, identityData(0x5A)) << QStringList{"data 32 90"};
         QTest::newRow("identity with bad checksum") << dataReply(32, identityData(), 1) << QStringList{"bad"};
         QTest::newRow("page") << dataReply(33, QByteArray(264, 0x22)) << QStringList{"data 33 34"};
-        QTest::newRow("page with bad checksum") << dataReply(33, QByteArray(264, 0x22), 7) << QStringList{"bad"};
+        QTest::newRow("page with bad checksum")
+            << dataReply(33, QByteArray(264, 0x22), 7) << QStringList{"bad"};
         QTest::newRow("doubled sync drops the frame")
             << QByteArray::fromHex("5a") + dataReply(32, identityData(0x01)) << QStringList{};
         QTest::newRow("doubled sync, then a good frame")
             << QByteArray::fromHex("5a") + dataReply(32, identityData(0x01)) + QByteArray::fromHex("5a5b")
             << QStringList{"ack"};
-        QTest::newRow("two replies back to back") << QByteArray::fromHex("5a5b") + dataReply(32, identityData())
-                                                  << QStringList{"ack", "data 32 17"};
+        QTest::newRow("two replies back to back")
+            << QByteArray::fromHex("5a5b") + dataReply(32, identityData())
+            << QStringList{"ack", "data 32 17"};
     }
 
     // Every sequence gives the same result whether it arrives at once or one

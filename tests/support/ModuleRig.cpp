@@ -18,7 +18,9 @@ void MapPort(int port, const QString& device) {
 double CpuMilliseconds() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    const auto ms = [](const timeval& t) { return static_cast<double>(t.tv_sec) * 1000.0 + t.tv_usec / 1000.0; };
+    const auto ms = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) * 1000.0 + t.tv_usec / 1000.0;
+    };
     return ms(usage.ru_utime) + ms(usage.ru_stime);
 }
 

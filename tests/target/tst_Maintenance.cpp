@@ -21,17 +21,26 @@ private slots:
         const QByteArray erase = QByteArray::fromHex("5a1111");
         const QByteArray wipe = QByteArray::fromHex("5a1a1a");
         const QByteArray restore = QByteArray::fromHex("5a1717");
-        QTest::newRow("erase OK") << "erase" << "" << erase << QStringList{"Erasing ....", "OK"};
-        QTest::newRow("erase refused") << "erase" << "refuse" << erase << QStringList{"Erasing ....", "Erase Failed."};
-        QTest::newRow("erase unanswered") << "erase" << "silent" << erase << QStringList{"Erasing ....", "No response."};
-        QTest::newRow("wipe OK") << "wipe" << "" << wipe << QStringList{"Wiping ....", "OK - Wiped"};
-        QTest::newRow("wipe refused") << "wipe" << "refuse" << wipe << QStringList{"Wiping ....", "Wipe Failed."};
-        QTest::newRow("wipe unanswered") << "wipe" << "silent" << wipe << QStringList{"Wiping ....", "No response."};
-        QTest::newRow("restore OK") << "restore" << "" << restore << QStringList{"Restore OK."};
-        QTest::newRow("restore refused") << "restore" << "refuse" << restore
-                                         << QStringList{"Restore Failed (Program Error)."};
-        QTest::newRow("restore unanswered") << "restore" << "silent" << restore
-                                            << QStringList{"Restore Failed (No Response)."};
+        QTest::newRow("erase OK") << "erase"
+                                  << "" << erase << QStringList{"Erasing ....", "OK"};
+        QTest::newRow("erase refused") << "erase"
+                                       << "refuse" << erase << QStringList{"Erasing ....", "Erase Failed."};
+        QTest::newRow("erase unanswered") << "erase"
+                                          << "silent" << erase << QStringList{"Erasing ....", "No response."};
+        QTest::newRow("wipe OK") << "wipe"
+                                 << "" << wipe << QStringList{"Wiping ....", "OK - Wiped"};
+        QTest::newRow("wipe refused") << "wipe"
+                                      << "refuse" << wipe << QStringList{"Wiping ....", "Wipe Failed."};
+        QTest::newRow("wipe unanswered") << "wipe"
+                                         << "silent" << wipe << QStringList{"Wiping ....", "No response."};
+        QTest::newRow("restore OK") << "restore"
+                                    << "" << restore << QStringList{"Restore OK."};
+        QTest::newRow("restore refused")
+            << "restore"
+            << "refuse" << restore << QStringList{"Restore Failed (Program Error)."};
+        QTest::newRow("restore unanswered")
+            << "restore"
+            << "silent" << restore << QStringList{"Restore Failed (No Response)."};
     }
     void waitingOperations() {
         QFETCH(QString, operation);

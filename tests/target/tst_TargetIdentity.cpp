@@ -34,9 +34,9 @@ class TestTargetIdentity : public QObject {
     Q_OBJECT
 private slots:
     void decodeEveryField() {
-        const TargetIdentity id = DecodeIdentityReply(identityFrame(
-            {9, 0x5A, 1, 10, 0x34, 0x12, 0xA1, 0xA2, 0xA3, 5, 1, 7, 2, 30, 31, 32, 33, 40, 41, 42, 43, 44, 45, 46, 47, 48,
-             49, 2}));
+        const TargetIdentity id = DecodeIdentityReply(
+            identityFrame({9,  0x5A, 1,  10, 0x34, 0x12, 0xA1, 0xA2, 0xA3, 5,  1,  7,  2,  30,
+                           31, 32,   33, 40, 41,   42,   43,   44,   45,   46, 47, 48, 49, 2}));
         QCOMPARE(id.LastErrorCode, qint16(9));
         QCOMPARE(id.InitByte, qint16(0x5A));
         QCOMPARE(id.SystemID, qint16(1));
@@ -99,7 +99,8 @@ private slots:
         QCOMPARE(id.AppVersionMajor, qint16(2));
         QCOMPARE(id.AppVersionMinor, qint16(7));
         QCOMPARE(id.CpuID, (std::array<qint16, 4>{0x1E, 0x95, 0x0F, 0x44}));
-        QCOMPARE(id.InfoBytes, (std::array<qint16, 11>{'A', 'B', 'C', '1', '2', '3', 0xC1, 0xC2, 0xC3, 0xC4, 3}));
+        QCOMPARE(id.InfoBytes,
+                 (std::array<qint16, 11>{'A', 'B', 'C', '1', '2', '3', 0xC1, 0xC2, 0xC3, 0xC4, 3}));
         QCOMPARE(id.BLCapabilities, qint16(3));
         QCOMPARE(rig.target->GetTgtSystemID(), qint16(3));
         QCOMPARE(rig.target->GetTgtSubsystemID(), qint16(2));
@@ -112,10 +113,14 @@ private slots:
         QTest::addColumn<QString>("outcome");
         QTest::addColumn<int>("minMs");
         QTest::addColumn<int>("maxMs");
-        QTest::newRow("refused") << "refuse" << "ID Request Failed." << 0 << 1000;
-        QTest::newRow("no reply") << "silent" << "No response." << 1450 << 3000;
-        QTest::newRow("wrong checksum") << "checksum" << "ID Request Failed." << 0 << 1000;
-        QTest::newRow("200 ms gap inside the reply") << "gap" << "No response." << 1450 << 3000;
+        QTest::newRow("refused") << "refuse"
+                                 << "ID Request Failed." << 0 << 1000;
+        QTest::newRow("no reply") << "silent"
+                                  << "No response." << 1450 << 3000;
+        QTest::newRow("wrong checksum") << "checksum"
+                                        << "ID Request Failed." << 0 << 1000;
+        QTest::newRow("200 ms gap inside the reply") << "gap"
+                                                     << "No response." << 1450 << 3000;
     }
     void failedRequestsKeepTheRecord() {
         QFETCH(QString, fault);

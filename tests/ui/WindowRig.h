@@ -23,7 +23,8 @@ public:
     };
 
     void Critical(const QString& title, const QString& text) override { criticals.append({title, text}); }
-    std::optional<QString> InputBox(const QString& title, const QString& prompt, const QString& initialText) override {
+    std::optional<QString> InputBox(const QString& title, const QString& prompt,
+                                    const QString& initialText) override {
         questions.append({title, prompt, initialText});
         return answers.isEmpty() ? std::nullopt : answers.takeFirst();
     }

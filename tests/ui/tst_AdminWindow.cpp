@@ -71,12 +71,18 @@ private slots:
         QTest::addColumn<int>("code");
         QTest::addColumn<QString>("fault");
         QTest::addColumn<QString>("outcome");
-        QTest::newRow("erase OK") << "Erasecb" << 17 << "" << "OK";
-        QTest::newRow("erase unanswered") << "Erasecb" << 17 << "silent" << "No response.";
-        QTest::newRow("wipe OK") << "WipeTgtcb" << 26 << "" << "OK - Wiped";
-        QTest::newRow("wipe refused") << "WipeTgtcb" << 26 << "refuse" << "Wipe Failed.";
-        QTest::newRow("wipe unanswered") << "WipeTgtcb" << 26 << "silent" << "No response.";
-        QTest::newRow("read refused") << "Readidcb" << 16 << "refuse" << "ID Request Failed.";
+        QTest::newRow("erase OK") << "Erasecb" << 17 << ""
+                                  << "OK";
+        QTest::newRow("erase unanswered") << "Erasecb" << 17 << "silent"
+                                          << "No response.";
+        QTest::newRow("wipe OK") << "WipeTgtcb" << 26 << ""
+                                 << "OK - Wiped";
+        QTest::newRow("wipe refused") << "WipeTgtcb" << 26 << "refuse"
+                                      << "Wipe Failed.";
+        QTest::newRow("wipe unanswered") << "WipeTgtcb" << 26 << "silent"
+                                         << "No response.";
+        QTest::newRow("read refused") << "Readidcb" << 16 << "refuse"
+                                      << "ID Request Failed.";
     }
     void adminButtons() {
         QFETCH(QString, button);
@@ -126,12 +132,18 @@ private slots:
     void controlsAsListed() {
         WindowRig rig;
         const QList<std::tuple<QString, QString, QString>> boxes{
-            {"fr", "Last Error Code", "ErrorCodelb"},   {"Statusfr", "Status", "Statustb"},
-            {"Frame5_1", "App Version", "AppVersionlb"}, {"Frame5_0", "BL Version", "BootloaderVersionlb"},
-            {"TgtID_10", "Serial No.", "Seriallb"},     {"TgtID_9", "Sub System", "SubSystemlb"},
-            {"TgtID_8", "System", "Systemlb"},          {"TgtID_12", "Memo", "Memolb"},
-            {"TgtID_11", "Next Serial No.", "NewSeriallb"}, {"Frame7", "Serial Number Allocation File", "SerialDBFileNamelb"},
-            {"Frame2_7", "Progress", "EncFwUploadProgresslb"}, {"Frame2_6", "Pages", "UploadPageslb"},
+            {"fr", "Last Error Code", "ErrorCodelb"},
+            {"Statusfr", "Status", "Statustb"},
+            {"Frame5_1", "App Version", "AppVersionlb"},
+            {"Frame5_0", "BL Version", "BootloaderVersionlb"},
+            {"TgtID_10", "Serial No.", "Seriallb"},
+            {"TgtID_9", "Sub System", "SubSystemlb"},
+            {"TgtID_8", "System", "Systemlb"},
+            {"TgtID_12", "Memo", "Memolb"},
+            {"TgtID_11", "Next Serial No.", "NewSeriallb"},
+            {"Frame7", "Serial Number Allocation File", "SerialDBFileNamelb"},
+            {"Frame2_7", "Progress", "EncFwUploadProgresslb"},
+            {"Frame2_6", "Pages", "UploadPageslb"},
             {"FwFilefr", "File", "FWFileNamelb"}};
         for (const auto& [box, caption, inner] : boxes) {
             QCOMPARE(rig.adminControl<QGroupBox>(box)->title(), caption);
@@ -139,17 +151,24 @@ private slots:
         }
         const QStringList idCaptions{"Init", "Sys", "Sub", "SerL", "SerH", "#1", "#2", "#3"};
         for (int i = 0; i < 8; ++i) {
-            QCOMPARE(rig.adminControl(ArrayName("TgtIDlb", i))->parentWidget()->property("title").toString(), idCaptions[i]);
-            QCOMPARE(rig.adminControl(ArrayName("SetSeriallb", i))->parentWidget()->property("title").toString(), idCaptions[i]);
+            QCOMPARE(rig.adminControl(ArrayName("TgtIDlb", i))->parentWidget()->property("title").toString(),
+                     idCaptions[i]);
+            QCOMPARE(
+                rig.adminControl(ArrayName("SetSeriallb", i))->parentWidget()->property("title").toString(),
+                idCaptions[i]);
             QCOMPARE(rig.adminText(ArrayName("TgtIDlb", i)), QStringLiteral("-"));
         }
-        const QStringList quick{"Solvane", "Stabrix Solvane", "Cuedeck", "Stabrix", "SysC", "FltC", "", "BLD (Dual)"};
+        const QStringList quick{"Solvane", "Stabrix Solvane", "Cuedeck", "Stabrix", "SysC", "FltC",
+                                "",        "BLD (Dual)"};
         for (int i = 0; i < 8; ++i)
             QCOMPARE(rig.adminControl<QPushButton>(ArrayName("QuickSetcb", i))->text(), quick[i]);
-        QCOMPARE(rig.adminControl("QuickSetcb_7")->toolTip(), QStringLiteral("Brushless Motor Drive module (5A)"));
-        QCOMPARE(rig.adminControl("QuickSetcb_1")->toolTip(), QStringLiteral("Solvane hosting Stabrix Software"));
-        QCOMPARE(rig.adminControl("BootloaderVersionlb")->toolTip(),
-                 QStringLiteral("[xx]:bit0=Supports App Flash Write,bit1=Supports Individual Page Erase+Write"));
+        QCOMPARE(rig.adminControl("QuickSetcb_7")->toolTip(),
+                 QStringLiteral("Brushless Motor Drive module (5A)"));
+        QCOMPARE(rig.adminControl("QuickSetcb_1")->toolTip(),
+                 QStringLiteral("Solvane hosting Stabrix Software"));
+        QCOMPARE(
+            rig.adminControl("BootloaderVersionlb")->toolTip(),
+            QStringLiteral("[xx]:bit0=Supports App Flash Write,bit1=Supports Individual Page Erase+Write"));
         QCOMPARE(rig.adminControl<QPushButton>("ProgAllcb")->text(), QStringLiteral(" Prog, Log, Write FW"));
         QCOMPARE(rig.admin().UploadTimer.interval(), 2000);
         QVERIFY(!rig.admin().UploadTimer.isActive());

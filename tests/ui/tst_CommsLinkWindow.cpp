@@ -17,7 +17,8 @@ private slots:
         }
         QCOMPARE(rig.commsControl("CommsPortob_9")->toolTip(), rig.module.devicePath());
         QCOMPARE(rig.commsControl<QPushButton>("RescanCOMportscb")->text(), QStringLiteral("Scan"));
-        QCOMPARE(rig.commsControl("RescanCOMportscb")->toolTip(), QStringLiteral("Scan and show available COM ports"));
+        QCOMPARE(rig.commsControl("RescanCOMportscb")->toolTip(),
+                 QStringLiteral("Scan and show available COM ports"));
         QCOMPARE(rig.commsControl<QLabel>("ScanMsglb")->text(), QStringLiteral("Please wait ..."));
     }
 
@@ -50,7 +51,8 @@ private slots:
             auto* button = rig.commsControl<QRadioButton>(ArrayName("CommsPortob", i));
             const bool found = i == 2 || i == 9;
             QCOMPARE(button->isVisible(), found);
-            QCOMPARE(button->palette().color(QPalette::WindowText), found ? QColor(0, 255, 0) : QColor(192, 192, 192));
+            QCOMPARE(button->palette().color(QPalette::WindowText),
+                     found ? QColor(0, 255, 0) : QColor(192, 192, 192));
         }
         QVERIFY(messageShown); // "Please wait ..." while the scan ran
         QVERIFY(!rig.commsControl("ScanMsglb")->isVisible());

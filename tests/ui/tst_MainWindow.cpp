@@ -70,18 +70,32 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QString>("toolTip");
-        QTest::newRow("Rebootcb") << "Rebootcb" << "Reboot" << "Reboot the module and exit bootloader mode.";
-        QTest::newRow("RestoreSercb") << "RestoreSercb" << "Restore"
+        QTest::newRow("Rebootcb") << "Rebootcb"
+                                  << "Reboot"
+                                  << "Reboot the module and exit bootloader mode.";
+        QTest::newRow("RestoreSercb") << "RestoreSercb"
+                                      << "Restore"
                                       << "Restores the serial number copy (in case of corruption_";
-        QTest::newRow("SerialRecoverycb") << "SerialRecoverycb" << "Apply" << "";
-        QTest::newRow("Erasecb") << "Erasecb" << "Erase" << "Erases the program memory of the module";
-        QTest::newRow("ProgramFwcb") << "ProgramFwcb" << "Program Firmware" << "";
-        QTest::newRow("RebootToBootloadercb_1")
-            << "RebootToBootloadercb_1" << "Enter"
-            << "Ask the connected system to reboot into bootloader mode. Note: Not all firmware supports this so it "
-               "may not work.";
-        QTest::newRow("GetTgtStatuscb") << "GetTgtStatuscb" << "Connect to Target" << "";
-        QTest::newRow("LoadFWcb") << "LoadFWcb" << "Load Firmware File" << "";
+        QTest::newRow("SerialRecoverycb") << "SerialRecoverycb"
+                                          << "Apply"
+                                          << "";
+        QTest::newRow("Erasecb") << "Erasecb"
+                                 << "Erase"
+                                 << "Erases the program memory of the module";
+        QTest::newRow("ProgramFwcb") << "ProgramFwcb"
+                                     << "Program Firmware"
+                                     << "";
+        QTest::newRow("RebootToBootloadercb_1") << "RebootToBootloadercb_1"
+                                                << "Enter"
+                                                << "Ask the connected system to reboot into bootloader mode. "
+                                                   "Note: Not all firmware supports this so it "
+                                                   "may not work.";
+        QTest::newRow("GetTgtStatuscb") << "GetTgtStatuscb"
+                                        << "Connect to Target"
+                                        << "";
+        QTest::newRow("LoadFWcb") << "LoadFWcb"
+                                  << "Load Firmware File"
+                                  << "";
     }
     void captionsAndToolTips() {
         QFETCH(QString, name);
@@ -95,18 +109,31 @@ private slots:
 
     void framesNestAsListed() {
         WindowRig rig;
-        const QList<std::pair<QString, QString>> nesting{
-            {"RestoreSercb", "Frame9"}, {"SerialRecoverytb", "Frame8"}, {"ErrorCodelb", "Err"},
-            {"Statustb", "Statusfr"},   {"Erasecb", "Programfr"},       {"ProgramFwcb", "Programfr"},
-            {"RebootToBootloadercb_1", "Frame10"}, {"BootloaderVersionlb", "Frame10"},
-            {"TgtSerialNolb", "Frame5"}, {"GetTgtStatuscb", "Frame4"}, {"TgtFwVersionlb", "Frame7"},
-            {"TgtFwSystemtb", "Frame6"}, {"FwFiletb", "FwFilefr"}, {"FWSystemtb", "Frame3"},
-            {"FwVersionlb", "Frame2"},   {"LoadFWcb", "Frame1"}};
+        const QList<std::pair<QString, QString>> nesting{{"RestoreSercb", "Frame9"},
+                                                         {"SerialRecoverytb", "Frame8"},
+                                                         {"ErrorCodelb", "Err"},
+                                                         {"Statustb", "Statusfr"},
+                                                         {"Erasecb", "Programfr"},
+                                                         {"ProgramFwcb", "Programfr"},
+                                                         {"RebootToBootloadercb_1", "Frame10"},
+                                                         {"BootloaderVersionlb", "Frame10"},
+                                                         {"TgtSerialNolb", "Frame5"},
+                                                         {"GetTgtStatuscb", "Frame4"},
+                                                         {"TgtFwVersionlb", "Frame7"},
+                                                         {"TgtFwSystemtb", "Frame6"},
+                                                         {"FwFiletb", "FwFilefr"},
+                                                         {"FWSystemtb", "Frame3"},
+                                                         {"FwVersionlb", "Frame2"},
+                                                         {"LoadFWcb", "Frame1"}};
         for (const auto& [control, frame] : nesting)
             QCOMPARE(rig.mainControl(control)->parentWidget()->objectName(), frame);
-        for (const auto& [frame, outer] : QList<std::pair<QString, QString>>{
-                 {"Frame10", "Frame4"}, {"Frame5", "Frame4"}, {"Frame7", "Frame4"}, {"Frame6", "Frame4"},
-                 {"FwFilefr", "Frame1"}, {"Frame3", "Frame1"}, {"Frame2", "Frame1"}})
+        for (const auto& [frame, outer] : QList<std::pair<QString, QString>>{{"Frame10", "Frame4"},
+                                                                             {"Frame5", "Frame4"},
+                                                                             {"Frame7", "Frame4"},
+                                                                             {"Frame6", "Frame4"},
+                                                                             {"FwFilefr", "Frame1"},
+                                                                             {"Frame3", "Frame1"},
+                                                                             {"Frame2", "Frame1"}})
             QCOMPARE(rig.mainControl(frame)->parentWidget()->objectName(), outer);
         QCOMPARE(rig.mainControl<QGroupBox>("Statusfr")->toolTip(),
                  QStringLiteral("Click 'Connect To Target' to read last error message for failures."));
@@ -160,12 +187,30 @@ private slots:
         QTest::addColumn<QString>("fault");
         QTest::addColumn<QString>("during");
         QTest::addColumn<QString>("after");
-        QTest::newRow("erase OK") << "Erasecb" << "" << "Erasing ...." << "OK";
-        QTest::newRow("erase refused") << "Erasecb" << "refuse" << "Erasing ...." << "Erase Failed.";
-        QTest::newRow("erase unanswered") << "Erasecb" << "silent" << "Erasing ...." << "No response.";
-        QTest::newRow("restore OK") << "RestoreSercb" << "" << "" << "Restore OK.";
-        QTest::newRow("restore refused") << "RestoreSercb" << "refuse" << "" << "Restore Failed (Program Error).";
-        QTest::newRow("restore unanswered") << "RestoreSercb" << "silent" << "" << "Restore Failed (No Response).";
+        QTest::newRow("erase OK") << "Erasecb"
+                                  << ""
+                                  << "Erasing ...."
+                                  << "OK";
+        QTest::newRow("erase refused") << "Erasecb"
+                                       << "refuse"
+                                       << "Erasing ...."
+                                       << "Erase Failed.";
+        QTest::newRow("erase unanswered") << "Erasecb"
+                                          << "silent"
+                                          << "Erasing ...."
+                                          << "No response.";
+        QTest::newRow("restore OK") << "RestoreSercb"
+                                    << ""
+                                    << ""
+                                    << "Restore OK.";
+        QTest::newRow("restore refused") << "RestoreSercb"
+                                         << "refuse"
+                                         << ""
+                                         << "Restore Failed (Program Error).";
+        QTest::newRow("restore unanswered") << "RestoreSercb"
+                                            << "silent"
+                                            << ""
+                                            << "Restore Failed (No Response).";
     }
     void maintenanceButtons() {
         QFETCH(QString, button);
@@ -299,10 +344,14 @@ private slots:
         QTest::addColumn<QString>("systemText");
         QTest::addColumn<QString>("versionText");
         const QString forty(40, QLatin1Char('f'));
-        QTest::newRow("40 characters whole") << forty << 2 << 1 << 2 << 7 << forty << "MERLAX Linkbay" << "2.07";
-        QTest::newRow("41 characters: the last 40") << QStringLiteral("X") + forty << 17 << 2 << 1 << 12 << forty
-                                                    << "MERLAX 1-Axis BLD" << "1.12";
-        QTest::newRow("unnamed sub-system keeps the text") << "a.fw" << 1 << 2 << 0 << 5 << "a.fw" << "" << "0.05";
+        QTest::newRow("40 characters whole") << forty << 2 << 1 << 2 << 7 << forty << "MERLAX Linkbay"
+                                             << "2.07";
+        QTest::newRow("41 characters: the last 40")
+            << QStringLiteral("X") + forty << 17 << 2 << 1 << 12 << forty << "MERLAX 1-Axis BLD"
+            << "1.12";
+        QTest::newRow("unnamed sub-system keeps the text") << "a.fw" << 1 << 2 << 0 << 5 << "a.fw"
+                                                           << ""
+                                                           << "0.05";
     }
     void firmwareFilePane() {
         QFETCH(QString, path);
@@ -314,7 +363,8 @@ private slots:
         QFETCH(QString, systemText);
         QFETCH(QString, versionText);
         WindowRig rig;
-        rig.main().ShowFirmwareFileInfo(path, qint16(system), qint16(subSystem), qint16(major), qint16(minor));
+        rig.main().ShowFirmwareFileInfo(path, qint16(system), qint16(subSystem), qint16(major),
+                                        qint16(minor));
         QCOMPARE(rig.mainText("FwFiletb"), fileText);
         QCOMPARE(rig.mainText("FWSystemtb"), systemText);
         QCOMPARE(rig.mainText("FwVersionlb"), versionText);

@@ -50,29 +50,57 @@ QString ApplyModuleOptions(const QStringList& arguments, VirtualModule& module, 
     parser.setApplicationDescription(QStringLiteral(
         "Plays a module's bootloader on a pseudo-terminal and prints the device the tool should open."));
     parser.addHelpOption();
-    const QCommandLineOption link(QStringLiteral("link"), QStringLiteral("Make a symbolic link to the device."), QStringLiteral("path"));
-    const QCommandLineOption system(QStringLiteral("system"), QStringLiteral("System ID (default 1)."), QStringLiteral("n"));
-    const QCommandLineOption subsystem(QStringLiteral("subsystem"), QStringLiteral("Sub-system ID (default 10)."), QStringLiteral("n"));
-    const QCommandLineOption serial(QStringLiteral("serial"), QStringLiteral("Serial number 0..65535 (default 4660)."), QStringLiteral("n"));
-    const QCommandLineOption init(QStringLiteral("init"), QStringLiteral("ID block init byte (default 90)."), QStringLiteral("n"));
-    const QCommandLineOption idBytes(QStringLiteral("id-bytes"), QStringLiteral("ID bytes #1,#2,#3."), QStringLiteral("a,b,c"));
-    const QCommandLineOption blVersion(QStringLiteral("bl-version"), QStringLiteral("Bootloader version (default 1.5)."), QStringLiteral("major.minor"));
-    const QCommandLineOption appVersion(QStringLiteral("app-version"), QStringLiteral("Application version (default 2.7)."), QStringLiteral("major.minor"));
-    const QCommandLineOption lastError(QStringLiteral("last-error"), QStringLiteral("Last error code (default 0)."), QStringLiteral("n"));
-    const QCommandLineOption cpuId(QStringLiteral("cpu-id"), QStringLiteral("Four processor values."), QStringLiteral("a,b,c,d"));
-    const QCommandLineOption info(QStringLiteral("info"), QStringLiteral("Up to ten information bytes."), QStringLiteral("a,b,..."));
-    const QCommandLineOption capabilities(QStringLiteral("capabilities"), QStringLiteral("Capability bits (default 3)."), QStringLiteral("n"));
-    const QCommandLineOption refuse(QStringLiteral("refuse"), QStringLiteral("Refuse these command codes."), QStringLiteral("codes"));
-    const QCommandLineOption silent(QStringLiteral("no-reply"), QStringLiteral("Never answer these command codes."), QStringLiteral("codes"));
-    const QCommandLineOption badChecksum(QStringLiteral("bad-checksum"), QStringLiteral("Send data replies with a wrong checksum."));
-    const QCommandLineOption garbage(QStringLiteral("garbage"), QStringLiteral("Send stray bytes 00 FF 13 before every reply."));
-    const QCommandLineOption pause(QStringLiteral("pause-ms"), QStringLiteral("Pause inside every reply."), QStringLiteral("ms"));
-    const QCommandLineOption delay(QStringLiteral("delay-ms"), QStringLiteral("Answer every command this much later."), QStringLiteral("ms"));
-    const QCommandLineOption stopAfter(QStringLiteral("stop-after"), QStringLiteral("Answer only the first N frames."), QStringLiteral("n"));
-    const QCommandLineOption lineRate(QStringLiteral("line-rate"), QStringLiteral("Send and hear bytes at the pace of a 115200 8N1 line."));
-    const QCommandLineOption application(QStringLiteral("application"), QStringLiteral("Start as the running application."));
-    parser.addOptions({link, system, subsystem, serial, init, idBytes, blVersion, appVersion, lastError, cpuId, info,
-                       capabilities, refuse, silent, badChecksum, garbage, pause, delay, stopAfter, lineRate, application});
+    const QCommandLineOption link(QStringLiteral("link"),
+                                  QStringLiteral("Make a symbolic link to the device."),
+                                  QStringLiteral("path"));
+    const QCommandLineOption system(QStringLiteral("system"), QStringLiteral("System ID (default 1)."),
+                                    QStringLiteral("n"));
+    const QCommandLineOption subsystem(QStringLiteral("subsystem"),
+                                       QStringLiteral("Sub-system ID (default 10)."), QStringLiteral("n"));
+    const QCommandLineOption serial(QStringLiteral("serial"),
+                                    QStringLiteral("Serial number 0..65535 (default 4660)."),
+                                    QStringLiteral("n"));
+    const QCommandLineOption init(QStringLiteral("init"), QStringLiteral("ID block init byte (default 90)."),
+                                  QStringLiteral("n"));
+    const QCommandLineOption idBytes(QStringLiteral("id-bytes"), QStringLiteral("ID bytes #1,#2,#3."),
+                                     QStringLiteral("a,b,c"));
+    const QCommandLineOption blVersion(QStringLiteral("bl-version"),
+                                       QStringLiteral("Bootloader version (default 1.5)."),
+                                       QStringLiteral("major.minor"));
+    const QCommandLineOption appVersion(QStringLiteral("app-version"),
+                                        QStringLiteral("Application version (default 2.7)."),
+                                        QStringLiteral("major.minor"));
+    const QCommandLineOption lastError(QStringLiteral("last-error"),
+                                       QStringLiteral("Last error code (default 0)."), QStringLiteral("n"));
+    const QCommandLineOption cpuId(QStringLiteral("cpu-id"), QStringLiteral("Four processor values."),
+                                   QStringLiteral("a,b,c,d"));
+    const QCommandLineOption info(QStringLiteral("info"), QStringLiteral("Up to ten information bytes."),
+                                  QStringLiteral("a,b,..."));
+    const QCommandLineOption capabilities(
+        QStringLiteral("capabilities"), QStringLiteral("Capability bits (default 3)."), QStringLiteral("n"));
+    const QCommandLineOption refuse(QStringLiteral("refuse"), QStringLiteral("Refuse these command codes."),
+                                    QStringLiteral("codes"));
+    const QCommandLineOption silent(QStringLiteral("no-reply"),
+                                    QStringLiteral("Never answer these command codes."),
+                                    QStringLiteral("codes"));
+    const QCommandLineOption badChecksum(QStringLiteral("bad-checksum"),
+                                         QStringLiteral("Send data replies with a wrong checksum."));
+    const QCommandLineOption garbage(QStringLiteral("garbage"),
+                                     QStringLiteral("Send stray bytes 00 FF 13 before every reply."));
+    const QCommandLineOption pause(QStringLiteral("pause-ms"), QStringLiteral("Pause inside every reply."),
+                                   QStringLiteral("ms"));
+    const QCommandLineOption delay(QStringLiteral("delay-ms"),
+                                   QStringLiteral("Answer every command this much later."),
+                                   QStringLiteral("ms"));
+    const QCommandLineOption stopAfter(
+        QStringLiteral("stop-after"), QStringLiteral("Answer only the first N frames."), QStringLiteral("n"));
+    const QCommandLineOption lineRate(
+        QStringLiteral("line-rate"), QStringLiteral("Send and hear bytes at the pace of a 115200 8N1 line."));
+    const QCommandLineOption application(QStringLiteral("application"),
+                                         QStringLiteral("Start as the running application."));
+    parser.addOptions({link,        system,    subsystem, serial, init,         idBytes,  blVersion,
+                       appVersion,  lastError, cpuId,     info,   capabilities, refuse,   silent,
+                       badChecksum, garbage,   pause,     delay,  stopAfter,    lineRate, application});
     if (!parser.parse(arguments))
         return parser.errorText();
     if (parser.isSet(QStringLiteral("help")))
@@ -80,43 +108,61 @@ QString ApplyModuleOptions(const QStringList& arguments, VirtualModule& module, 
 
     ModuleIdentity& id = module.identity;
     ModuleFaults& faults = module.faults;
-    const auto bad = [](const QCommandLineOption& o) { return QStringLiteral("bad value for --%1").arg(o.names().first()); };
+    const auto bad = [](const QCommandLineOption& o) {
+        return QStringLiteral("bad value for --%1").arg(o.names().first());
+    };
 
-    if (parser.isSet(system) && !readByte(parser.value(system), id.system)) return bad(system);
-    if (parser.isSet(subsystem) && !readByte(parser.value(subsystem), id.subsystem)) return bad(subsystem);
-    if (parser.isSet(init) && !readByte(parser.value(init), id.init)) return bad(init);
-    if (parser.isSet(lastError) && !readByte(parser.value(lastError), id.lastError)) return bad(lastError);
-    if (parser.isSet(capabilities) && !readByte(parser.value(capabilities), id.capabilities)) return bad(capabilities);
+    if (parser.isSet(system) && !readByte(parser.value(system), id.system))
+        return bad(system);
+    if (parser.isSet(subsystem) && !readByte(parser.value(subsystem), id.subsystem))
+        return bad(subsystem);
+    if (parser.isSet(init) && !readByte(parser.value(init), id.init))
+        return bad(init);
+    if (parser.isSet(lastError) && !readByte(parser.value(lastError), id.lastError))
+        return bad(lastError);
+    if (parser.isSet(capabilities) && !readByte(parser.value(capabilities), id.capabilities))
+        return bad(capabilities);
     if (parser.isSet(serial)) {
         bool ok = false;
         const uint v = parser.value(serial).toUInt(&ok, 0);
-        if (!ok || v > 65535) return bad(serial);
+        if (!ok || v > 65535)
+            return bad(serial);
         id.serial = static_cast<quint16>(v);
     }
-    if (parser.isSet(idBytes) && !readBytes(parser.value(idBytes), id.idBytes)) return bad(idBytes);
-    if (parser.isSet(cpuId) && !readBytes(parser.value(cpuId), id.cpuId)) return bad(cpuId);
-    if (parser.isSet(info) && !readBytes(parser.value(info), id.info, false)) return bad(info);
-    if (parser.isSet(blVersion) && !readVersion(parser.value(blVersion), id.blMajor, id.blMinor)) return bad(blVersion);
-    if (parser.isSet(appVersion) && !readVersion(parser.value(appVersion), id.appMajor, id.appMinor)) return bad(appVersion);
-    if (parser.isSet(refuse) && !readCodes(parser.value(refuse), faults.refused)) return bad(refuse);
-    if (parser.isSet(silent) && !readCodes(parser.value(silent), faults.unanswered)) return bad(silent);
+    if (parser.isSet(idBytes) && !readBytes(parser.value(idBytes), id.idBytes))
+        return bad(idBytes);
+    if (parser.isSet(cpuId) && !readBytes(parser.value(cpuId), id.cpuId))
+        return bad(cpuId);
+    if (parser.isSet(info) && !readBytes(parser.value(info), id.info, false))
+        return bad(info);
+    if (parser.isSet(blVersion) && !readVersion(parser.value(blVersion), id.blMajor, id.blMinor))
+        return bad(blVersion);
+    if (parser.isSet(appVersion) && !readVersion(parser.value(appVersion), id.appMajor, id.appMinor))
+        return bad(appVersion);
+    if (parser.isSet(refuse) && !readCodes(parser.value(refuse), faults.refused))
+        return bad(refuse);
+    if (parser.isSet(silent) && !readCodes(parser.value(silent), faults.unanswered))
+        return bad(silent);
     faults.badChecksum = parser.isSet(badChecksum);
     if (parser.isSet(garbage))
         faults.garbage = QByteArray::fromHex("00FF13");
     if (parser.isSet(pause)) {
         bool ok = false;
         faults.pauseMs = parser.value(pause).toInt(&ok);
-        if (!ok || faults.pauseMs < 0) return bad(pause);
+        if (!ok || faults.pauseMs < 0)
+            return bad(pause);
     }
     if (parser.isSet(delay)) {
         bool ok = false;
         faults.replyDelayMs = parser.value(delay).toInt(&ok);
-        if (!ok || faults.replyDelayMs < 0) return bad(delay);
+        if (!ok || faults.replyDelayMs < 0)
+            return bad(delay);
     }
     if (parser.isSet(stopAfter)) {
         bool ok = false;
         faults.stopAfterFrames = parser.value(stopAfter).toInt(&ok);
-        if (!ok || faults.stopAfterFrames < 0) return bad(stopAfter);
+        if (!ok || faults.stopAfterFrames < 0)
+            return bad(stopAfter);
     }
     faults.lineRate = parser.isSet(lineRate);
     module.setInApplication(parser.isSet(application));

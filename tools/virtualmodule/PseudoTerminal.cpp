@@ -8,17 +8,26 @@
 #include <unistd.h>
 
 namespace {
-QString systemError(const char* what) { return QStringLiteral("%1: %2").arg(what, strerror(errno)); }
+QString systemError(const char* what) {
+    return QStringLiteral("%1: %2").arg(what, strerror(errno));
+}
 
 int baudFromSpeed(speed_t speed) {
     switch (speed) {
-    case B9600: return 9600;
-    case B19200: return 19200;
-    case B38400: return 38400;
-    case B57600: return 57600;
-    case B115200: return 115200;
-    case B230400: return 230400;
-    default: return 0;
+    case B9600:
+        return 9600;
+    case B19200:
+        return 19200;
+    case B38400:
+        return 38400;
+    case B57600:
+        return 57600;
+    case B115200:
+        return 115200;
+    case B230400:
+        return 230400;
+    default:
+        return 0;
     }
 }
 } // namespace

@@ -58,11 +58,21 @@ void VirtualModule::onReadable() {
 
 int VirtualModule::dataLengthFor(quint8 code) {
     switch (code) {
-    case 16: case 17: case 23: case 26: case 27: return 0;
-    case 18: return 264;
-    case 19: case 20: return 8;
-    case kRestartIntoBootloader: return 1;
-    default: return -1;
+    case 16:
+    case 17:
+    case 23:
+    case 26:
+    case 27:
+        return 0;
+    case 18:
+        return 264;
+    case 19:
+    case 20:
+        return 8;
+    case kRestartIntoBootloader:
+        return 1;
+    default:
+        return -1;
     }
 }
 
@@ -105,8 +115,8 @@ void VirtualModule::handleFrame(const HeardFrame& frame) {
 
     const auto code = static_cast<quint8>(frame.bytes[1]);
     const QByteArray data = frame.bytes.mid(2, frame.bytes.size() - 3);
-    const bool checksumOK = checksum(frame.bytes.mid(1, frame.bytes.size() - 2)) ==
-                            static_cast<quint8>(frame.bytes.back());
+    const bool checksumOK =
+        checksum(frame.bytes.mid(1, frame.bytes.size() - 2)) == static_cast<quint8>(frame.bytes.back());
 
     if (InApplication) {
         // The application hears only the request to return to the bootloader,
@@ -140,7 +150,10 @@ void VirtualModule::handleBootloaderCommand(quint8 code, const QByteArray& data)
     case 16:
         sendDataReply(kIdentityReply, identity.replyData());
         break;
-    case 17: case 19: case 23: case 26:
+    case 17:
+    case 19:
+    case 23:
+    case 26:
         sendAck(true);
         break;
     case kRestart:
@@ -181,7 +194,8 @@ void VirtualModule::send(const QByteArray& reply) {
     if (faults.lineRate) {
         // The command's own bytes took the line's time to arrive; the reply
         // starts when the last of them is in.
-        const qint64 commandTime = static_cast<qint64>(Heard.isEmpty() ? 0 : Heard.back().bytes.size()) * kByteTimeNs;
+        const qint64 commandTime =
+            static_cast<qint64>(Heard.isEmpty() ? 0 : Heard.back().bytes.size()) * kByteTimeNs;
         due = std::max(due, LineFreeNs) + commandTime;
     }
     due += static_cast<qint64>(faults.replyDelayMs) * 1'000'000;
@@ -215,7 +229,8 @@ void VirtualModule::drainOutput() {
     }
     if (!ready.isEmpty()) {
         // A full buffer (nobody reading) loses bytes, as a real line would.
-        [[maybe_unused]] const ssize_t written = ::write(Pty.masterFd(), ready.constData(), static_cast<size_t>(ready.size()));
+        [[maybe_unused]] const ssize_t written =
+            ::write(Pty.masterFd(), ready.constData(), static_cast<size_t>(ready.size()));
     }
     if (!Output.empty()) {
         const qint64 waitNs = Output.front().dueNs - now;

@@ -32,7 +32,8 @@ int main(int argc, char** argv) {
     ModuleStartOptions start;
     const QString problem = ApplyModuleOptions(app.arguments(), module, start);
     if (!problem.isEmpty()) {
-        const bool help = app.arguments().contains(QStringLiteral("--help")) || app.arguments().contains(QStringLiteral("-h"));
+        const bool help = app.arguments().contains(QStringLiteral("--help")) ||
+                          app.arguments().contains(QStringLiteral("-h"));
         (help ? out : err) << problem << Qt::endl;
         return help ? 0 : 2;
     }

@@ -30,4 +30,6 @@ IdentityDisplay DisplayIdentity(const TargetIdentity& identity) {
     return d;
 }
 
-QString FirmwareVersionText(qint16 major, qint16 minor) { return version(major, minor, QLatin1Char('.')); }
+QString FirmwareVersionText(qint16 major, qint16 minor) {
+    return version(major, minor, QLatin1Char('.'));
+}

@@ -49,18 +49,12 @@ QString SubSystemIDtoStr(qint16 ID, qint16 SubID) {
 
 QString ErrorCodetoStr(qint16 Err) {
     static const QHash<qint16, QString> texts{
-        {-1, QStringLiteral("NoResp.")},
-        {0, QStringLiteral("OK")},
-        {1, QStringLiteral("InvalidCommand")},
-        {2, QStringLiteral("MsgChecksumFail")},
-        {3, QStringLiteral("SysIDmismatch")},
-        {4, QStringLiteral("SubsysIDmismatch")},
-        {5, QStringLiteral("SerialNo mismatch")},
-        {6, QStringLiteral("EncDataChSumFail")},
-        {7, QStringLiteral("IDlocked")},
-        {8, QStringLiteral("MemWriteFail")},
-        {9, QStringLiteral("InvParam")},
-        {10, QStringLiteral("No Permission")},
+        {-1, QStringLiteral("NoResp.")},          {0, QStringLiteral("OK")},
+        {1, QStringLiteral("InvalidCommand")},    {2, QStringLiteral("MsgChecksumFail")},
+        {3, QStringLiteral("SysIDmismatch")},     {4, QStringLiteral("SubsysIDmismatch")},
+        {5, QStringLiteral("SerialNo mismatch")}, {6, QStringLiteral("EncDataChSumFail")},
+        {7, QStringLiteral("IDlocked")},          {8, QStringLiteral("MemWriteFail")},
+        {9, QStringLiteral("InvParam")},          {10, QStringLiteral("No Permission")},
     };
     const auto found = texts.constFind(Err);
     return found != texts.constEnd() ? *found : QStringLiteral("Code: %1").arg(Err);

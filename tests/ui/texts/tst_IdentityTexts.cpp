@@ -61,8 +61,16 @@ private slots:
     void errorTexts_data() {
         QTest::addColumn<int>("code");
         QTest::addColumn<QString>("text");
-        const QStringList named{"OK", "InvalidCommand", "MsgChecksumFail", "SysIDmismatch", "SubsysIDmismatch",
-                                "SerialNo mismatch", "EncDataChSumFail", "IDlocked", "MemWriteFail", "InvParam",
+        const QStringList named{"OK",
+                                "InvalidCommand",
+                                "MsgChecksumFail",
+                                "SysIDmismatch",
+                                "SubsysIDmismatch",
+                                "SerialNo mismatch",
+                                "EncDataChSumFail",
+                                "IDlocked",
+                                "MemWriteFail",
+                                "InvParam",
                                 "No Permission"};
         for (int code = 0; code < named.size(); ++code)
             QTest::addRow("%d", code) << code << named[code];

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Starts the tool against the virtual module, no hardware needed: installs
+# what is missing, builds, starts the virtual module on a pseudo-terminal that
+# COM10 stands for, and starts the tool. Arguments go to the tool (--admin).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j"$(nproc)" --target merlax-bootloader merlax-virtual-module
+
+link="${XDG_RUNTIME_DIR:-/tmp}/merlax-virtual-com10.$$"
+build/tools/virtualmodule/merlax-virtual-module --link "$link" \
+    --system 1 --subsystem 10 --serial 4660 --bl-version 1.5 --app-version 2.7 --cpu-id 30,149,15,2 &
+module=$!
+trap 'kill $module 2>/dev/null || true' EXIT
+for _ in $(seq 50); do [ -e "$link" ] && break; sleep 0.1; done
+
+echo "Virtual module on $link (COM10)"
+MERLAX_COM10="$link" build/src/app/merlax-bootloader "$@"

@@ -1,0 +1,60 @@
+// Starts the tool as a user would, against a virtual module on COM10, clicks
+// "Connect to Target", opens the admin window with its gesture and saves
+// pictures of the main window and the admin window.
+
+#include "BootAdmin.h"
+#include "BootloaderApp.h"
+#include "BootloaderMain.h"
+#include "QtDialogs.h"
+#include "VirtualModule.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QPushButton>
+#include <QStyleFactory>
+#include <QTest>
+
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    const QDir out(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs"));
+
+    VirtualModule module;
+    module.identity.system = 1;
+    module.identity.subsystem = 10;
+    module.identity.serial = 4660;
+    module.identity.cpuId = {0x1E, 0x95, 0x0F, 0x02};
+    QString error;
+    if (!module.start(&error)) {
+        std::fprintf(stderr, "virtual module: %s\n", qPrintable(error));
+        return 1;
+    }
+    qputenv("MERLAX_COM10", module.devicePath().toLocal8Bit());
+
+    QtDialogs dialogs;
+    BootloaderApp bootloader(dialogs, BootloaderApp::Options{true});
+    dialogs.setParentWindow(&bootloader.mainWindow());
+    bootloader.start();
+    if (!QTest::qWaitForWindowExposed(&bootloader.mainWindow()))
+        std::fprintf(stderr, "the main window did not appear\n");
+
+    bootloader.mainWindow().findChild<QPushButton*>(QStringLiteral("GetTgtStatuscb"))->click();
+    QTest::mouseClick(bootloader.mainWindow().findChild<QLabel*>(QStringLiteral("TgtFwSystemtb")),
+                      Qt::LeftButton, Qt::ControlModifier);
+    if (!QTest::qWaitForWindowExposed(&bootloader.adminWindow()))
+        std::fprintf(stderr, "the admin window did not appear\n");
+    QTest::qWait(200); // let both windows finish painting
+
+    const bool saved = bootloader.mainWindow().grab().save(out.filePath(QStringLiteral("main-window.png"))) &&
+                       bootloader.adminWindow().grab().save(out.filePath(QStringLiteral("admin-window.png")));
+    if (!saved) {
+        std::fprintf(stderr, "cannot write the pictures into %s\n", qPrintable(out.absolutePath()));
+        return 1;
+    }
+    std::printf("wrote %s and %s\n", qPrintable(out.filePath(QStringLiteral("main-window.png"))),
+                qPrintable(out.filePath(QStringLiteral("admin-window.png"))));
+    return 0;
+}
