@@ -6,110 +6,53 @@
 
 using namespace GeneralUtilities;
 
+// Each helper against a table of cases; a failure names the case.
 class TestGeneralUtilities : public QObject {
     Q_OBJECT
 private slots:
-    void bytetoHexStr_data() {
-        QTest::addColumn<int>("value");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("0") << 0 << "00";
-        QTest::newRow("9") << 9 << "09";
-        QTest::newRow("10") << 10 << "0A";
-        QTest::newRow("15") << 15 << "0F";
-        QTest::newRow("16") << 16 << "10";
-        QTest::newRow("90") << 90 << "5A";
-        QTest::newRow("171") << 171 << "AB";
-        QTest::newRow("255") << 255 << "FF";
-        QTest::newRow("256 wraps") << 256 << "00";
-        QTest::newRow("300 wraps") << 300 << "2C";
-        QTest::newRow("negative keeps two digits") << -1 << "FF";
-    }
     void bytetoHexStr() {
-        QFETCH(int, value);
-        QFETCH(QString, text);
-        QCOMPARE(BytetoHexStr(value), text);
+        const std::pair<int, const char*> cases[] = {{0, "00"},   {9, "09"},   {10, "0A"},  {15, "0F"},
+                                                     {16, "10"},  {90, "5A"},  {171, "AB"}, {255, "FF"},
+                                                     {256, "00"}, {300, "2C"}, {-1, "FF"}};
+        for (const auto& [value, text] : cases)
+            QCOMPARE(BytetoHexStr(value), QString::fromLatin1(text));
     }
 
-    void hexStrtoByte_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("value");
-        QTest::newRow("00") << "00" << 0;
-        QTest::newRow("7F") << "7F" << 127;
-        QTest::newRow("FF") << "FF" << 255;
-        QTest::newRow("A5 with tail") << "A5xyz" << 165;
-        QTest::newRow("lower case") << "ff" << -1;
-        QTest::newRow("bad high digit") << "G0" << -1;
-        QTest::newRow("bad low digit") << "0G" << -1;
-        QTest::newRow("blank high digit") << " 5" << -1;
-        QTest::newRow("colon after 9") << "9:" << -1;
-        QTest::newRow("at sign before A") << "@A" << -1;
-    }
     void hexStrtoByte() {
-        QFETCH(QString, text);
-        QFETCH(int, value);
-        QCOMPARE(static_cast<int>(HexStrtoByte(text)), value);
-    }
-    void hexStrtoByteRejectsShortText() {
+        const std::pair<const char*, int> cases[] = {{"00", 0},  {"7F", 127}, {"FF", 255}, {"A5xyz", 165},
+                                                     {"ff", -1}, {"G0", -1},  {"0G", -1},  {" 5", -1},
+                                                     {"9:", -1}, {"@A", -1}};
+        for (const auto& [text, value] : cases)
+            QCOMPARE(int(HexStrtoByte(QString::fromLatin1(text))), value);
+        QCOMPARE(quint16(HexStrtoByte(u"zz")), quint16(0xFFFF)); // the error is all ones
         QVERIFY_THROWS_EXCEPTION(std::invalid_argument, HexStrtoByte(u"F"));
         QVERIFY_THROWS_EXCEPTION(std::invalid_argument, HexStrtoByte(u""));
     }
-    void hexStrtoByteErrorIsAllOnes() {
-        QCOMPARE(static_cast<quint16>(HexStrtoByte(u"zz")), quint16(0xFFFF));
-    }
 
-    void decStrtoLong_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("value");
-        QTest::newRow("five digits") << "12345" << 12345;
-        QTest::newRow("leading zeros") << "00042" << 42;
-        QTest::newRow("negative") << "-17" << -17;
-        QTest::newRow("lone minus") << "-" << -32767;
-        QTest::newRow("minus letter") << "-a" << 32767;
-        QTest::newRow("empty") << "" << -32767;
-        QTest::newRow("letter inside") << "12a45" << 45;
-        QTest::newRow("seven digits") << "1234567" << 34567;
-        QTest::newRow("negative six digits") << "-123456" << -23456;
-        QTest::newRow("one digit") << "7" << 7;
-        QTest::newRow("trailing blank") << "42 " << -32767;
-        QTest::newRow("record field") << "Serial:00321" << 321;
-    }
     void decStrtoLong() {
-        QFETCH(QString, text);
-        QFETCH(int, value);
-        QCOMPARE(DecStrtoLong(text), value);
+        const std::pair<const char*, int> cases[] = {
+            {"12345", 12345},    {"00042", 42}, {"-17", -17},    {"-", -32767},
+            {"-a", 32767},       {"", -32767},  {"12a45", 45},   {"1234567", 34567},
+            {"-123456", -23456}, {"7", 7},      {"42 ", -32767}, {"Serial:00321", 321}};
+        for (const auto& [text, value] : cases)
+            QCOMPARE(DecStrtoLong(QString::fromLatin1(text)), value);
     }
 
-    void highAndLowByte_data() {
-        QTest::addColumn<int>("value");
-        QTest::addColumn<int>("high");
-        QTest::addColumn<int>("low");
-        QTest::newRow("1234") << 1234 << 4 << 210;
-        QTest::newRow("65535") << 65535 << 255 << 255;
-        QTest::newRow("65536") << 65536 << 0 << 0;
-        QTest::newRow("-1") << -1 << 255 << 255;
-        QTest::newRow("-256") << -256 << 255 << 0;
-        QTest::newRow("0x12345678") << 0x12345678 << 0x56 << 0x78;
-    }
     void highAndLowByte() {
-        QFETCH(int, value);
-        QFETCH(int, high);
-        QFETCH(int, low);
-        QCOMPARE(static_cast<int>(HighByte(value)), high);
-        QCOMPARE(static_cast<int>(LowByte(value)), low);
+        const std::tuple<int, int, int> cases[] = {{1234, 4, 210}, {65535, 255, 255},
+                                                   {65536, 0, 0},  {-1, 255, 255},
+                                                   {-256, 255, 0}, {0x12345678, 0x56, 0x78}};
+        for (const auto& [value, high, low] : cases) {
+            QCOMPARE(int(HighByte(value)), high);
+            QCOMPARE(int(LowByte(value)), low);
+        }
     }
 
-    void isDecDigit_data() {
-        QTest::addColumn<int>("value");
-        QTest::addColumn<bool>("digit");
-        QTest::newRow("-1") << -1 << false;
-        QTest::newRow("0") << 0 << true;
-        QTest::newRow("9") << 9 << true;
-        QTest::newRow("10") << 10 << false;
-    }
     void isDecDigit() {
-        QFETCH(int, value);
-        QFETCH(bool, digit);
-        QCOMPARE(IsDecDigit(value), digit);
+        QVERIFY(!IsDecDigit(-1));
+        QVERIFY(IsDecDigit(0));
+        QVERIFY(IsDecDigit(9));
+        QVERIFY(!IsDecDigit(10));
     }
 };
 

@@ -2,8 +2,6 @@
 
 #include <QtTest>
 
-Q_DECLARE_METATYPE(OutMsg)
-
 namespace {
 OutMsg message(std::initializer_list<qint16> elements) {
     OutMsg m{};
@@ -16,33 +14,23 @@ class TestFrames : public QObject {
     Q_OBJECT
 private slots:
     // The bytes every command puts on the line, written out by hand.
-    void commandFrames_data() {
-        QTest::addColumn<OutMsg>("message");
-        QTest::addColumn<int>("bytesToSend");
-        QTest::addColumn<QByteArray>("wire");
-        QTest::newRow("identity 16") << message({16}) << 2 << QByteArray::fromHex("5a1010");
-        QTest::newRow("erase 17") << message({17}) << 2 << QByteArray::fromHex("5a1111");
-        QTest::newRow("restore 23") << message({23}) << 2 << QByteArray::fromHex("5a1717");
-        QTest::newRow("wipe 26") << message({26}) << 2 << QByteArray::fromHex("5a1a1a");
-        QTest::newRow("restart 27") << message({27}) << 2 << QByteArray::fromHex("5a1b1b");
-        QTest::newRow("restart into bootloader") << message({3, 254}) << 3 << QByteArray::fromHex("5a03fe01");
-        QTest::newRow("ID block 19") << message({19, 90, 1, 10, 0x34, 0x12, 0, 0, 0}) << 10
-                                     << QByteArray::fromHex("5a135a010a3412000000be");
-        QTest::newRow("encrypted page 20") << message({20, 1, 11, 0, 0, 34, 0, 5, 0}) << 10
-                                           << QByteArray::fromHex("5a14010b000022000500"
-                                                                  "47");
-        QTest::newRow("element above a byte sends its low byte")
-            << message({17, 0x1234}) << 3 << QByteArray::fromHex("5a113445");
-        QTest::newRow("0x5A in data is not escaped")
-            << message({19, 0x5A, 0x5A}) << 4 << QByteArray::fromHex("5a135a5ac7");
-        QTest::newRow("below 2 sends nothing") << message({16}) << 1 << QByteArray();
-        QTest::newRow("beyond the buffer sends nothing") << message({16}) << 403 << QByteArray();
-    }
+    // The bytes every command puts on the line, written out by hand.
     void commandFrames() {
-        QFETCH(OutMsg, message);
-        QFETCH(int, bytesToSend);
-        QFETCH(QByteArray, wire);
-        QCOMPARE(Frame::Encode(message, bytesToSend).toHex(' '), wire.toHex(' '));
+        const std::tuple<OutMsg, int, const char*> cases[] = {
+            {message({16}), 2, "5a1010"},
+            {message({17}), 2, "5a1111"},
+            {message({23}), 2, "5a1717"},
+            {message({26}), 2, "5a1a1a"},
+            {message({27}), 2, "5a1b1b"},
+            {message({3, 254}), 3, "5a03fe01"},
+            {message({19, 90, 1, 10, 0x34, 0x12, 0, 0, 0}), 10, "5a135a010a3412000000be"},
+            {message({20, 1, 11, 0, 0, 34, 0, 5, 0}), 10, "5a14010b00002200050047"},
+            {message({17, 0x1234}), 3, "5a113445"},       // only the low byte of an element
+            {message({19, 0x5A, 0x5A}), 4, "5a135a5ac7"}, // 0x5A in data is not escaped
+            {message({16}), 1, ""},                       // below 2: nothing
+            {message({16}), 403, ""}};                    // beyond the buffer: nothing
+        for (const auto& [msg, bytesToSend, wire] : cases)
+            QCOMPARE(Frame::Encode(msg, bytesToSend).toHex(), QByteArray(wire));
     }
 
     void pageFrameIs267Bytes() {

@@ -93,16 +93,6 @@ private slots:
         QCOMPARE(recorder.events, QStringList{"data 33 34"});
     }
 
-    void resetSyncAbandonsAFrame() {
-        ReplyReceiver rx;
-        Recorder recorder(rx);
-        const QByteArray frame = dataReply(32, identityData());
-        rx.ProcessInputBytes(frame.left(10));
-        rx.ResetSync();
-        rx.ProcessInputBytes(frame.mid(10));
-        QCOMPARE(recorder.events, QStringList{});
-    }
-
     void commsGoodAfterFirstGoodChecksum() {
         ReplyReceiver rx;
         QVERIFY(!rx.GetCommsGood());

@@ -13,69 +13,38 @@ class TestMaintenance : public QObject {
     Q_OBJECT
 private slots:
     // The waiting operations: what goes on the line and what the operator reads.
-    void waitingOperations_data() {
-        QTest::addColumn<QString>("operation");
-        QTest::addColumn<QString>("fault");
-        QTest::addColumn<QByteArray>("wire");
-        QTest::addColumn<QStringList>("statuses");
+    void waitingOperations() {
+        struct Case {
+            void (Maintenance::*operation)();
+            const char* fault;
+            QByteArray wire;
+            QStringList statuses;
+        };
         const QByteArray erase = QByteArray::fromHex("5a1111");
         const QByteArray wipe = QByteArray::fromHex("5a1a1a");
         const QByteArray restore = QByteArray::fromHex("5a1717");
-        QTest::newRow("erase OK") << "erase"
-                                  << "" << erase << QStringList{"Erasing ....", "OK"};
-        QTest::newRow("erase refused") << "erase"
-                                       << "refuse" << erase << QStringList{"Erasing ....", "Erase Failed."};
-        QTest::newRow("erase unanswered") << "erase"
-                                          << "silent" << erase << QStringList{"Erasing ....", "No response."};
-        QTest::newRow("wipe OK") << "wipe"
-                                 << "" << wipe << QStringList{"Wiping ....", "OK - Wiped"};
-        QTest::newRow("wipe refused") << "wipe"
-                                      << "refuse" << wipe << QStringList{"Wiping ....", "Wipe Failed."};
-        QTest::newRow("wipe unanswered") << "wipe"
-                                         << "silent" << wipe << QStringList{"Wiping ....", "No response."};
-        QTest::newRow("restore OK") << "restore"
-                                    << "" << restore << QStringList{"Restore OK."};
-        QTest::newRow("restore refused")
-            << "restore"
-            << "refuse" << restore << QStringList{"Restore Failed (Program Error)."};
-        QTest::newRow("restore unanswered")
-            << "restore"
-            << "silent" << restore << QStringList{"Restore Failed (No Response)."};
-    }
-    void waitingOperations() {
-        QFETCH(QString, operation);
-        QFETCH(QString, fault);
-        QFETCH(QByteArray, wire);
-        QFETCH(QStringList, statuses);
-        MaintenanceRig rig;
-        const int code = static_cast<quint8>(wire[1]);
-        if (fault == "refuse")
-            rig.module.faults.refused.insert(code);
-        else if (fault == "silent")
-            rig.module.faults.unanswered.insert(code);
-
-        if (operation == "erase")
-            rig.maintenance.EraseTarget();
-        else if (operation == "wipe")
-            rig.maintenance.WipeTarget();
-        else
-            rig.maintenance.RestoreSerialBackup();
-
-        QCOMPARE(rig.reporter.statuses, statuses);
-        QCOMPARE(rig.module.heardFrames().size(), 1);
-        QCOMPARE(rig.module.heardFrames()[0].bytes.toHex(' '), wire.toHex(' '));
-    }
-
-    void restartDoesNotWait() {
-        MaintenanceRig rig;
-        rig.maintenance.Restart();
-        QVERIFY(rig.exchange.GetMessageInProgress()); // completed later by the reply
-        QVERIFY(rig.reporter.statuses.isEmpty());
-        QSignalSpy done(&rig.exchange, &CommandExchange::completed);
-        QVERIFY(done.wait(2000));
-        QVERIFY(rig.exchange.GetMessageSuccessful());
-        QCOMPARE(rig.module.heardFrames()[0].bytes.toHex(' '), QByteArray("5a 1b 1b"));
-        QVERIFY(rig.module.inApplication());
+        const Case cases[] = {
+            {&Maintenance::EraseTarget, "", erase, {"Erasing ....", "OK"}},
+            {&Maintenance::EraseTarget, "refuse", erase, {"Erasing ....", "Erase Failed."}},
+            {&Maintenance::EraseTarget, "silent", erase, {"Erasing ....", "No response."}},
+            {&Maintenance::WipeTarget, "", wipe, {"Wiping ....", "OK - Wiped"}},
+            {&Maintenance::WipeTarget, "refuse", wipe, {"Wiping ....", "Wipe Failed."}},
+            {&Maintenance::WipeTarget, "silent", wipe, {"Wiping ....", "No response."}},
+            {&Maintenance::RestoreSerialBackup, "", restore, {"Restore OK."}},
+            {&Maintenance::RestoreSerialBackup, "refuse", restore, {"Restore Failed (Program Error)."}},
+            {&Maintenance::RestoreSerialBackup, "silent", restore, {"Restore Failed (No Response)."}}};
+        for (const Case& c : cases) {
+            MaintenanceRig rig;
+            const int code = static_cast<quint8>(c.wire[1]);
+            if (QLatin1String(c.fault) == QLatin1String("refuse"))
+                rig.module.faults.refused.insert(code);
+            else if (QLatin1String(c.fault) == QLatin1String("silent"))
+                rig.module.faults.unanswered.insert(code);
+            (rig.maintenance.*c.operation)();
+            QCOMPARE(rig.reporter.statuses, c.statuses);
+            QCOMPARE(rig.module.heardFrames().size(), 1);
+            QCOMPARE(rig.module.heardFrames()[0].bytes.toHex(' '), c.wire.toHex(' '));
+        }
     }
 
     void restartIntoBootloader_data() {

