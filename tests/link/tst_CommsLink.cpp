@@ -178,6 +178,8 @@ private slots:
 
     // A pulled USB adapter: the kernel hangs the tty up under the open port.
     void hangUpWhileWaiting() {
+        if (!CanHangUpLines())
+            QSKIP("hanging up a line needs CAP_SYS_ADMIN");
         ModuleRig rig;
         rig.module.faults.unanswered.insert(16);
         QTimer::singleShot(100, &rig.module, [&] { QVERIFY(rig.module.hangUp()); });
@@ -209,6 +211,8 @@ private slots:
     }
 
     void writeErrorCompletesAtOnce() {
+        if (!CanHangUpLines())
+            QSKIP("hanging up a line needs CAP_SYS_ADMIN");
         ModuleRig rig;
         QVERIFY(rig.module.hangUp()); // no event runs before the write meets the dead line
         rig.exchange.SetMessageInProgress();

@@ -15,6 +15,11 @@ void MapPort(int port, const QString& device) {
     qputenv(PortMap::OverrideVariable(port).toLatin1().constData(), device.toLocal8Bit());
 }
 
+bool CanHangUpLines() {
+    VirtualModule scratch;
+    return scratch.start() && scratch.hangUp();
+}
+
 double CpuMilliseconds() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);

@@ -14,6 +14,9 @@
 void UnmapAllPorts();
 void MapPort(int port, const QString& device);
 
+// Whether this process may hang a line up (TIOCVHANGUP needs CAP_SYS_ADMIN).
+bool CanHangUpLines();
+
 // Process CPU time (user + system) in milliseconds.
 double CpuMilliseconds();
 

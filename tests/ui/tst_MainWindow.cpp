@@ -194,6 +194,8 @@ private slots:
     }
 
     void moduleVanishesDuringAnErase() {
+        if (!CanHangUpLines())
+            QSKIP("hanging up a line needs CAP_SYS_ADMIN");
         WindowRig rig;
         rig.module.faults.replyDelayMs = 1000;
         QTimer::singleShot(100, &rig.module, [&] { rig.module.hangUp(); });
