@@ -15,6 +15,24 @@ void MapPort(int port, const QString& device) {
     qputenv(PortMap::OverrideVariable(port).toLatin1().constData(), device.toLocal8Bit());
 }
 
+ModuleIdentity SampleIdentity() {
+    ModuleIdentity id;
+    id.lastError = 9;
+    id.init = 0x5A;
+    id.system = 1;
+    id.subsystem = 10;
+    id.serial = 4660;
+    id.idBytes = {0x11, 0x22, 0x33};
+    id.blMajor = 1;
+    id.blMinor = 5;
+    id.appMajor = 2;
+    id.appMinor = 7;
+    id.cpuId = {30, 31, 32, 33};
+    id.info = {'A', 'B', 'C', '1', '2', '3', 0xC1, 0xC2, 0xC3, 0xC4};
+    id.capabilities = 3;
+    return id;
+}
+
 bool CanHangUpLines() {
     VirtualModule scratch;
     return scratch.start() && scratch.hangUp();

@@ -14,6 +14,12 @@
 void UnmapAllPorts();
 void MapPort(int port, const QString& device);
 
+// An identity with every field set to a value of its own: system 1,
+// sub-system 10, serial 4660, ID bytes 11 22 33, bootloader 1.05 with
+// capabilities 3, application 2.07, last error 9 (InvParam), processor values
+// 30..33, information bytes "ABC123" C1 C2 C3 C4.
+ModuleIdentity SampleIdentity();
+
 // Whether this process may hang a line up (TIOCVHANGUP needs CAP_SYS_ADMIN).
 bool CanHangUpLines();
 

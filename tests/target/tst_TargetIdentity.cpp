@@ -12,22 +12,6 @@ RxMsg identityFrame(std::initializer_list<int> data) {
     return frame;
 }
 
-void giveModuleIdentity(VirtualModule& module) {
-    ModuleIdentity& id = module.identity;
-    id.lastError = 7;
-    id.init = 0x5A;
-    id.system = 3;
-    id.subsystem = 2;
-    id.serial = 0xBEEF;
-    id.idBytes = {0x11, 0x22, 0x33};
-    id.blMajor = 1;
-    id.blMinor = 5;
-    id.appMajor = 2;
-    id.appMinor = 7;
-    id.cpuId = {0x1E, 0x95, 0x0F, 0x44};
-    id.info = {'A', 'B', 'C', '1', '2', '3', 0xC1, 0xC2, 0xC3, 0xC4};
-    id.capabilities = 3;
-}
 } // namespace
 
 class TestTargetIdentity : public QObject {
@@ -66,7 +50,7 @@ private slots:
 
     void readEndToEnd() {
         ModuleRig rig;
-        giveModuleIdentity(rig.module);
+        rig.module.identity = SampleIdentity();
         QSignalSpy updated(rig.target.get(), &TargetSession::identityUpdated);
         QSignalSpy statusRead(rig.target.get(), &TargetSession::targetStatusRead);
         // The command is completed before the reply is taken over.
@@ -84,16 +68,16 @@ private slots:
         QVERIFY(rig.target->tgtStatusRead());
         QVERIFY(rig.link->GetCommsGood());
         const TargetIdentity& id = rig.target->identity();
-        QCOMPARE(id.LastErrorCode, qint16(7)); // a module error is not a failed request
-        QCOMPARE(id.IDBlock(), (std::array<qint16, 8>{0x5A, 3, 2, 0xEF, 0xBE, 0x11, 0x22, 0x33}));
-        QCOMPARE(id.SerialNo, 0xBEEF);
+        QCOMPARE(id.LastErrorCode, qint16(9)); // a module error is not a failed request
+        QCOMPARE(id.IDBlock(), (std::array<qint16, 8>{0x5A, 1, 10, 0x34, 0x12, 0x11, 0x22, 0x33}));
+        QCOMPARE(id.SerialNo, 4660);
         QCOMPARE((std::array{id.BLVersionMajor, id.BLVersionMinor, id.AppVersionMajor, id.AppVersionMinor}),
                  (std::array<qint16, 4>{1, 5, 2, 7}));
-        QCOMPARE(id.CpuID, (std::array<qint16, 4>{0x1E, 0x95, 0x0F, 0x44}));
+        QCOMPARE(id.CpuID, (std::array<qint16, 4>{30, 31, 32, 33}));
         QCOMPARE(id.InfoBytes,
                  (std::array<qint16, 11>{'A', 'B', 'C', '1', '2', '3', 0xC1, 0xC2, 0xC3, 0xC4, 3}));
         QCOMPARE(id.BLCapabilities, qint16(3));
-        QCOMPARE(rig.target->GetTgtSystemID(), qint16(3));
+        QCOMPARE(rig.target->GetTgtSystemID(), qint16(1));
         QVERIFY(!rig.target->GetEraseEachPage()); // even with the page-erase capability
     }
 

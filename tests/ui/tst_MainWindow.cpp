@@ -4,21 +4,6 @@
 #include <QAction>
 
 namespace {
-void giveIdentity(VirtualModule& module) {
-    ModuleIdentity& id = module.identity;
-    id.system = 1;
-    id.subsystem = 10;
-    id.serial = 4660;
-    id.idBytes = {0, 0, 0};
-    id.blMajor = 1;
-    id.blMinor = 5;
-    id.capabilities = 3;
-    id.appMajor = 2;
-    id.appMinor = 7;
-    id.lastError = 9;
-    id.cpuId = {30, 31, 32, 33};
-}
-
 // The status lines as they read halfway through the module's reply delay,
 // then after the operation.
 QStringList statusSequence(WindowRig& rig, QPushButton* button, int delayMs = 300) {
@@ -64,17 +49,17 @@ private slots:
 
     void connectFillsBothWindows() {
         WindowRig rig;
-        giveIdentity(rig.module);
+        rig.module.identity = SampleIdentity();
         QTest::mouseClick(rig.mainControl<QPushButton>("GetTgtStatuscb"), Qt::LeftButton);
 
         QCOMPARE(rig.statusLines(), (QStringList{"ID Request OK.", "ID Request OK."}));
         QCOMPARE(rig.mainText("TgtFwSystemtb"), QStringLiteral("Solvane : PWM (FF)"));
         QCOMPARE(rig.mainText("TgtFwVersionlb"), QStringLiteral("2:07"));
-        QCOMPARE(rig.mainText("TgtSerialNolb"), QStringLiteral("010A-1234:000000"));
+        QCOMPARE(rig.mainText("TgtSerialNolb"), QStringLiteral("010A-1234:112233"));
         QCOMPARE(rig.mainText("BootloaderVersionlb"), QStringLiteral("1:05[03]"));
         QCOMPARE(rig.mainText("ErrorCodelb"), QStringLiteral("InvParam"));
 
-        const QStringList idBlock{"$5A", "$01", "$0A", "$34", "$12", "$00", "$00", "$00"};
+        const QStringList idBlock{"$5A", "$01", "$0A", "$34", "$12", "$11", "$22", "$33"};
         for (int i = 0; i < 8; ++i)
             QCOMPARE(rig.adminText(ArrayName("TgtIDlb", i)), idBlock[i]);
         QCOMPARE(rig.adminText("Seriallb"), QStringLiteral("4660"));

@@ -33,6 +33,15 @@ bool readVersion(const QString& text, quint8& major, quint8& minor) {
     return parts.size() == 2 && readByte(parts[0], major) && readByte(parts[1], minor);
 }
 
+bool readCount(const QString& text, int& out) {
+    bool ok = false;
+    const int value = text.toInt(&ok, 0);
+    if (!ok || value < 0)
+        return false;
+    out = value;
+    return true;
+}
+
 bool readCodes(const QString& text, QSet<int>& out) {
     for (const QString& part : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         bool ok = false;
@@ -122,13 +131,6 @@ QString ApplyModuleOptions(const QStringList& arguments, VirtualModule& module, 
         return bad(lastError);
     if (parser.isSet(capabilities) && !readByte(parser.value(capabilities), id.capabilities))
         return bad(capabilities);
-    if (parser.isSet(serial)) {
-        bool ok = false;
-        const uint v = parser.value(serial).toUInt(&ok, 0);
-        if (!ok || v > 65535)
-            return bad(serial);
-        id.serial = static_cast<quint16>(v);
-    }
     if (parser.isSet(idBytes) && !readBytes(parser.value(idBytes), id.idBytes))
         return bad(idBytes);
     if (parser.isSet(cpuId) && !readBytes(parser.value(cpuId), id.cpuId))
@@ -146,23 +148,17 @@ QString ApplyModuleOptions(const QStringList& arguments, VirtualModule& module, 
     faults.badChecksum = parser.isSet(badChecksum);
     if (parser.isSet(garbage))
         faults.garbage = QByteArray::fromHex("00FF13");
-    if (parser.isSet(pause)) {
-        bool ok = false;
-        faults.pauseMs = parser.value(pause).toInt(&ok);
-        if (!ok || faults.pauseMs < 0)
-            return bad(pause);
-    }
-    if (parser.isSet(delay)) {
-        bool ok = false;
-        faults.replyDelayMs = parser.value(delay).toInt(&ok);
-        if (!ok || faults.replyDelayMs < 0)
-            return bad(delay);
-    }
-    if (parser.isSet(stopAfter)) {
-        bool ok = false;
-        faults.stopAfterFrames = parser.value(stopAfter).toInt(&ok);
-        if (!ok || faults.stopAfterFrames < 0)
-            return bad(stopAfter);
+    if (parser.isSet(pause) && !readCount(parser.value(pause), faults.pauseMs))
+        return bad(pause);
+    if (parser.isSet(delay) && !readCount(parser.value(delay), faults.replyDelayMs))
+        return bad(delay);
+    if (parser.isSet(stopAfter) && !readCount(parser.value(stopAfter), faults.stopAfterFrames))
+        return bad(stopAfter);
+    if (parser.isSet(serial)) {
+        int value = 0;
+        if (!readCount(parser.value(serial), value) || value > 65535)
+            return bad(serial);
+        id.serial = static_cast<quint16>(value);
     }
     faults.lineRate = parser.isSet(lineRate);
     module.setInApplication(parser.isSet(application));
