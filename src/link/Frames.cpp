@@ -18,11 +18,4 @@ QByteArray Encode(const OutMsg& message, int bytesToSend) {
     return frame;
 }
 
-quint8 Checksum(const QByteArray& bytes) {
-    quint8 sum = 0;
-    for (char c : bytes)
-        sum = static_cast<quint8>(sum + static_cast<quint8>(c));
-    return sum;
-}
-
 } // namespace Frame

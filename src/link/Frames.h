@@ -43,7 +43,4 @@ inline constexpr int kMaxBytesToSend = static_cast<int>(std::tuple_size_v<OutMsg
 // The bytes of one command frame: sync, code, data, checksum. Empty when
 // BytesToSend is below 2 or beyond the buffer.
 QByteArray Encode(const OutMsg& message, int bytesToSend);
-
-// The 8-bit sum of the given bytes.
-quint8 Checksum(const QByteArray& bytes);
 } // namespace Frame

@@ -5,17 +5,20 @@
 
 namespace LineSettings {
 
-int BaudRate(const QString& settings) {
+namespace {
+// The baud rate named by a settings text, or 0.
+int baudRate(const QString& settings) {
     bool ok = false;
     const int baud = settings.section(QLatin1Char(','), 0, 0).toInt(&ok);
     return ok && baud > 0 ? baud : 0;
 }
+} // namespace
 
 bool Apply(QSerialPort& port, const QString& settings) {
     const QStringList fields = settings.split(QLatin1Char(','));
     if (fields.size() != 4)
         return false;
-    const int baud = BaudRate(settings);
+    const int baud = baudRate(settings);
 
     QSerialPort::Parity parity = QSerialPort::NoParity;
     const QString p = fields[1].trimmed().toUpper();

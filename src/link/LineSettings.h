@@ -13,6 +13,4 @@ inline const QString kApplication = QStringLiteral("38400,N,8,1");
 // Applies the settings to the port (open or not); false when the text is not
 // a valid setting or the port refuses it.
 bool Apply(QSerialPort& port, const QString& settings);
-// The baud rate named by a settings text, or 0.
-int BaudRate(const QString& settings);
 } // namespace LineSettings

@@ -35,7 +35,6 @@ void ReplyReceiver::ProcessInputByte(quint8 b) {
 
     if (RxLength == 0) {
         RxMsg_[0] = b;
-        RxCode = b;
         switch (b) {
         case Frame::kIdentityReply:
             RxLength = Frame::kIdentityReplyLength;

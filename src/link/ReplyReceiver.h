@@ -46,7 +46,6 @@ private:
     bool InSync = false;
     int RxIndex = 0;
     int RxLength = 0;
-    quint8 RxCode = 0;
     bool RxBusy = false;
     bool CommsGood = false;
 };

@@ -56,7 +56,6 @@ private:
     bool FirmwareMatchesTarget() const;
 
     Parts P;
-    bool TgtStatusReadShown = false;
     bool AdminEnabled = false;
     bool FWFileLoaded = false;
     bool Closing = false;
