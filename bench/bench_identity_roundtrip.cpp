@@ -13,7 +13,7 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const int rounds = argc > 1 ? std::atoi(argv[1]) : 100;
 
-    ModuleRig rig;
+    ModuleRig rig(LinkTimings{});
     rig.module.faults.lineRate = true;
 
     // Request 5A 10 10 (3 bytes) and reply 5A 20 + 28 data + checksum (31 bytes).
@@ -24,8 +24,7 @@ int main(int argc, char** argv) {
     const double cpuBefore = CpuMilliseconds();
     int ok = 0;
     for (int i = 0; i < rounds; ++i) {
-        rig.target->RequestTargetID();
-        ok += rig.exchange.GetMessageSuccessful() ? 1 : 0;
+        ok += rig.target().RequestIDFromTarget() == CommandOutcome::Succeeded ? 1 : 0;
     }
     const double elapsedMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
     const double cpuMs = CpuMilliseconds() - cpuBefore;

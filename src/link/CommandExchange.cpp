@@ -4,15 +4,17 @@
 
 CommandExchange::CommandExchange(QObject* parent) : QObject(parent) {}
 
-void CommandExchange::SetMessageInProgress() {
+void CommandExchange::SetMessageInProgress(ReplyKind awaited, Deadline deadline) {
     MessageInProgress = true;
+    Awaited = awaited;
+    AwaitedDeadline = deadline;
 }
 
-void CommandExchange::PutMessageStatus(CompletionStatus status) {
+bool CommandExchange::PutMessageStatus(CompletionStatus status) {
     // A late time-out, a second report of the same completion or an unsolicited
     // acknowledgement finds nothing in progress and changes nothing.
     if (!MessageInProgress)
-        return;
+        return false;
     MessageInProgress = false;
     MessageFailed = false;
     MessageTimedOut = false;
@@ -32,28 +34,58 @@ void CommandExchange::PutMessageStatus(CompletionStatus status) {
         break;
     }
     emit completed();
+    return true;
 }
 
-void CommandExchange::PutCommandOKFromTgt(bool commandOK) {
-    PutMessageStatus(commandOK ? CompletionStatus::OK : CompletionStatus::Refused);
+bool CommandExchange::PutCommandOKFromTgt(bool commandOK) {
+    // A refusal answers whatever was asked; an acceptance answers only a
+    // command that awaits an acknowledgement.
+    if (commandOK && Awaited != ReplyKind::Acknowledgement)
+        return false;
+    return PutMessageStatus(commandOK ? CompletionStatus::OK : CompletionStatus::Refused);
 }
 
-void CommandExchange::WaitWhileInProgress() {
-    if (!MessageInProgress)
-        return;
-    // Completions arrive only from event handlers on this thread, so nothing
-    // can complete between the test above and exec() below.
-    QEventLoop loop;
-    connect(this, &CommandExchange::completed, &loop, &QEventLoop::quit);
-    loop.exec();
-    // exec() also returns when the application is quitting; the wait always
-    // ends with the command completed.
-    if (MessageInProgress)
-        AbandonWait();
+bool CommandExchange::PutDataReply(ReplyKind kind) {
+    if (kind != Awaited)
+        return false;
+    return PutMessageStatus(CompletionStatus::OK);
+}
+
+bool CommandExchange::PutDamagedReply() {
+    // Only a command that awaits data can have been answered by a data frame.
+    if (Awaited == ReplyKind::Acknowledgement)
+        return false;
+    return PutMessageStatus(CompletionStatus::CommsError);
+}
+
+bool CommandExchange::PutLinkTimeout() {
+    if (AwaitedDeadline != Deadline::Link)
+        return false;
+    return PutMessageStatus(CompletionStatus::NoResponse);
+}
+
+bool CommandExchange::PutOwnDeadline() {
+    return PutMessageStatus(CompletionStatus::NoResponse);
+}
+
+bool CommandExchange::PutWriteFailure() {
+    return PutMessageStatus(CompletionStatus::NoResponse);
 }
 
 CommandOutcome CommandExchange::WaitForOutcome() {
-    WaitWhileInProgress();
+    if (MessageInProgress) {
+        // Completions arrive only from event handlers on this thread, so nothing
+        // can complete between the test above and exec() below.
+        QEventLoop loop;
+        connect(this, &CommandExchange::completed, &loop, &QEventLoop::quit);
+        loop.exec();
+        // exec() also returns when the application quits: nothing more will
+        // be sent.
+        if (MessageInProgress)
+            Close();
+    }
+    if (Closed)
+        return CommandOutcome::Abandoned;
     if (MessageFailed)
         return CommandOutcome::Refused;
     if (MessageTimedOut)
@@ -61,20 +93,22 @@ CommandOutcome CommandExchange::WaitForOutcome() {
     return CommandOutcome::Succeeded;
 }
 
+void CommandExchange::Close() {
+    Closed = true;
+    PutMessageStatus(CompletionStatus::NoResponse);
+}
+
 const QString& OutcomeTexts::textFor(CommandOutcome outcome) const {
     switch (outcome) {
     case CommandOutcome::Refused:
         return refused;
     case CommandOutcome::NoResponse:
+    case CommandOutcome::Abandoned:
         return noResponse;
     case CommandOutcome::Succeeded:
         break;
     }
     return succeeded;
-}
-
-void CommandExchange::AbandonWait() {
-    PutMessageStatus(CompletionStatus::NoResponse);
 }
 
 bool CommandExchange::tryBeginOperation() {

@@ -7,16 +7,25 @@
 // time-out.
 enum class CompletionStatus : qint16 {
     Refused = 0,    // acknowledgement 171
-    OK = 1,         // acknowledgement 91, or a good data reply
+    OK = 1,         // acknowledgement 91, or the awaited data reply
     NoResponse = 2, // reply time-out
     CommsError = 3, // a data reply with a wrong checksum
 };
 
-// How an awaited command ended, as the operations read the flags: refusal
-// first, then no reply, else success.
-enum class CommandOutcome { Refused, NoResponse, Succeeded };
+// The reply that completes a command. A refusal or the time-out completes any
+// command; a reply of another kind completes none.
+enum class ReplyKind { Acknowledgement, Identity, EncryptedPage };
 
-// The status texts an operation shows for each outcome.
+// Who decides that a command went unanswered: the link's reply time-out, or a
+// timer of the operation's own (the capture's page timer).
+enum class Deadline { Link, Own };
+
+// How an awaited command ended. Abandoned: the program is closing; nothing
+// more is sent.
+enum class CommandOutcome { Refused, NoResponse, Succeeded, Abandoned };
+
+// The status texts an operation shows for each outcome; an abandoned command
+// reads as not answered.
 struct OutcomeTexts {
     QString refused;
     QString noResponse;
@@ -24,59 +33,67 @@ struct OutcomeTexts {
     const QString& textFor(CommandOutcome outcome) const;
 };
 
-// The completion flags of the one command that may be awaited at a time, and
-// the one wait that every operation uses.
+// The completion flags of the one command that may be awaited at a time, the
+// one wait, and the gate that lets one operation run at a time.
 //
-// A sender sets the command in progress, sends it, and calls
-// WaitWhileInProgress(); the first status reported while in progress completes
-// it, later ones are ignored. Only one waiting operation runs at a time: an
-// operation holds an OperationScope for its whole length, and a second one is
-// refused while the first waits.
+// The link marks a command in progress with the reply it awaits, sends it and
+// waits; the first completing report while it is in progress counts, later
+// ones are ignored.
 class CommandExchange : public QObject {
     Q_OBJECT
 public:
     explicit CommandExchange(QObject* parent = nullptr);
 
-    void SetMessageInProgress();
+    void SetMessageInProgress(ReplyKind awaited, Deadline deadline = Deadline::Link);
     bool GetMessageInProgress() const { return MessageInProgress; }
     bool GetMessageFailed() const { return MessageFailed; }
     bool GetMessageTimedOut() const { return MessageTimedOut; }
     bool GetMessageSuccessful() const { return !MessageTimedOut && !MessageFailed && !MessageInProgress; }
 
-    void PutMessageStatus(CompletionStatus status);
-    void PutCommandOKFromTgt(bool commandOK);
+    // Reports from the link. Each answers whether it completed the command in
+    // progress.
+    bool PutCommandOKFromTgt(bool commandOK); // acknowledgement 91 or 171
+    bool PutDataReply(ReplyKind kind);        // a good identity or page reply
+    bool PutDamagedReply();                   // a data reply with a wrong checksum
+    bool PutLinkTimeout();                    // the link's reply time-out ran out
+    bool PutOwnDeadline();                    // the operation's own timer ran out
+    bool PutWriteFailure();                   // the command could not be written
 
-    // Blocks in a local event loop until the command in progress completes.
-    // Returns at once when nothing is in progress. Uses no CPU while it waits.
-    void WaitWhileInProgress();
-    // Waits, then reads the flags.
+    // Blocks in a local event loop until the command in progress completes and
+    // reads the flags. Uses no CPU while it waits.
     CommandOutcome WaitForOutcome();
 
-    // Completes the awaited command as not answered, for a window that closes
-    // while an operation waits.
-    void AbandonWait();
+    // The program is closing: the command in progress ends as abandoned, and
+    // every later one is abandoned before it is sent.
+    void Close();
+    bool closed() const { return Closed; }
 
     bool operationActive() const { return OperationActive; }
 
 signals:
     // A command in progress has completed (with whatever status).
     void completed();
-    // A waiting operation has started (true) or ended (false).
+    // An operation has taken (true) or released (false) the gate.
     void operationActiveChanged(bool active);
 
 private:
     friend class OperationScope;
     bool tryBeginOperation();
     void endOperation();
+    bool PutMessageStatus(CompletionStatus status);
 
     bool MessageInProgress = false;
     bool MessageFailed = false;
     bool MessageTimedOut = false;
+    ReplyKind Awaited = ReplyKind::Acknowledgement;
+    Deadline AwaitedDeadline = Deadline::Link;
+    bool Closed = false;
     bool OperationActive = false;
 };
 
-// Marks one waiting operation for its lifetime. Not granted when another
-// operation is already running; the caller then does nothing.
+// The one-operation gate, held by what a window starts for its whole run.
+// Not granted while another operation runs; the caller then does nothing. The
+// steps an operation is built from do not take it.
 class OperationScope {
 public:
     explicit OperationScope(CommandExchange& exchange);
@@ -85,6 +102,7 @@ public:
     OperationScope& operator=(const OperationScope&) = delete;
 
     bool granted() const { return Granted; }
+    explicit operator bool() const { return Granted; }
 
 private:
     CommandExchange& Exchange;

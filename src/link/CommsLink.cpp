@@ -8,23 +8,27 @@ namespace {
 const QString kTitle = QStringLiteral("Comms Port");
 } // namespace
 
-CommsLink::CommsLink(CommandExchange& exchange, Reporter& reporter, QObject* parent)
+CommsLink::CommsLink(CommandExchange& exchange, Reporter& reporter, LinkTimings timings, QObject* parent)
     : QObject(parent), CommsTimeout(this), ResetBaudRateTmr(this), Exchange(exchange), Report(reporter),
       MSComm1(this), Receiver(this), Settings(LineSettings::kBootloader) {
+    Receiver.RxTimeout.setInterval(timings.interByteTimeoutMs);
     CommsTimeout.setObjectName(QStringLiteral("CommsTimeout"));
     // Precise: a coarse timer may run out up to 5 % early.
     CommsTimeout.setTimerType(Qt::PreciseTimer);
-    CommsTimeout.setInterval(kReplyTimeoutMs);
+    CommsTimeout.setInterval(timings.replyTimeoutMs);
     connect(&CommsTimeout, &QTimer::timeout, this, [this] {
         CommsTimeout.stop();
-        Exchange.PutMessageStatus(CompletionStatus::NoResponse);
+        Exchange.PutLinkTimeout();
     });
 
     ResetBaudRateTmr.setObjectName(QStringLiteral("ResetBaudRateTmr"));
     ResetBaudRateTmr.setTimerType(Qt::PreciseTimer);
-    ResetBaudRateTmr.setInterval(kResetBaudDelayMs);
+    ResetBaudRateTmr.setInterval(timings.resetBaudDelayMs);
     ResetBaudRateTmr.setSingleShot(true);
-    connect(&ResetBaudRateTmr, &QTimer::timeout, this, &CommsLink::Set115200Baud);
+    connect(&ResetBaudRateTmr, &QTimer::timeout, this, [this] {
+        Set115200Baud();
+        emit baudRateReset();
+    });
 
     MSComm1.setReadBufferSize(0);
     connect(&MSComm1, &QSerialPort::readyRead, this,
@@ -35,8 +39,10 @@ CommsLink::CommsLink(CommandExchange& exchange, Reporter& reporter, QObject* par
             [this](bool commandOK) { Exchange.PutCommandOKFromTgt(commandOK); });
     connect(&Receiver, &ReplyReceiver::dataReplyReceived, this, &CommsLink::onDataReply);
     connect(&Receiver, &ReplyReceiver::checksumFailed, this, [this] {
-        Exchange.PutMessageStatus(CompletionStatus::CommsError);
-        CommsTimeout.stop();
+        // The time-out stops only when the damaged reply ended the command;
+        // otherwise it still has to end the wait.
+        if (Exchange.PutDamagedReply())
+            CommsTimeout.stop();
     });
 }
 
@@ -82,6 +88,8 @@ void CommsLink::SelectCommsPort(int Index) {
     MSComm1.setPortName(PortMap::DeviceForPort(Index));
     LineSettings::Apply(MSComm1, Settings);
     if (!MSComm1.open(QIODevice::ReadWrite)) {
+        // Opening is always asked for by the operator, never from inside a
+        // port notification, so the message can show at once.
         Report.ShowCritical(
             kTitle, QStringLiteral("Error opening comms port %1 : %2").arg(Index).arg(MSComm1.errorString()));
         return;
@@ -143,6 +151,44 @@ void CommsLink::StartResetBaudRateTmr() {
     ResetBaudRateTmr.start();
 }
 
+void CommsLink::discardStaleInput() {
+    // Bytes that arrived while nothing was awaited (a late or doubled reply,
+    // noise) must not complete the command about to be sent.
+    if (MSComm1.isOpen()) {
+        MSComm1.readAll();
+        MSComm1.clear(QSerialPort::Input);
+    }
+    Receiver.ResetSync();
+}
+
+void CommsLink::Post(const OutMsg& message, int bytesToSend, ReplyKind awaited) {
+    if (Exchange.closed())
+        return;
+    discardStaleInput();
+    Exchange.SetMessageInProgress(awaited);
+    SendMessage(message, bytesToSend);
+}
+
+CommandOutcome CommsLink::Transact(const OutMsg& message, int bytesToSend, ReplyKind awaited,
+                                   QTimer* ownDeadline) {
+    if (Exchange.closed())
+        return CommandOutcome::Abandoned;
+    discardStaleInput();
+    Exchange.SetMessageInProgress(awaited, ownDeadline ? Deadline::Own : Deadline::Link);
+    QMetaObject::Connection deadline;
+    if (ownDeadline) {
+        deadline = connect(ownDeadline, &QTimer::timeout, this, [this] { Exchange.PutOwnDeadline(); });
+        ownDeadline->start();
+    }
+    SendMessage(message, bytesToSend);
+    const CommandOutcome outcome = Exchange.WaitForOutcome();
+    if (ownDeadline) {
+        ownDeadline->stop();
+        disconnect(deadline);
+    }
+    return outcome;
+}
+
 void CommsLink::SendMessage(const OutMsg& Message, int BytesToSend) {
     const QByteArray frame = Frame::Encode(Message, BytesToSend);
     if (!frame.isEmpty() && PortOK) {
@@ -163,28 +209,31 @@ void CommsLink::SendMessage(const OutMsg& Message, int BytesToSend) {
     CommsTimeout.start();
 }
 
-void CommsLink::FlagMessageOK() {
-    CommsTimeout.stop();
-    Exchange.PutMessageStatus(CompletionStatus::OK);
+void CommsLink::onDataReply(const RxMsg& frame) {
+    const bool identity = frame[0] == Frame::kIdentityReply;
+    // The reply completes the command only when it is the kind awaited; it is
+    // handed to its consumer either way.
+    if (Exchange.PutDataReply(identity ? ReplyKind::Identity : ReplyKind::EncryptedPage))
+        CommsTimeout.stop();
+    if (identity)
+        emit identityReplyReceived(frame);
+    else
+        emit encryptedPageReceived(frame);
 }
 
-void CommsLink::onDataReply(const RxMsg& frame) {
-    FlagMessageOK();
-    if (frame[0] == Frame::kIdentityReply)
-        emit identityReplyReceived(frame);
-    else if (frame[0] == Frame::kEncryptedPageReply)
-        emit encryptedPageReceived(frame);
+void CommsLink::reportLater(const QString& text) {
+    QMetaObject::invokeMethod(
+        this, [this, text] { Report.ShowCritical(kTitle, text); }, Qt::QueuedConnection);
 }
 
 void CommsLink::onWriteFailed(const QString& reason) {
     if (!linkFailed())
         return;
-    Report.ShowCritical(
-        kTitle, QStringLiteral("Error writing to comms port: %1. Please reselect comms port").arg(reason));
+    reportLater(QStringLiteral("Error writing to comms port: %1. Please reselect comms port").arg(reason));
     // Nothing more will come for this command: complete it now instead of
     // leaving its sender waiting.
     CommsTimeout.stop();
-    Exchange.PutMessageStatus(CompletionStatus::NoResponse);
+    Exchange.PutWriteFailure();
 }
 
 bool CommsLink::linkFailed() {
@@ -218,10 +267,9 @@ void CommsLink::onPortError(QSerialPort::SerialPortError error) {
     case QSerialPort::ResourceError:
         // Said once; a waiting command ends by its reply time-out.
         if (linkFailed())
-            Report.ShowCritical(kTitle,
-                                QStringLiteral("Error reading from comms port: %1. The device may have been "
-                                               "disconnected. Please reselect comms port")
-                                    .arg(MSComm1.errorString()));
+            reportLater(QStringLiteral("Error reading from comms port: %1. The device may have been "
+                                       "disconnected. Please reselect comms port")
+                            .arg(MSComm1.errorString()));
         break;
     default:
         break; // open errors are reported where the port is opened

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "CommandExchange.h"
 #include "Frames.h"
+#include "LinkTimings.h"
 #include "PortMap.h"
 #include "ReplyReceiver.h"
 
@@ -10,22 +12,21 @@
 
 #include <array>
 
-class CommandExchange;
 class Reporter;
 
 // The one serial port of the program: choosing, scanning and opening ports,
-// the two line speeds, sending command frames and handing received bytes to
-// the reply receiver. Completions go to the command exchange; errors reach the
-// operator through the reporter.
+// the two line speeds, the one transaction every command goes through, and
+// handing received bytes to the reply receiver. Completions go to the command
+// exchange; errors reach the operator through the reporter, never from inside
+// the port's own notifications.
 class CommsLink : public QObject {
     Q_OBJECT
 public:
-    static constexpr int kReplyTimeoutMs = 1500;
-    static constexpr int kResetBaudDelayMs = 300;
     static constexpr int kStartPort = 10;
     static constexpr int kBufferSize = 5000;
 
-    CommsLink(CommandExchange& exchange, Reporter& reporter, QObject* parent = nullptr);
+    CommsLink(CommandExchange& exchange, Reporter& reporter, LinkTimings timings = {},
+              QObject* parent = nullptr);
     ~CommsLink() override;
 
     // Start-up: bootloader line settings, then COM10.
@@ -44,9 +45,18 @@ public:
     void Set115200Baud();
     // Sets 38400 baud (the name is historical).
     void Set3840000Baud();
-    // Back to 115200 baud kResetBaudDelayMs from now.
+    // Back to 115200 baud after the reset delay.
     void StartResetBaudRateTmr();
 
+    // The one transaction: drops input that arrived while nothing was awaited,
+    // marks the command in progress awaiting `awaited`, sends it and waits for
+    // its outcome. With an own deadline the link's reply time-out does not end
+    // the wait; `ownDeadline` is started once the frame is sent and completes
+    // the command as not answered when it runs out.
+    CommandOutcome Transact(const OutMsg& message, int bytesToSend, ReplyKind awaited,
+                            QTimer* ownDeadline = nullptr);
+    // The same without the wait; the completion arrives later.
+    void Post(const OutMsg& message, int bytesToSend, ReplyKind awaited);
     // Frames and writes one command; arms the reply time-out.
     void SendMessage(const OutMsg& Message, int BytesToSend);
 
@@ -70,6 +80,8 @@ signals:
     void scanStarted();
     void scanFinished();
     void settingsChanged(const QString& settings);
+    // The line is back at the bootloader speed after a restart into the bootloader.
+    void baudRateReset();
     // A good identity reply, after the awaited command has been completed.
     void identityReplyReceived(const RxMsg& frame);
     // A good encrypted page reply, after the awaited command has been completed.
@@ -77,13 +89,15 @@ signals:
 
 private:
     void applySettings(const QString& settings);
+    void discardStaleInput();
+    // Shows a port error once the notification that raised it has returned.
+    void reportLater(const QString& text);
     void onDataReply(const RxMsg& frame);
     void onPortError(QSerialPort::SerialPortError error);
     void onWriteFailed(const QString& reason);
     // Takes the port out of use after a read or write error; false when that
     // has already happened since the port was last selected.
     bool linkFailed();
-    void FlagMessageOK();
 
     CommandExchange& Exchange;
     Reporter& Report;

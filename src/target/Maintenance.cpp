@@ -1,27 +1,51 @@
 #include "Maintenance.h"
 
-#include "CommandExchange.h"
 #include "CommsLink.h"
 #include "Reporter.h"
 
-Maintenance::Maintenance(CommsLink& link, CommandExchange& exchange, Reporter& reporter)
-    : Link(link), Exchange(exchange), Report(reporter) {}
+Maintenance::Maintenance(CommsLink& link, Reporter& reporter) : Link(link), Report(reporter) {}
 
-void Maintenance::sendCommand(qint16 code) {
+CommandOutcome Maintenance::command(qint16 code) {
     OutMsg message{};
     message[0] = code;
-    Exchange.SetMessageInProgress();
-    Link.SendMessage(message, 2);
+    return Link.Transact(message, 2, ReplyKind::Acknowledgement);
 }
 
-void Maintenance::EraseFlash() {
-    sendCommand(Frame::kEraseFlash);
+CommandOutcome Maintenance::EraseFlash() {
+    return command(Frame::kEraseFlash);
 }
-void Maintenance::WipeDevice() {
-    sendCommand(Frame::kWipeDevice);
+CommandOutcome Maintenance::WipeDevice() {
+    return command(Frame::kWipeDevice);
 }
+CommandOutcome Maintenance::RestoreBackup() {
+    return command(Frame::kRestoreSerialBackup);
+}
+
+void Maintenance::EraseTarget() {
+    static const OutcomeTexts texts{QStringLiteral("Erase Failed."), QStringLiteral("No response."),
+                                    QStringLiteral("OK")};
+    Report.UpdateStatusDisp(QStringLiteral("Erasing ...."));
+    Report.UpdateStatusDisp(texts.textFor(EraseFlash()));
+}
+
+void Maintenance::WipeTarget() {
+    static const OutcomeTexts texts{QStringLiteral("Wipe Failed."), QStringLiteral("No response."),
+                                    QStringLiteral("OK - Wiped")};
+    Report.UpdateStatusDisp(QStringLiteral("Wiping ...."));
+    Report.UpdateStatusDisp(texts.textFor(WipeDevice()));
+}
+
+void Maintenance::RestoreSerialBackup() {
+    static const OutcomeTexts texts{QStringLiteral("Restore Failed (Program Error)."),
+                                    QStringLiteral("Restore Failed (No Response)."),
+                                    QStringLiteral("Restore OK.")};
+    Report.UpdateStatusDisp(texts.textFor(RestoreBackup()));
+}
+
 void Maintenance::Restart() {
-    sendCommand(Frame::kRestart);
+    OutMsg message{};
+    message[0] = Frame::kRestart;
+    Link.Post(message, 2, ReplyKind::Acknowledgement);
 }
 
 void Maintenance::RestartIntoBootloader(bool SwitchBaud) {
@@ -30,35 +54,7 @@ void Maintenance::RestartIntoBootloader(bool SwitchBaud) {
     OutMsg message{};
     message[0] = Frame::kRestartIntoBootloader;
     message[1] = Frame::kRestartIntoBootloaderData;
+    // The running application does not answer; nothing is marked in progress.
     Link.SendMessage(message, 3);
     Link.StartResetBaudRateTmr();
-}
-
-void Maintenance::awaitCommand(const QString& startText, qint16 code, const OutcomeTexts& texts) {
-    const OperationScope operation(Exchange);
-    if (!operation.granted())
-        return;
-    if (!startText.isEmpty())
-        Report.UpdateStatusDisp(startText);
-    sendCommand(code);
-    Report.UpdateStatusDisp(texts.textFor(Exchange.WaitForOutcome()));
-}
-
-void Maintenance::RestoreSerialBackup() {
-    static const OutcomeTexts texts{QStringLiteral("Restore Failed (Program Error)."),
-                                    QStringLiteral("Restore Failed (No Response)."),
-                                    QStringLiteral("Restore OK.")};
-    awaitCommand({}, Frame::kRestoreSerialBackup, texts);
-}
-
-void Maintenance::EraseTarget() {
-    static const OutcomeTexts texts{QStringLiteral("Erase Failed."), QStringLiteral("No response."),
-                                    QStringLiteral("OK")};
-    awaitCommand(QStringLiteral("Erasing ...."), Frame::kEraseFlash, texts);
-}
-
-void Maintenance::WipeTarget() {
-    static const OutcomeTexts texts{QStringLiteral("Wipe Failed."), QStringLiteral("No response."),
-                                    QStringLiteral("OK - Wiped")};
-    awaitCommand(QStringLiteral("Wiping ...."), Frame::kWipeDevice, texts);
 }

@@ -1,37 +1,42 @@
 #pragma once
 
+#include "CommandExchange.h"
+
 #include <QString>
 
 class CommsLink;
-class CommandExchange;
 class Reporter;
-struct OutcomeTexts;
 
-// Erase, wipe, restart, restart into the bootloader and restore of the serial
-// backup. The senders return at once; EraseTarget, WipeTarget and
-// RestoreSerialBackup wait for the module and report the outcome.
+// Erase, wipe, restore of the serial backup, restart and restart into the
+// bootloader. The first three are steps: each runs one transaction and answers
+// its outcome, and the ...Target forms also report their texts. None takes the
+// operation gate; the operations built on them do.
 class Maintenance {
 public:
-    Maintenance(CommsLink& link, CommandExchange& exchange, Reporter& reporter);
+    Maintenance(CommsLink& link, Reporter& reporter);
 
-    void EraseFlash();
-    void WipeDevice();
-    // Leaves the bootloader; nothing waits for the reply.
+    CommandOutcome EraseFlash();
+    CommandOutcome WipeDevice();
+    CommandOutcome RestoreBackup();
+
+    // "Erasing ....", then "Erase Failed.", "No response." or "OK".
+    void EraseTarget();
+    // "Wiping ....", then "Wipe Failed.", "No response." or "OK - Wiped".
+    void WipeTarget();
+    // "Restore Failed (Program Error).", "Restore Failed (No Response)." or "Restore OK.".
+    void RestoreSerialBackup();
+
+    // Leaves the bootloader. Sends and returns; the acknowledgement or the
+    // time-out settles the command later.
     void Restart();
     // Asks a running application to restart into its bootloader. With
     // SwitchBaud the frame goes out at 38400 baud; either way the line is back
-    // at 115200 baud 300 ms later.
+    // at 115200 baud after the reset delay.
     void RestartIntoBootloader(bool SwitchBaud);
 
-    void RestoreSerialBackup();
-    void EraseTarget();
-    void WipeTarget();
-
 private:
-    void sendCommand(qint16 code);
-    void awaitCommand(const QString& startText, qint16 code, const OutcomeTexts& texts);
+    CommandOutcome command(qint16 code);
 
     CommsLink& Link;
-    CommandExchange& Exchange;
     Reporter& Report;
 };

@@ -1,30 +1,26 @@
 #include "TargetSession.h"
 
-#include "CommandExchange.h"
 #include "CommsLink.h"
 #include "Reporter.h"
 
-TargetSession::TargetSession(CommsLink& link, CommandExchange& exchange, Reporter& reporter, QObject* parent)
-    : QObject(parent), Link(link), Exchange(exchange), Report(reporter) {
+TargetSession::TargetSession(CommsLink& link, Reporter& reporter, QObject* parent)
+    : QObject(parent), Link(link), Report(reporter) {
     connect(&Link, &CommsLink::identityReplyReceived, this, &TargetSession::PutStatusFromTarget);
 }
 
-void TargetSession::RequestIDFromTarget() {
+CommandOutcome TargetSession::RequestIDFromTarget() {
     OutMsg message{};
     message[0] = Frame::kRequestIdentity;
-    Exchange.SetMessageInProgress();
-    Link.SendMessage(message, 2);
+    return Link.Transact(message, 2, ReplyKind::Identity);
 }
 
-void TargetSession::RequestTargetID() {
-    const OperationScope operation(Exchange);
-    if (!operation.granted())
-        return;
-    Report.UpdateStatusDisp(QStringLiteral("Requesting Target ID"));
-    RequestIDFromTarget();
+CommandOutcome TargetSession::RequestTargetID() {
     static const OutcomeTexts texts{QStringLiteral("ID Request Failed."), QStringLiteral("No response."),
                                     QStringLiteral("ID Request OK.")};
-    Report.UpdateStatusDisp(texts.textFor(Exchange.WaitForOutcome()));
+    Report.UpdateStatusDisp(QStringLiteral("Requesting Target ID"));
+    const CommandOutcome outcome = RequestIDFromTarget();
+    Report.UpdateStatusDisp(texts.textFor(outcome));
+    return outcome;
 }
 
 void TargetSession::PutStatusFromTarget(const RxMsg& Data) {

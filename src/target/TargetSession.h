@@ -1,11 +1,11 @@
 #pragma once
 
+#include "CommandExchange.h"
 #include "TargetIdentity.h"
 
 #include <QObject>
 
 class CommsLink;
-class CommandExchange;
 class Reporter;
 
 // The connected module as the tool knows it: its identity record and the
@@ -13,13 +13,13 @@ class Reporter;
 class TargetSession : public QObject {
     Q_OBJECT
 public:
-    TargetSession(CommsLink& link, CommandExchange& exchange, Reporter& reporter, QObject* parent = nullptr);
+    TargetSession(CommsLink& link, Reporter& reporter, QObject* parent = nullptr);
 
-    // Sends the identity request and marks it in progress; does not wait.
-    void RequestIDFromTarget();
-    // Sends the identity request, waits for it and reports the outcome.
-    // Refused (does nothing) while another operation waits.
-    void RequestTargetID();
+    // The identity read as a step: one transaction, its outcome.
+    CommandOutcome RequestIDFromTarget();
+    // The identity read with its texts: "Requesting Target ID", then
+    // "ID Request Failed.", "No response." or "ID Request OK.".
+    CommandOutcome RequestTargetID();
     // Takes over a good identity reply.
     void PutStatusFromTarget(const RxMsg& Data);
 
@@ -45,7 +45,6 @@ signals:
 
 private:
     CommsLink& Link;
-    CommandExchange& Exchange;
     Reporter& Report;
     TargetIdentity Identity;
     bool TgtStatusRead = false;

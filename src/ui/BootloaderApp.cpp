@@ -2,39 +2,60 @@
 
 #include "BootAdmin.h"
 #include "BootloaderMain.h"
-#include "CommsLink.h"
 #include "CommsLinkWindow.h"
-#include "Maintenance.h"
-#include "TargetSession.h"
+#include "InputLock.h"
+#include "QtDialogs.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QStyleFactory>
 
 BootloaderApp::BootloaderApp(Dialogs& dialogs, Options options) : Opts(options), Reporter_(dialogs) {
-    Link = std::make_unique<CommsLink>(Exchange, Reporter_);
-    Target = std::make_unique<TargetSession>(*Link, Exchange, Reporter_);
-    Maint = std::make_unique<Maintenance>(*Link, Exchange, Reporter_);
-    Comms = std::make_unique<CommsLinkWindow>(*Link);
-    Admin = std::make_unique<BootAdmin>(*Target, *Maint, dialogs);
-    Main = std::make_unique<BootloaderMain>(
-        BootloaderMain::Parts{*Link, Exchange, *Target, *Maint, *Comms, *Admin});
+    Core = std::make_unique<BootloaderCore>(Reporter_, Opts.timings);
+    Comms = std::make_unique<CommsLinkWindow>(Core->link());
+    Admin = std::make_unique<BootAdmin>(*Core, dialogs);
+    Main = std::make_unique<BootloaderMain>(*Core, *Comms);
     Reporter_.attach(Main.get(), Admin.get());
+    Lock =
+        std::make_unique<InputLock>(Core->exchange(), QList<QWidget*>{Main.get(), Admin.get(), Comms.get()});
 
-    connect(&Exchange, &CommandExchange::operationActiveChanged, this, [this](bool active) {
-        Main->setCommandsEnabled(!active);
-        Admin->setCommandsEnabled(!active);
-        Comms->setCommandsEnabled(!active);
+    connect(Main.get(), &BootloaderMain::adminRequested, this, [this] {
+        Admin->show();
+        Admin->raise();
     });
+    connect(Main.get(), &BootloaderMain::closing, this, [this] { Admin->hide(); });
 }
 
 BootloaderApp::~BootloaderApp() {
     Reporter_.attach(nullptr, nullptr);
-    Link->Unload();
+    Core->shutdown();
 }
 
 void BootloaderApp::start() {
-    Link->Load();
+    Core->start();
     Comms->hide();
     Admin->hide();
     Main->show();
     Main->setAdminEnabled(Opts.adminEnabled);
     const QRect frame = Main->frameGeometry();
     Admin->move(frame.x() + frame.width(), frame.y());
+}
+
+int RunBootloader(QApplication& app) {
+    QApplication::setApplicationName(QStringLiteral("MERLAX Bootloader"));
+    QApplication::setApplicationVersion(QStringLiteral("1.3"));
+    // The highlight colours of the buttons show the same on every platform.
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+
+    QCommandLineParser parser;
+    const QCommandLineOption admin(
+        QStringLiteral("admin"), QStringLiteral("Let Ctrl-click on the system label open the admin window."));
+    parser.addOption(admin);
+    parser.process(app);
+
+    QtDialogs dialogs;
+    BootloaderApp bootloader(dialogs, BootloaderApp::Options{parser.isSet(admin), {}});
+    dialogs.setParentWindow(&bootloader.mainWindow());
+    bootloader.start();
+    return QApplication::exec();
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CommandExchange.h"
+#include "BootloaderCore.h"
 #include "WindowReporter.h"
 
 #include <QObject>
@@ -9,42 +9,42 @@
 
 class BootAdmin;
 class BootloaderMain;
-class CommsLink;
 class CommsLinkWindow;
 class Dialogs;
-class Maintenance;
-class TargetSession;
+class InputLock;
+class QApplication;
 
-// The whole program: the core objects and the three windows over them.
+// The whole program: the core and the three windows over it.
 class BootloaderApp : public QObject {
     Q_OBJECT
 public:
     struct Options {
         bool adminEnabled = false; // the --admin command-line option
+        LinkTimings timings;
     };
 
     BootloaderApp(Dialogs& dialogs, Options options);
     ~BootloaderApp() override;
 
-    // Start-up: the link window (which opens COM10), the admin window, both
+    // Start-up: the link (which opens COM10), the link and admin windows
     // hidden, then the main window, shown, with the admin window to its right.
     void start();
 
     BootloaderMain& mainWindow() { return *Main; }
     BootAdmin& adminWindow() { return *Admin; }
     CommsLinkWindow& commsLinkWindow() { return *Comms; }
-    CommsLink& link() { return *Link; }
-    CommandExchange& exchange() { return Exchange; }
-    TargetSession& target() { return *Target; }
+    BootloaderCore& core() { return *Core; }
 
 private:
     Options Opts;
     WindowReporter Reporter_;
-    CommandExchange Exchange;
-    std::unique_ptr<CommsLink> Link;
-    std::unique_ptr<TargetSession> Target;
-    std::unique_ptr<Maintenance> Maint;
+    std::unique_ptr<BootloaderCore> Core;
     std::unique_ptr<CommsLinkWindow> Comms;
     std::unique_ptr<BootAdmin> Admin;
     std::unique_ptr<BootloaderMain> Main;
+    std::unique_ptr<InputLock> Lock;
 };
+
+// The program as its main() runs it: reads the command line, builds the
+// windows over Qt's standard dialogs, starts and runs the event loop.
+int RunBootloader(QApplication& app);

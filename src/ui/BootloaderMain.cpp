@@ -1,14 +1,12 @@
 #include "BootloaderMain.h"
 
-#include "BootAdmin.h"
-#include "CommandExchange.h"
-#include "CommsLink.h"
+#include "BootloaderCore.h"
 #include "CommsLinkWindow.h"
 #include "Controls.h"
 #include "FileDialogs.h"
 #include "IdentityDisplay.h"
 #include "IdentityTexts.h"
-#include "Maintenance.h"
+#include "Operations.h"
 #include "TargetSession.h"
 
 #include <QCloseEvent>
@@ -22,15 +20,16 @@ namespace {
 constexpr int kFileNameChars = 40;
 }
 
-BootloaderMain::BootloaderMain(const Parts& parts, QWidget* parent)
-    : QMainWindow(parent), P(parts), FirmwareFileSel(FileDialogs::FirmwareFileSel()) {
+BootloaderMain::BootloaderMain(BootloaderCore& core, CommsLinkWindow& commsLinkWindow, QWidget* parent)
+    : QMainWindow(parent), Core(core), CommsWindow(commsLinkWindow),
+      FirmwareFileSel(FileDialogs::FirmwareFileSel()) {
     setObjectName(QStringLiteral("BootloaderMain"));
     setWindowTitle(QStringLiteral("MERLAX Bootloader 1.3"));
     buildControls();
     buildMenus();
 
-    connect(&P.target, &TargetSession::identityUpdated, this, &BootloaderMain::showIdentity);
-    connect(&P.target, &TargetSession::targetStatusRead, this, &BootloaderMain::UpdateButtonHighlights);
+    connect(&Core.target(), &TargetSession::identityUpdated, this, &BootloaderMain::showIdentity);
+    connect(&Core.target(), &TargetSession::targetStatusRead, this, &BootloaderMain::UpdateButtonHighlights);
 
     FWFileLoaded = false;
     UpdateButtonHighlights();
@@ -139,14 +138,14 @@ void BootloaderMain::buildControls() {
     grid->addWidget(Statusfr, 3, 1);
     setCentralWidget(central);
 
-    connect(GetTgtStatuscb, &QPushButton::clicked, this, [this] { P.target.RequestTargetID(); });
-    connect(Erasecb, &QPushButton::clicked, this, [this] { P.maintenance.EraseTarget(); });
-    connect(Rebootcb, &QPushButton::clicked, this, [this] { P.maintenance.Restart(); });
+    Operations& ops = Core.operations();
+    connect(GetTgtStatuscb, &QPushButton::clicked, this, [&ops] { ops.RequestTargetID(); });
+    connect(Erasecb, &QPushButton::clicked, this, [&ops] { ops.EraseTarget(); });
+    connect(Rebootcb, &QPushButton::clicked, this, [&ops] { ops.Restart(); });
     // The window's only restart-into-bootloader button is element 1, which
     // keeps the line at its current speed.
-    connect(RebootToBootloadercb, &QPushButton::clicked, this,
-            [this] { P.maintenance.RestartIntoBootloader(false); });
-    connect(RestoreSercb, &QPushButton::clicked, this, [this] { P.maintenance.RestoreSerialBackup(); });
+    connect(RebootToBootloadercb, &QPushButton::clicked, this, [&ops] { ops.RestartIntoBootloader(false); });
+    connect(RestoreSercb, &QPushButton::clicked, this, [&ops] { ops.RestoreSerialBackup(); });
 }
 
 void BootloaderMain::buildMenus() {
@@ -161,8 +160,8 @@ void BootloaderMain::buildMenus() {
     QAction* mnuCommsLink = mnuWindow->addAction(QStringLiteral("&Comms Link"));
     mnuCommsLink->setObjectName(QStringLiteral("mnuCommsLink"));
     connect(mnuCommsLink, &QAction::triggered, this, [this] {
-        P.commsLinkWindow.show();
-        P.commsLinkWindow.raise();
+        CommsWindow.show();
+        CommsWindow.raise();
     });
 }
 
@@ -171,7 +170,7 @@ void BootloaderMain::PutStatusMsg(const QString& Msg) {
 }
 
 void BootloaderMain::showIdentity() {
-    const IdentityDisplay d = DisplayIdentity(P.target.identity());
+    const IdentityDisplay d = DisplayIdentity(Core.target().identity());
     BootloaderVersionlb->setText(d.bootloaderVersion);
     TgtFwSystemtb->setText(d.mainSystem);
     TgtFwVersionlb->setText(d.appVersion);
@@ -185,8 +184,8 @@ bool BootloaderMain::FirmwareMatchesTarget() const {
 
 void BootloaderMain::UpdateButtonHighlights() {
     SetButtonColour(LoadFWcb, FWFileLoaded ? Colours::kNormal : Colours::kHighlight);
-    SetButtonColour(GetTgtStatuscb, P.target.tgtStatusRead() ? Colours::kNormal : Colours::kHighlight);
-    const bool ready = FWFileLoaded && P.target.tgtStatusRead() && FirmwareMatchesTarget();
+    SetButtonColour(GetTgtStatuscb, Core.target().tgtStatusRead() ? Colours::kNormal : Colours::kHighlight);
+    const bool ready = FWFileLoaded && Core.target().tgtStatusRead() && FirmwareMatchesTarget();
     SetButtonColour(ProgramFwcb, ready ? Colours::kHighlight : Colours::kNormal);
 }
 
@@ -201,27 +200,18 @@ void BootloaderMain::ShowFirmwareFileInfo(const QString& FirmwareFilename, qint1
 }
 
 void BootloaderMain::TgtFwSystemtb_Click(Qt::KeyboardModifiers modifiers) {
-    if ((modifiers & Qt::ControlModifier) && AdminEnabled) {
-        P.admin.show();
-        P.admin.raise();
-    }
-}
-
-void BootloaderMain::setCommandsEnabled(bool enabled) {
-    for (QPushButton* button : {Rebootcb, RestoreSercb, SerialRecoverycb, Erasecb, ProgramFwcb,
-                                RebootToBootloadercb, GetTgtStatuscb, LoadFWcb})
-        button->setEnabled(enabled);
+    if ((modifiers & Qt::ControlModifier) && AdminEnabled)
+        emit adminRequested();
 }
 
 void BootloaderMain::closeEvent(QCloseEvent* event) {
     if (!Closing) {
         Closing = true;
-        // An operation still waiting for the module ends now, as not answered,
-        // and returns once this handler has finished.
-        P.exchange.AbandonWait();
-        P.link.Unload();
-        P.commsLinkWindow.hide();
-        P.admin.hide();
+        // An operation still waiting for the module ends now, without sending
+        // its next step, and returns once this handler has finished.
+        Core.shutdown();
+        CommsWindow.hide();
+        emit closing();
     }
     event->accept();
     QCoreApplication::quit();

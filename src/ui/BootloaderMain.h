@@ -4,31 +4,19 @@
 
 #include <QMainWindow>
 
-class BootAdmin;
+class BootloaderCore;
 class ClickableLabel;
-class CommandExchange;
-class CommsLink;
 class CommsLinkWindow;
-class Maintenance;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class TargetSession;
 
 // The main window, "MERLAX Bootloader 1.3": the connected module, the firmware
 // file, and the buttons for the service steps.
 class BootloaderMain : public QMainWindow {
     Q_OBJECT
 public:
-    struct Parts {
-        CommsLink& link;
-        CommandExchange& exchange;
-        TargetSession& target;
-        Maintenance& maintenance;
-        CommsLinkWindow& commsLinkWindow;
-        BootAdmin& admin;
-    };
-    explicit BootloaderMain(const Parts& parts, QWidget* parent = nullptr);
+    BootloaderMain(BootloaderCore& core, CommsLinkWindow& commsLinkWindow, QWidget* parent = nullptr);
 
     // Sets the main window's status line.
     void PutStatusMsg(const QString& Msg);
@@ -41,9 +29,13 @@ public:
     void setAdminEnabled(bool enabled) { AdminEnabled = enabled; }
     bool adminEnabled() const { return AdminEnabled; }
     bool GetFWFileLoaded() const { return FWFileLoaded; }
-    // Disabled while an operation waits for the module.
-    void setCommandsEnabled(bool enabled);
     const FileDialogSettings& firmwareFileSel() const { return FirmwareFileSel; }
+
+signals:
+    // The admin gesture: a Ctrl-click on the system label while the gate is open.
+    void adminRequested();
+    // The window closes and the program ends.
+    void closing();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -55,7 +47,8 @@ private:
     void TgtFwSystemtb_Click(Qt::KeyboardModifiers modifiers);
     bool FirmwareMatchesTarget() const;
 
-    Parts P;
+    BootloaderCore& Core;
+    CommsLinkWindow& CommsWindow;
     bool AdminEnabled = false;
     bool FWFileLoaded = false;
     bool Closing = false;

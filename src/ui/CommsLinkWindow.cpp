@@ -72,12 +72,6 @@ void CommsLinkWindow::updateDeviceToolTips() {
         CommsPortob[static_cast<size_t>(i)]->setToolTip(CommsLink::deviceForPort(i + 1));
 }
 
-void CommsLinkWindow::setCommandsEnabled(bool enabled) {
-    for (QRadioButton* button : CommsPortob)
-        button->setEnabled(enabled);
-    RescanCOMportscb->setEnabled(enabled);
-}
-
 void CommsLinkWindow::closeEvent(QCloseEvent* event) {
     hide();
     event->ignore();

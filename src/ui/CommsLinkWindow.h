@@ -15,9 +15,6 @@ class CommsLinkWindow : public QWidget {
 public:
     explicit CommsLinkWindow(CommsLink& link, QWidget* parent = nullptr);
 
-    // Disabled while an operation waits for the module.
-    void setCommandsEnabled(bool enabled);
-
 protected:
     // The close box only hides the window; the port stays open.
     void closeEvent(QCloseEvent* event) override;

@@ -4,6 +4,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QStringList>
 
 // Builders for the named controls of the windows. Every control carries its
 // name as its object name; an element of a control array carries the name, an
@@ -30,6 +31,9 @@ protected:
 };
 
 QString ArrayName(const QString& name, int index);
+// The captions of the eight ID block positions: "Init", "Sys", "Sub", "SerL",
+// "SerH", "#1", "#2", "#3".
+const QStringList& IdBlockCaptions();
 
 QGroupBox* MakeFrame(const QString& name, const QString& caption, const QString& toolTip = {});
 QLabel* MakeLabel(const QString& name, const QString& text = {}, const QString& toolTip = {});

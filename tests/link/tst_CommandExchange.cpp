@@ -2,26 +2,121 @@
 
 #include <QtTest>
 
+Q_DECLARE_METATYPE(ReplyKind)
+
+namespace {
+// One report from the link, as a test can name it in a table.
+bool report(CommandExchange& exchange, const QString& what) {
+    if (what == "ack 91")
+        return exchange.PutCommandOKFromTgt(true);
+    if (what == "ack 171")
+        return exchange.PutCommandOKFromTgt(false);
+    if (what == "identity")
+        return exchange.PutDataReply(ReplyKind::Identity);
+    if (what == "page")
+        return exchange.PutDataReply(ReplyKind::EncryptedPage);
+    if (what == "damaged")
+        return exchange.PutDamagedReply();
+    if (what == "link time-out")
+        return exchange.PutLinkTimeout();
+    if (what == "own deadline")
+        return exchange.PutOwnDeadline();
+    if (what == "write failure")
+        return exchange.PutWriteFailure();
+    qFatal("unknown report %s", qPrintable(what));
+}
+
+QString outcomeName(CommandOutcome outcome) {
+    switch (outcome) {
+    case CommandOutcome::Refused:
+        return "refused";
+    case CommandOutcome::NoResponse:
+        return "no response";
+    case CommandOutcome::Succeeded:
+        return "succeeded";
+    case CommandOutcome::Abandoned:
+        return "abandoned";
+    }
+    return {};
+}
+} // namespace
+
 class TestCommandExchange : public QObject {
     Q_OBJECT
 private slots:
-    void completionFlags() {
-        // status, failed, timed out, successful; a damaged reply never reads as success
-        const std::tuple<CompletionStatus, bool, bool, bool> table[] = {
-            {CompletionStatus::Refused, true, false, false},
-            {CompletionStatus::OK, false, false, true},
-            {CompletionStatus::NoResponse, false, true, false},
-            {CompletionStatus::CommsError, true, false, false}};
-        // Each from every earlier outcome, to see each flag set and cleared.
-        for (const auto& [status, failed, timedOut, successful] : table) {
-            for (const auto& previous : table) {
+    // Which report completes which command, and how it reads afterwards.
+    void completion_data() {
+        QTest::addColumn<ReplyKind>("awaited");
+        QTest::addColumn<bool>("ownDeadline");
+        QTest::addColumn<QString>("report");
+        QTest::addColumn<QString>("outcome"); // empty: the command is still in progress
+        const auto ack = ReplyKind::Acknowledgement;
+        const auto id = ReplyKind::Identity;
+        const auto page = ReplyKind::EncryptedPage;
+        QTest::newRow("ack completes an ack command") << ack << false << "ack 91"
+                                                      << "succeeded";
+        QTest::newRow("refusal completes an ack command") << ack << false << "ack 171"
+                                                          << "refused";
+        QTest::newRow("stray identity leaves an ack command") << ack << false << "identity"
+                                                              << "";
+        QTest::newRow("stray page leaves an ack command") << ack << false << "page"
+                                                          << "";
+        QTest::newRow("damaged data leaves an ack command") << ack << false << "damaged"
+                                                            << "";
+        QTest::newRow("time-out ends an ack command") << ack << false << "link time-out"
+                                                      << "no response";
+        QTest::newRow("write failure ends an ack command") << ack << false << "write failure"
+                                                           << "no response";
+        QTest::newRow("identity completes an identity request") << id << false << "identity"
+                                                                << "succeeded";
+        QTest::newRow("ack leaves an identity request") << id << false << "ack 91"
+                                                        << "";
+        QTest::newRow("refusal completes an identity request") << id << false << "ack 171"
+                                                               << "refused";
+        QTest::newRow("stray page leaves an identity request") << id << false << "page"
+                                                               << "";
+        QTest::newRow("damaged reply fails an identity request") << id << false << "damaged"
+                                                                 << "refused";
+        QTest::newRow("page completes a page request") << page << true << "page"
+                                                       << "succeeded";
+        QTest::newRow("stray identity leaves a page request") << page << true << "identity"
+                                                              << "";
+        QTest::newRow("ack leaves a page request") << page << true << "ack 91"
+                                                   << "";
+        QTest::newRow("link time-out leaves an own deadline") << page << true << "link time-out"
+                                                              << "";
+        QTest::newRow("own deadline ends a page request") << page << true << "own deadline"
+                                                          << "no response";
+    }
+    void completion() {
+        QFETCH(ReplyKind, awaited);
+        QFETCH(bool, ownDeadline);
+        QFETCH(QString, report);
+        QFETCH(QString, outcome);
+        CommandExchange exchange;
+        QSignalSpy completions(&exchange, &CommandExchange::completed);
+        exchange.SetMessageInProgress(awaited, ownDeadline ? Deadline::Own : Deadline::Link);
+        QCOMPARE(::report(exchange, report), !outcome.isEmpty());
+        QCOMPARE(exchange.GetMessageInProgress(), outcome.isEmpty());
+        QCOMPARE(completions.size(), outcome.isEmpty() ? 0 : 1);
+        if (!outcome.isEmpty())
+            QCOMPARE(outcomeName(exchange.WaitForOutcome()), outcome);
+    }
+
+    // Each outcome after each earlier one, to see each flag set and cleared.
+    void flagsFollowTheLastCompletion() {
+        const QString reports[] = {"ack 91", "ack 171", "link time-out", "damaged"};
+        const std::tuple<bool, bool, bool> flags[] = {
+            {false, false, true}, {true, false, false}, {false, true, false}, {true, false, false}};
+        for (int now = 0; now < 4; ++now) {
+            for (const QString& previous : reports) {
                 CommandExchange exchange;
-                exchange.SetMessageInProgress();
-                exchange.PutMessageStatus(std::get<0>(previous));
-                exchange.SetMessageInProgress();
+                exchange.SetMessageInProgress(ReplyKind::Identity);
+                report(exchange, previous == "ack 91" ? "identity" : previous);
+                exchange.SetMessageInProgress(ReplyKind::Identity);
                 QVERIFY(!exchange.GetMessageSuccessful()); // never while in progress
-                exchange.PutMessageStatus(status);
-                QVERIFY(!exchange.GetMessageInProgress());
+                report(exchange, reports[now] == "ack 91" ? "identity" : reports[now]);
+                const auto [failed, timedOut, successful] = flags[now];
                 QCOMPARE(exchange.GetMessageFailed(), failed);
                 QCOMPARE(exchange.GetMessageTimedOut(), timedOut);
                 QCOMPARE(exchange.GetMessageSuccessful(), successful);
@@ -29,43 +124,44 @@ private slots:
         }
     }
 
-    void onlyTheFirstStatusCounts() {
+    void onlyTheFirstReportCounts() {
         CommandExchange exchange;
         QSignalSpy completions(&exchange, &CommandExchange::completed);
-        exchange.SetMessageInProgress();
-        exchange.PutCommandOKFromTgt(true);
-        exchange.PutMessageStatus(CompletionStatus::NoResponse); // the late time-out
-        exchange.PutCommandOKFromTgt(false);                     // an unsolicited refusal
+        exchange.SetMessageInProgress(ReplyKind::Acknowledgement);
+        QVERIFY(exchange.PutCommandOKFromTgt(true));
+        QVERIFY(!exchange.PutLinkTimeout());           // the late time-out
+        QVERIFY(!exchange.PutCommandOKFromTgt(false)); // an unsolicited refusal
         QVERIFY(exchange.GetMessageSuccessful());
         QCOMPARE(completions.size(), 1);
     }
 
-    void statusWithNothingInProgressIsIgnored() {
-        CommandExchange exchange;
-        exchange.PutMessageStatus(CompletionStatus::Refused);
-        QVERIFY(!exchange.GetMessageFailed());
-        QVERIFY(exchange.GetMessageSuccessful());
-    }
-
     void waitEndsOnCompletion() {
         CommandExchange exchange;
-        exchange.SetMessageInProgress();
+        exchange.SetMessageInProgress(ReplyKind::Acknowledgement);
         QTimer::singleShot(50, &exchange, [&] { exchange.PutCommandOKFromTgt(false); });
         QElapsedTimer clock;
         clock.start();
-        exchange.WaitWhileInProgress();
-        QVERIFY(!exchange.GetMessageInProgress());
-        QVERIFY(exchange.GetMessageFailed());
-        QVERIFY(clock.elapsed() < 1000);
+        QCOMPARE(exchange.WaitForOutcome(), CommandOutcome::Refused);
+        QVERIFY(clock.elapsed() >= 40 && clock.elapsed() < 1000);
     }
 
-    void secondOperationIsRefusedWhileOneRuns() {
+    void closingAbandonsTheWaitAndEveryLaterCommand() {
+        CommandExchange exchange;
+        exchange.SetMessageInProgress(ReplyKind::Acknowledgement);
+        QTimer::singleShot(20, &exchange, [&] { exchange.Close(); });
+        QCOMPARE(exchange.WaitForOutcome(), CommandOutcome::Abandoned);
+        QVERIFY(exchange.closed());
+        exchange.SetMessageInProgress(ReplyKind::Acknowledgement);
+        exchange.PutCommandOKFromTgt(true);
+        QCOMPARE(exchange.WaitForOutcome(), CommandOutcome::Abandoned);
+    }
+
+    void oneOperationAtATime() {
         CommandExchange exchange;
         QSignalSpy activity(&exchange, &CommandExchange::operationActiveChanged);
         {
             const OperationScope first(exchange);
             QVERIFY(first.granted());
-            QVERIFY(exchange.operationActive());
             const OperationScope second(exchange);
             QVERIFY(!second.granted());
             QVERIFY(exchange.operationActive()); // the refused one does not end the first
@@ -74,8 +170,7 @@ private slots:
         QCOMPARE(activity.size(), 2);
         QCOMPARE(activity.at(0).at(0).toBool(), true);
         QCOMPARE(activity.at(1).at(0).toBool(), false);
-        const OperationScope third(exchange);
-        QVERIFY(third.granted());
+        QVERIFY(OperationScope(exchange).granted());
     }
 };
 

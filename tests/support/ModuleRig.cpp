@@ -15,6 +15,14 @@ void MapPort(int port, const QString& device) {
     qputenv(PortMap::OverrideVariable(port).toLatin1().constData(), device.toLocal8Bit());
 }
 
+LinkTimings FastTimings() {
+    LinkTimings timings;
+    timings.replyTimeoutMs = 250;
+    timings.resetBaudDelayMs = 60;
+    timings.pageTimeoutMs = 300;
+    return timings;
+}
+
 ModuleIdentity SampleIdentity() {
     ModuleIdentity id;
     id.lastError = 9;
@@ -47,18 +55,25 @@ double CpuMilliseconds() {
     return ms(usage.ru_utime) + ms(usage.ru_stime);
 }
 
-ModuleRig::ModuleRig() {
+OutMsg Message(std::initializer_list<qint16> elements) {
+    OutMsg m{};
+    std::copy(elements.begin(), elements.end(), m.begin());
+    return m;
+}
+
+ModuleRig::ModuleRig(LinkTimings timings) {
     QString error;
     if (!module.start(&error))
         qFatal("virtual module: %s", qPrintable(error));
     UnmapAllPorts();
     MapPort(CommsLink::kStartPort, module.devicePath());
-    link = std::make_unique<CommsLink>(exchange, reporter);
-    target = std::make_unique<TargetSession>(*link, exchange, reporter);
-    link->Load();
+    core = std::make_unique<BootloaderCore>(reporter, timings);
+    core->start();
 }
 
-ModuleRig::~ModuleRig() {
-    target.reset();
-    link.reset();
+QStringList ModuleRig::heard() const {
+    QStringList frames;
+    for (const VirtualModule::HeardFrame& frame : module.heardFrames())
+        frames << QString::fromLatin1(frame.bytes.toHex(' '));
+    return frames;
 }

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "BootloaderCore.h"
 #include "CommandExchange.h"
 #include "CommsLink.h"
+#include "Maintenance.h"
+#include "Operations.h"
 #include "RecordingReporter.h"
 #include "TargetSession.h"
 #include "VirtualModule.h"
@@ -13,6 +16,10 @@
 // ports a device.
 void UnmapAllPorts();
 void MapPort(int port, const QString& device);
+
+// Short time-outs, so that only the tests about a time-out wait real time.
+// The inter-byte limit stays as it is: tests of gaps inside a reply need it.
+LinkTimings FastTimings();
 
 // An identity with every field set to a value of its own: system 1,
 // sub-system 10, serial 4660, ID bytes 11 22 33, bootloader 1.05 with
@@ -26,15 +33,23 @@ bool CanHangUpLines();
 // Process CPU time (user + system) in milliseconds.
 double CpuMilliseconds();
 
-// The core as the application wires it, on COM10, with a virtual module on the
-// other end of a pseudo-terminal.
+// A frame for the link: element 0 the code, then the data bytes.
+OutMsg Message(std::initializer_list<qint16> elements);
+
+// The core as the program builds it, started on COM10, with a virtual module
+// on the other end of a pseudo-terminal.
 struct ModuleRig {
-    ModuleRig();
-    ~ModuleRig();
+    explicit ModuleRig(LinkTimings timings = FastTimings());
 
     RecordingReporter reporter;
-    CommandExchange exchange;
     VirtualModule module;
-    std::unique_ptr<CommsLink> link;
-    std::unique_ptr<TargetSession> target;
+    std::unique_ptr<BootloaderCore> core;
+
+    CommandExchange& exchange() { return core->exchange(); }
+    CommsLink& link() { return core->link(); }
+    TargetSession& target() { return core->target(); }
+    Maintenance& maintenance() { return core->maintenance(); }
+    Operations& operations() { return core->operations(); }
+    // The hex of every frame the module heard, in order.
+    QStringList heard() const;
 };

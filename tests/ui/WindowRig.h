@@ -49,7 +49,7 @@ struct WindowRig {
             qFatal("virtual module: %s", qPrintable(error));
         UnmapAllPorts();
         MapPort(10, module.devicePath());
-        app = std::make_unique<BootloaderApp>(dialogs, BootloaderApp::Options{admin});
+        app = std::make_unique<BootloaderApp>(dialogs, BootloaderApp::Options{admin, FastTimings()});
         app->start();
     }
 

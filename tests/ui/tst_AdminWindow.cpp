@@ -26,7 +26,7 @@ private slots:
         QFETCH(QList<std::optional<QString>>, answers);
         QFETCH(QString, shown);
         WindowRig rig;
-        rig.app->target().RequestTargetID(); // version 2:07
+        rig.app->core().target().RequestTargetID(); // version 2:07
         rig.dialogs.answers = answers;
         QTest::mouseClick(rig.adminControl("AppVersionlb"), Qt::LeftButton);
 
@@ -40,7 +40,7 @@ private slots:
         QCOMPARE(rig.mainText("TgtFwVersionlb"), shown);
 
         // The next read brings the module's own version back.
-        rig.app->target().RequestTargetID();
+        rig.app->core().target().RequestTargetID();
         QCOMPARE(rig.adminText("AppVersionlb"), QStringLiteral("2:07"));
     }
 
@@ -111,7 +111,7 @@ private slots:
         WindowRig rig(true);
         QTest::mouseClick(rig.mainControl("TgtFwSystemtb"), Qt::LeftButton, Qt::ControlModifier);
         QVERIFY(rig.admin().isVisible());
-        rig.app->target().RequestTargetID();
+        rig.app->core().target().RequestTargetID();
         rig.adminControl<QLineEdit>("Memolb")->setText(QStringLiteral("batch 7"));
         QWidget* before = rig.adminControl("Memolb");
         if (closeBox)

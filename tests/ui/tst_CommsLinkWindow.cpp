@@ -29,7 +29,7 @@ private slots:
         MapPort(4, other.devicePath());
         rig.comms().show();
         QTest::mouseClick(rig.commsControl("CommsPortob_3"), Qt::LeftButton);
-        QCOMPARE(rig.app->link().selectedPort(), 4);
+        QCOMPARE(rig.app->core().link().selectedPort(), 4);
         QTest::mouseClick(rig.mainControl("GetTgtStatuscb"), Qt::LeftButton);
         QCOMPARE(other.heardFrames().size(), 1);
         QTest::mouseClick(rig.commsControl("CommsPortob_5"), Qt::LeftButton); // missing
@@ -44,7 +44,7 @@ private slots:
         MapPort(3, com3.devicePath());
         rig.comms().show();
         bool messageShown = false;
-        connect(&rig.app->link(), &CommsLink::scanStarted, this,
+        connect(&rig.app->core().link(), &CommsLink::scanStarted, this,
                 [&] { messageShown = rig.commsControl("ScanMsglb")->isVisible(); });
         QTest::mouseClick(rig.commsControl("RescanCOMportscb"), Qt::LeftButton);
         for (int i = 0; i < 18; ++i) {
@@ -56,12 +56,12 @@ private slots:
         }
         QVERIFY(messageShown); // "Please wait ..." while the scan ran
         QVERIFY(!rig.commsControl("ScanMsglb")->isVisible());
-        QVERIFY(rig.app->link().portOK()); // COM10 reopened after the scan
+        QVERIFY(rig.app->core().link().portOK()); // COM10 reopened after the scan
 
         // A port the scan did not find leads to the first one it did.
-        rig.app->link().SelectCommsPort(5);
+        rig.app->core().link().SelectCommsPort(5);
         QVERIFY(rig.commsControl<QRadioButton>("CommsPortob_2")->isChecked());
-        QCOMPARE(rig.app->link().selectedPort(), 3);
+        QCOMPARE(rig.app->core().link().selectedPort(), 3);
     }
 
     void closeBoxOnlyHides() {
@@ -69,7 +69,7 @@ private slots:
         rig.comms().show();
         rig.comms().close();
         QVERIFY(!rig.comms().isVisible());
-        QVERIFY(rig.app->link().portOK());
+        QVERIFY(rig.app->core().link().portOK());
         rig.main().findChild<QAction*>("mnuCommsLink")->trigger();
         QVERIFY(rig.comms().isVisible());
         QVERIFY(rig.commsControl<QRadioButton>("CommsPortob_9")->isChecked());

@@ -2,11 +2,12 @@
 #include "WindowRig.h"
 
 #include <QAction>
+#include <QLineEdit>
 
 namespace {
 // The status lines as they read halfway through the module's reply delay,
 // then after the operation.
-QStringList statusSequence(WindowRig& rig, QPushButton* button, int delayMs = 300) {
+QStringList statusSequence(WindowRig& rig, QPushButton* button, int delayMs = 150) {
     rig.module.faults.replyDelayMs = delayMs;
     QStringList seen;
     QTimer::singleShot(delayMs / 3, [&] { seen << rig.statusLines(); });
@@ -28,7 +29,7 @@ private slots:
         QCOMPARE(rig.admin().windowTitle(), QStringLiteral("BootloaderAdmin"));
         QCOMPARE(rig.admin().pos().x(), rig.main().frameGeometry().x() + rig.main().frameGeometry().width());
         QCOMPARE(rig.admin().pos().y(), rig.main().frameGeometry().y());
-        QVERIFY(rig.app->link().portOK());
+        QVERIFY(rig.app->core().link().portOK());
         QVERIFY(rig.dialogs.criticals.isEmpty());
         // The buttons of the next steps are green.
         QCOMPARE(ButtonColour(rig.mainControl<QPushButton>("LoadFWcb")), QColor(0, 255, 0));
@@ -74,49 +75,57 @@ private slots:
         QCOMPARE(ButtonColour(rig.mainControl<QPushButton>("ProgramFwcb")), QColor(192, 192, 192));
     }
 
-    void maintenanceButtons_data() {
+    // Each waiting button runs its operation and shows its texts in both
+    // status lines; the outcomes themselves are the operations' tests.
+    void waitingButtons_data() {
+        QTest::addColumn<QString>("window");
         QTest::addColumn<QString>("button");
-        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("wire");
         QTest::addColumn<QString>("during");
         QTest::addColumn<QString>("after");
-        QTest::newRow("erase OK") << "Erasecb"
-                                  << ""
-                                  << "Erasing ...."
-                                  << "OK";
-        QTest::newRow("erase refused") << "Erasecb"
-                                       << "refuse"
-                                       << "Erasing ...."
-                                       << "Erase Failed.";
-        QTest::newRow("erase unanswered") << "Erasecb"
-                                          << "silent"
-                                          << "Erasing ...."
-                                          << "No response.";
-        QTest::newRow("restore OK") << "RestoreSercb"
-                                    << ""
-                                    << ""
-                                    << "Restore OK.";
-        QTest::newRow("restore refused") << "RestoreSercb"
-                                         << "refuse"
-                                         << ""
-                                         << "Restore Failed (Program Error).";
-        QTest::newRow("restore unanswered") << "RestoreSercb"
-                                            << "silent"
-                                            << ""
-                                            << "Restore Failed (No Response).";
+        QTest::newRow("Connect to Target") << "main"
+                                           << "GetTgtStatuscb"
+                                           << "5a 10 10"
+                                           << "Requesting Target ID"
+                                           << "ID Request OK.";
+        QTest::newRow("Erase") << "main"
+                               << "Erasecb"
+                               << "5a 11 11"
+                               << "Erasing ...."
+                               << "OK";
+        QTest::newRow("Restore") << "main"
+                                 << "RestoreSercb"
+                                 << "5a 17 17"
+                                 << ""
+                                 << "Restore OK.";
+        QTest::newRow("Read") << "admin"
+                              << "Readidcb"
+                              << "5a 10 10"
+                              << "Requesting Target ID"
+                              << "ID Request OK.";
+        QTest::newRow("Erase Target") << "admin"
+                                      << "Erasecb"
+                                      << "5a 11 11"
+                                      << "Erasing ...."
+                                      << "OK";
+        QTest::newRow("Wipe Target") << "admin"
+                                     << "WipeTgtcb"
+                                     << "5a 1a 1a"
+                                     << "Wiping ...."
+                                     << "OK - Wiped";
     }
-    void maintenanceButtons() {
+    void waitingButtons() {
+        QFETCH(QString, window);
         QFETCH(QString, button);
-        QFETCH(QString, fault);
+        QFETCH(QString, wire);
         QFETCH(QString, during);
         QFETCH(QString, after);
         WindowRig rig;
-        const int code = button == "Erasecb" ? 17 : 23;
-        if (fault == "refuse")
-            rig.module.faults.refused.insert(code);
-        else if (fault == "silent")
-            rig.module.faults.unanswered.insert(code);
-        const QStringList seen = statusSequence(rig, rig.mainControl<QPushButton>(button));
-        QCOMPARE(seen, (QStringList{during, during, after, after}));
+        auto* b =
+            window == "main" ? rig.mainControl<QPushButton>(button) : rig.adminControl<QPushButton>(button);
+        QCOMPARE(statusSequence(rig, b), (QStringList{during, during, after, after}));
+        QCOMPARE(rig.module.heardFrames().size(), 1);
+        QCOMPARE(rig.module.heardFrames()[0].bytes.toHex(' '), wire.toLatin1());
     }
 
     void rebootNeitherWaitsNorReports() {
@@ -139,8 +148,8 @@ private slots:
         QVERIFY(heard.wait(2000));
         QCOMPARE(heard.at(0).at(0).toByteArray().toHex(' '), QByteArray("5a 03 fe 01"));
         QCOMPARE(heard.at(0).at(1).toInt(), 115200);
-        QVERIFY(rig.app->link().ResetBaudRateTmr.isActive());
-        QSignalSpy reset(&rig.app->link().ResetBaudRateTmr, &QTimer::timeout);
+        QVERIFY(rig.app->core().link().ResetBaudRateTmr.isActive());
+        QSignalSpy reset(&rig.app->core().link().ResetBaudRateTmr, &QTimer::timeout);
         QVERIFY(reset.wait(2000));
         QCOMPARE(rig.module.lineBaud(), 115200);
     }
@@ -158,24 +167,38 @@ private slots:
         }
     }
 
-    void commandButtonsAreDisabledWhileWaiting() {
-        WindowRig rig;
-        rig.module.faults.replyDelayMs = 300;
-        const QList<QPushButton*> buttons = rig.main().findChildren<QPushButton*>() +
-                                            rig.admin().findChildren<QPushButton*>() +
-                                            rig.comms().findChildren<QPushButton*>();
-        QVERIFY(buttons.size() > 20);
-        int enabledDuring = -1;
-        QTimer::singleShot(100, [&] {
-            enabledDuring = 0;
-            for (QPushButton* b : buttons)
-                enabledDuring += b->isEnabled() ? 1 : 0;
+    // While an operation runs every input of every window is locked: buttons,
+    // port buttons, clickable labels and text entries. The menus stay.
+    void inputsAreLockedWhileWaiting() {
+        WindowRig rig(true);
+        rig.module.faults.replyDelayMs = 150;
+        QList<QWidget*> inputs;
+        for (QWidget* window : {static_cast<QWidget*>(&rig.main()), static_cast<QWidget*>(&rig.admin()),
+                                static_cast<QWidget*>(&rig.comms())})
+            for (QWidget* w : window->findChildren<QWidget*>())
+                if (qobject_cast<QAbstractButton*>(w) || qobject_cast<QLineEdit*>(w) ||
+                    qobject_cast<ClickableLabel*>(w))
+                    inputs << w;
+        QVERIFY(inputs.size() > 60);
+        QStringList enabledDuring;
+        bool menusDuring = false;
+        QTimer::singleShot(60, [&] {
+            for (QWidget* w : inputs)
+                if (w->isEnabled())
+                    enabledDuring << w->objectName();
+            menusDuring = rig.main().findChild<QAction*>("mnuExit")->isEnabled() &&
+                          rig.main().findChild<QAction*>("mnuCommsLink")->isEnabled();
+            // A label's input box cannot be opened meanwhile.
+            QTest::mouseClick(rig.adminControl("AppVersionlb"), Qt::LeftButton);
+            QTest::mouseClick(rig.commsControl("CommsPortob_3"), Qt::LeftButton);
         });
         QTest::mouseClick(rig.mainControl<QPushButton>("GetTgtStatuscb"), Qt::LeftButton);
-        QCOMPARE(enabledDuring, 0);
-        for (QPushButton* b : buttons)
-            QVERIFY2(b->isEnabled(), qPrintable(b->objectName()));
-        QVERIFY(rig.commsControl("CommsPortob_9")->isEnabled());
+        QCOMPARE(enabledDuring, QStringList{});
+        QVERIFY(menusDuring);
+        QVERIFY(rig.dialogs.questions.isEmpty());
+        QCOMPARE(rig.app->core().link().selectedPort(), 10);
+        for (QWidget* w : inputs)
+            QVERIFY2(w->isEnabled(), qPrintable(w->objectName()));
     }
 
     void moduleVanishesDuringAnErase() {
@@ -186,11 +209,11 @@ private slots:
         QTimer::singleShot(100, &rig.module, [&] { rig.module.hangUp(); });
         QTest::mouseClick(rig.mainControl<QPushButton>("Erasecb"), Qt::LeftButton);
         QCOMPARE(rig.statusLines(), (QStringList{"No response.", "No response."}));
-        QCOMPARE(rig.dialogs.criticals.size(), 1);
+        QTRY_COMPARE(rig.dialogs.criticals.size(), 1);
         QCOMPARE(rig.dialogs.criticals[0].title, QStringLiteral("Comms Port"));
         QVERIFY(rig.dialogs.criticals[0].text.startsWith(QStringLiteral("Error reading from comms port: ")));
         QVERIFY(rig.mainControl("Erasecb")->isEnabled());
-        QVERIFY(!rig.app->link().portOK());
+        QVERIFY(!rig.app->core().link().portOK());
     }
 
     void closingWhileWaiting() {
@@ -202,9 +225,9 @@ private slots:
         QTest::mouseClick(rig.mainControl<QPushButton>("Erasecb"), Qt::LeftButton);
         QVERIFY2(clock.elapsed() < 1000, "the wait outlived the window");
         QVERIFY(!rig.main().isVisible());
-        QVERIFY(!rig.app->link().portOpen());
+        QVERIFY(!rig.app->core().link().portOpen());
         QCOMPARE(rig.mainText("Statustb"), QStringLiteral("No response."));
-        QVERIFY(!rig.app->exchange().operationActive());
+        QVERIFY(!rig.app->core().exchange().operationActive());
     }
 
     void exitMenuClosesThePort() {
@@ -213,7 +236,7 @@ private slots:
         rig.main().findChild<QAction*>("mnuExit")->trigger();
         QVERIFY(!rig.main().isVisible());
         QVERIFY(!rig.admin().isVisible());
-        QVERIFY(!rig.app->link().portOpen());
+        QVERIFY(!rig.app->core().link().portOpen());
     }
 
     void firmwareFilePane() {

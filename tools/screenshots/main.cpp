@@ -35,7 +35,7 @@ int main(int argc, char** argv) {
     qputenv("MERLAX_COM10", module.devicePath().toLocal8Bit());
 
     QtDialogs dialogs;
-    BootloaderApp bootloader(dialogs, BootloaderApp::Options{true});
+    BootloaderApp bootloader(dialogs, BootloaderApp::Options{true, {}});
     dialogs.setParentWindow(&bootloader.mainWindow());
     bootloader.start();
     if (!QTest::qWaitForWindowExposed(&bootloader.mainWindow()))

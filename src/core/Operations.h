@@ -1,0 +1,40 @@
+#pragma once
+
+#include "CommandExchange.h"
+
+#include <QObject>
+
+#include <optional>
+
+class CommsLink;
+class Maintenance;
+class TargetSession;
+
+// What a front end starts: each operation takes the one-operation gate for its
+// whole run and is refused (does nothing) while another runs. They are built
+// from steps, which never take the gate.
+class Operations : public QObject {
+    Q_OBJECT
+public:
+    Operations(CommandExchange& exchange, CommsLink& link, TargetSession& target, Maintenance& maintenance,
+               QObject* parent = nullptr);
+
+    // "Connect to Target" and "Read".
+    void RequestTargetID();
+    void EraseTarget();
+    void WipeTarget();
+    void RestoreSerialBackup();
+    // Return at once and show nothing, but hold the gate until the command is
+    // settled: Restart until its acknowledgement or time-out,
+    // RestartIntoBootloader until the line is back at 115200 baud.
+    void Restart();
+    void RestartIntoBootloader(bool SwitchBaud);
+
+private:
+    CommandExchange& Exchange;
+    CommsLink& Link;
+    TargetSession& Target;
+    Maintenance& Maint;
+    // The gate held by a restart whose command has not settled yet.
+    std::optional<OperationScope> Settling;
+};

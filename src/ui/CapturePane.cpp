@@ -1,0 +1,72 @@
+#include "CapturePane.h"
+
+#include "BootloaderCore.h"
+#include "Controls.h"
+#include "Operations.h"
+
+#include <QGridLayout>
+
+CapturePane::CapturePane(BootloaderCore& core, NumberEntry& entry, QWidget* parent)
+    : QWidget(parent), Core(core), Entry(entry) {
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    auto* Frame1 =
+        MakeFrame(QStringLiteral("Frame1"), QStringLiteral("Target Firmware Encryption and Upload"));
+    outer->addWidget(Frame1);
+    auto* layout = new QGridLayout(Frame1);
+
+    WipeTgtcb = MakeButton(QStringLiteral("WipeTgtcb"), QStringLiteral("Wipe Target"));
+    connect(WipeTgtcb, &QPushButton::clicked, this, [this] { Core.operations().WipeTarget(); });
+    Erasecb = MakeButton(QStringLiteral("Erasecb"), QStringLiteral("Erase Target"));
+    connect(Erasecb, &QPushButton::clicked, this, [this] { Core.operations().EraseTarget(); });
+
+    auto* Frame10 = MakeFrame(QStringLiteral("Frame10"), QStringLiteral("Quick Set"));
+    auto* quickLayout = new QGridLayout(Frame10);
+    const QStringList captions{"Solvane", "Stabrix Solvane", "Cuedeck", "Stabrix", "SysC", "FltC",
+                               "",        "BLD (Dual)"};
+    const QString bld = QStringLiteral("Brushless Motor Drive module (5A)");
+    const QStringList toolTips{
+        "Standard Solvane", "Solvane hosting Stabrix Software", "", bld, "", "", bld, bld};
+    for (int i = 0; i < static_cast<int>(QuickSetcb.size()); ++i) {
+        QuickSetcb[static_cast<size_t>(i)] =
+            MakeButton(ArrayName(QStringLiteral("QuickSetcb"), i), captions[i], toolTips[i]);
+        quickLayout->addWidget(QuickSetcb[static_cast<size_t>(i)], i / 4, i % 4);
+    }
+
+    QGroupBox* progressBox = nullptr;
+    EncFwUploadProgresslb =
+        MakeBoxedLabel(progressBox, ArrayName(QStringLiteral("Frame2"), 7), QStringLiteral("Progress"),
+                       QStringLiteral("EncFwUploadProgresslb"));
+    QGroupBox* pagesBox = nullptr;
+    UploadPageslb = MakeBoxedLabel<ClickableLabel>(pagesBox, ArrayName(QStringLiteral("Frame2"), 6),
+                                                   QStringLiteral("Pages"), QStringLiteral("UploadPageslb"));
+
+    auto* headerLayout = new QHBoxLayout;
+    const QStringList headerCaptions{"Sys", "ID", "SerL", "SerH", "Mask", "#1"};
+    for (int i = 0; i < static_cast<int>(EncIDlb.size()); ++i) {
+        QString toolTip;
+        if (i == 0)
+            toolTip = QStringLiteral("1=Solvane, 2=Linkbay, 3=MERLAX3.3");
+        else if (i == 1)
+            toolTip = QStringLiteral("1=PWM/Linkbay/SysCntrl, 2=FltCntrl, 8=AnSolvane, 10=FFSolvane");
+        QGroupBox* box = nullptr;
+        EncIDlb[static_cast<size_t>(i)] =
+            MakeBoxedLabel<ClickableLabel>(box, ArrayName(QStringLiteral("Frame2"), i), headerCaptions[i],
+                                           ArrayName(QStringLiteral("EncIDlb"), i), QString(), toolTip);
+        headerLayout->addWidget(box);
+    }
+
+    StartEncFwUploadcb = MakeButton(QStringLiteral("StartEncFwUploadcb"), QStringLiteral("Start Upload"));
+    QGroupBox* FwFilefr = nullptr;
+    FWFileNamelb = MakeBoxedLabel<ClickableLabel>(FwFilefr, QStringLiteral("FwFilefr"),
+                                                  QStringLiteral("File"), QStringLiteral("FWFileNamelb"));
+
+    layout->addWidget(WipeTgtcb, 0, 0);
+    layout->addWidget(Erasecb, 0, 1);
+    layout->addWidget(pagesBox, 0, 2);
+    layout->addWidget(progressBox, 0, 3);
+    layout->addLayout(headerLayout, 1, 0, 1, 4);
+    layout->addWidget(Frame10, 2, 0, 1, 4);
+    layout->addWidget(FwFilefr, 3, 0, 1, 3);
+    layout->addWidget(StartEncFwUploadcb, 3, 3);
+}

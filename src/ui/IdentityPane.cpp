@@ -1,0 +1,103 @@
+#include "IdentityPane.h"
+
+#include "BootloaderCore.h"
+#include "Controls.h"
+#include "IdentityDisplay.h"
+#include "NumberEntry.h"
+#include "Operations.h"
+#include "OperatorNumber.h"
+#include "TargetSession.h"
+
+#include <QGridLayout>
+
+namespace {
+const QString kDash = QStringLiteral("-");
+constexpr int kLowestVersion = 1;
+constexpr int kHighestVersion = 255;
+} // namespace
+
+IdentityPane::IdentityPane(BootloaderCore& core, NumberEntry& entry, QWidget* parent)
+    : QWidget(parent), Core(core), Entry(entry) {
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    auto* Frame4 = MakeFrame(QStringLiteral("Frame4"), QStringLiteral("Target ID"));
+    outer->addWidget(Frame4);
+    auto* layout = new QGridLayout(Frame4);
+
+    Readidcb = MakeButton(QStringLiteral("Readidcb"), QStringLiteral("Read"));
+    connect(Readidcb, &QPushButton::clicked, this, [this] { Core.operations().RequestTargetID(); });
+
+    QGroupBox* appBox = nullptr;
+    AppVersionlb =
+        MakeBoxedLabel<ClickableLabel>(appBox, ArrayName(QStringLiteral("Frame5"), 1),
+                                       QStringLiteral("App Version"), QStringLiteral("AppVersionlb"), kDash);
+    connect(AppVersionlb, &ClickableLabel::clicked, this, &IdentityPane::AppVersionlb_Click);
+    QGroupBox* blBox = nullptr;
+    BootloaderVersionlb = MakeBoxedLabel(
+        blBox, ArrayName(QStringLiteral("Frame5"), 0), QStringLiteral("BL Version"),
+        QStringLiteral("BootloaderVersionlb"), kDash,
+        QStringLiteral("[xx]:bit0=Supports App Flash Write,bit1=Supports Individual Page Erase+Write"));
+
+    auto* cpuBox = MakeFrame(ArrayName(QStringLiteral("cpuid"), 0), QStringLiteral("cpu id"));
+    auto* cpuLayout = new QHBoxLayout(cpuBox);
+    for (int i = 0; i < static_cast<int>(cpuidlb.size()); ++i) {
+        cpuidlb[static_cast<size_t>(i)] = MakeLabel(ArrayName(QStringLiteral("cpuidlb"), i), kDash);
+        cpuLayout->addWidget(cpuidlb[static_cast<size_t>(i)]);
+    }
+
+    auto* Frame3 = MakeFrame(QStringLiteral("Frame3"), QStringLiteral("Tgt ID"));
+    auto* idLayout = new QGridLayout(Frame3);
+    QGroupBox* box = nullptr;
+    Systemlb = MakeBoxedLabel(box, ArrayName(QStringLiteral("TgtID"), 8), QStringLiteral("System"),
+                              QStringLiteral("Systemlb"));
+    idLayout->addWidget(box, 0, 0, 1, 3);
+    SubSystemlb = MakeBoxedLabel(box, ArrayName(QStringLiteral("TgtID"), 9), QStringLiteral("Sub System"),
+                                 QStringLiteral("SubSystemlb"));
+    idLayout->addWidget(box, 0, 3, 1, 3);
+    Seriallb = MakeBoxedLabel(box, ArrayName(QStringLiteral("TgtID"), 10), QStringLiteral("Serial No."),
+                              QStringLiteral("Seriallb"));
+    idLayout->addWidget(box, 0, 6, 1, 2);
+    for (int i = 0; i < static_cast<int>(TgtIDlb.size()); ++i) {
+        TgtIDlb[static_cast<size_t>(i)] =
+            MakeBoxedLabel(box, ArrayName(QStringLiteral("TgtID"), i), IdBlockCaptions()[i],
+                           ArrayName(QStringLiteral("TgtIDlb"), i), kDash);
+        idLayout->addWidget(box, 1, i);
+    }
+
+    layout->addWidget(Readidcb, 0, 0);
+    layout->addWidget(appBox, 0, 1);
+    layout->addWidget(blBox, 0, 2);
+    layout->addWidget(cpuBox, 0, 3);
+    layout->addWidget(Frame3, 1, 0, 1, 4);
+
+    connect(&Core.target(), &TargetSession::identityUpdated, this, &IdentityPane::UpdateTargetIDPane);
+}
+
+void IdentityPane::UpdateTargetIDPane() {
+    const IdentityDisplay d = DisplayIdentity(Core.target().identity());
+    for (size_t i = 0; i < TgtIDlb.size(); ++i)
+        TgtIDlb[i]->setText(d.idBlock[i]);
+    Seriallb->setText(d.serialNo);
+    Systemlb->setText(d.system);
+    SubSystemlb->setText(d.subSystem);
+    for (size_t i = 0; i < cpuidlb.size(); ++i)
+        cpuidlb[i]->setText(d.cpuId[i]);
+    BootloaderVersionlb->setText(d.bootloaderVersion);
+    AppVersionlb->setText(d.appVersion);
+}
+
+void IdentityPane::AppVersionlb_Click() {
+    const TargetIdentity& id = Core.target().identity();
+    qint16 major = id.AppVersionMajor;
+    qint16 minor = id.AppVersionMinor;
+    if (const auto x = OperatorNumber::WholeInRange(
+            Entry.EnterParameter(major, QStringLiteral("Enter new MAJOR version number")), kLowestVersion,
+            kHighestVersion))
+        major = static_cast<qint16>(*x);
+    // The second question is asked whatever became of the first.
+    if (const auto y = OperatorNumber::WholeInRange(
+            Entry.EnterParameter(minor, QStringLiteral("Enter new MINOR version number")), kLowestVersion,
+            kHighestVersion))
+        minor = static_cast<qint16>(*y);
+    Core.target().SetAppVersion(major, minor); // redraws the pane
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QWidget>
+
+#include <array>
+
+class BootloaderCore;
+class ClickableLabel;
+class NumberEntry;
+class QLabel;
+class QPushButton;
+
+// The admin window's "Target ID" frame: the module's full identity, the
+// "Read" button and the application version editor.
+class IdentityPane : public QWidget {
+    Q_OBJECT
+public:
+    IdentityPane(BootloaderCore& core, NumberEntry& entry, QWidget* parent = nullptr);
+
+private:
+    void UpdateTargetIDPane();
+    void AppVersionlb_Click();
+
+    BootloaderCore& Core;
+    NumberEntry& Entry;
+    QPushButton* Readidcb = nullptr;
+    ClickableLabel* AppVersionlb = nullptr;
+    QLabel* BootloaderVersionlb = nullptr;
+    std::array<QLabel*, 4> cpuidlb{};
+    QLabel* Seriallb = nullptr;
+    QLabel* SubSystemlb = nullptr;
+    QLabel* Systemlb = nullptr;
+    std::array<QLabel*, 8> TgtIDlb{};
+};
