@@ -47,8 +47,8 @@ int main(int argc, char** argv) {
         }
         QTest::mouseClick(main->findChild<QPushButton*>(QStringLiteral("GetTgtStatuscb")), Qt::LeftButton);
         const QStringList expected{"ID Request OK.", "Solvane : PWM (FF)", "010A-1234:112233", "InvParam"};
-        const QStringList seen{text(main, "Statustb"), text(main, "TgtFwSystemtb"), text(main, "TgtSerialNolb"),
-                               text(main, "ErrorCodelb")};
+        const QStringList seen{text(main, "Statustb"), text(main, "TgtFwSystemtb"),
+                               text(main, "TgtSerialNolb"), text(main, "ErrorCodelb")};
         if (seen != expected)
             failures << "read: " + seen.join(" | ");
         main->close();
