@@ -1,15 +1,21 @@
 #include "BootloaderCore.h"
 
 #include "CommsLink.h"
+#include "FirmwareCapture.h"
+#include "FirmwareProgrammer.h"
 #include "Maintenance.h"
 #include "Operations.h"
+#include "SerialAllocation.h"
 #include "TargetSession.h"
 
 BootloaderCore::BootloaderCore(Reporter& reporter, LinkTimings timings) : Timings(timings) {
     Link = std::make_unique<CommsLink>(Exchange, reporter, Timings);
     Target = std::make_unique<TargetSession>(*Link, reporter);
     Maint = std::make_unique<Maintenance>(*Link, reporter);
-    Ops = std::make_unique<Operations>(Exchange, *Link, *Target, *Maint);
+    Programmer = std::make_unique<FirmwareProgrammer>(*Link, *Target, *Maint, reporter);
+    Capture = std::make_unique<FirmwareCapture>(*Link, *Target, reporter, Timings.pageTimeoutMs);
+    Serials = std::make_unique<SerialAllocation>(*Link, reporter);
+    Ops = std::make_unique<Operations>(*this);
 }
 
 BootloaderCore::~BootloaderCore() {

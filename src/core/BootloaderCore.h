@@ -6,9 +6,12 @@
 #include <memory>
 
 class CommsLink;
+class FirmwareCapture;
+class FirmwareProgrammer;
 class Maintenance;
 class Operations;
 class Reporter;
+class SerialAllocation;
 class TargetSession;
 
 // The core of the tool, built and wired once: the link, the command exchange,
@@ -31,6 +34,9 @@ public:
     CommsLink& link() { return *Link; }
     TargetSession& target() { return *Target; }
     Maintenance& maintenance() { return *Maint; }
+    FirmwareProgrammer& programmer() { return *Programmer; }
+    FirmwareCapture& capture() { return *Capture; }
+    SerialAllocation& serials() { return *Serials; }
     Operations& operations() { return *Ops; }
     const LinkTimings& timings() const { return Timings; }
 
@@ -40,5 +46,8 @@ private:
     std::unique_ptr<CommsLink> Link;
     std::unique_ptr<TargetSession> Target;
     std::unique_ptr<Maintenance> Maint;
+    std::unique_ptr<FirmwareProgrammer> Programmer;
+    std::unique_ptr<FirmwareCapture> Capture;
+    std::unique_ptr<SerialAllocation> Serials;
     std::unique_ptr<Operations> Ops;
 };

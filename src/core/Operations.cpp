@@ -1,12 +1,15 @@
 #include "Operations.h"
 
+#include "BootloaderCore.h"
 #include "CommsLink.h"
+#include "FirmwareCapture.h"
+#include "FirmwareProgrammer.h"
 #include "Maintenance.h"
+#include "SerialAllocation.h"
 #include "TargetSession.h"
 
-Operations::Operations(CommandExchange& exchange, CommsLink& link, TargetSession& target,
-                       Maintenance& maintenance, QObject* parent)
-    : QObject(parent), Exchange(exchange), Link(link), Target(target), Maint(maintenance) {
+Operations::Operations(BootloaderCore& core, QObject* parent)
+    : QObject(parent), Core(core), Exchange(core.exchange()) {
     connect(&Exchange, &CommandExchange::completed, this, [this] {
         if (Settling && !Exchange.GetMessageInProgress())
             Settling.reset();
@@ -15,22 +18,22 @@ Operations::Operations(CommandExchange& exchange, CommsLink& link, TargetSession
 
 void Operations::RequestTargetID() {
     if (const OperationScope gate(Exchange); gate)
-        Target.RequestTargetID();
+        Core.target().RequestTargetID();
 }
 
 void Operations::EraseTarget() {
     if (const OperationScope gate(Exchange); gate)
-        Maint.EraseTarget();
+        Core.maintenance().EraseTarget();
 }
 
 void Operations::WipeTarget() {
     if (const OperationScope gate(Exchange); gate)
-        Maint.WipeTarget();
+        Core.maintenance().WipeTarget();
 }
 
 void Operations::RestoreSerialBackup() {
     if (const OperationScope gate(Exchange); gate)
-        Maint.RestoreSerialBackup();
+        Core.maintenance().RestoreSerialBackup();
 }
 
 void Operations::Restart() {
@@ -39,7 +42,7 @@ void Operations::Restart() {
         Settling.reset();
         return;
     }
-    Maint.Restart();
+    Core.maintenance().Restart();
     // Nothing could be sent (the program is closing): nothing to settle.
     if (!Exchange.GetMessageInProgress())
         Settling.reset();
@@ -52,6 +55,21 @@ void Operations::RestartIntoBootloader(bool SwitchBaud) {
         return;
     }
     connect(
-        &Link, &CommsLink::baudRateReset, this, [this] { Settling.reset(); }, Qt::SingleShotConnection);
-    Maint.RestartIntoBootloader(SwitchBaud);
+        &Core.link(), &CommsLink::baudRateReset, this, [this] { Settling.reset(); }, Qt::SingleShotConnection);
+    Core.maintenance().RestartIntoBootloader(SwitchBaud);
+}
+
+void Operations::ProgramFirmware(bool ctrlHeld) {
+    if (const OperationScope gate(Exchange); gate)
+        Core.programmer().ProgramFW(ctrlHeld);
+}
+
+void Operations::UploadEncryptedFirmware() {
+    if (const OperationScope gate(Exchange); gate)
+        Core.capture().UploadEncryptedFirmware();
+}
+
+void Operations::WriteSerialNo() {
+    if (const OperationScope gate(Exchange); gate)
+        Core.serials().WriteSerialNo();
 }

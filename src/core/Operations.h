@@ -6,9 +6,7 @@
 
 #include <optional>
 
-class CommsLink;
-class Maintenance;
-class TargetSession;
+class BootloaderCore;
 
 // What a front end starts: each operation takes the one-operation gate for its
 // whole run and is refused (does nothing) while another runs. They are built
@@ -16,8 +14,7 @@ class TargetSession;
 class Operations : public QObject {
     Q_OBJECT
 public:
-    Operations(CommandExchange& exchange, CommsLink& link, TargetSession& target, Maintenance& maintenance,
-               QObject* parent = nullptr);
+    explicit Operations(BootloaderCore& core, QObject* parent = nullptr);
 
     // "Connect to Target" and "Read".
     void RequestTargetID();
@@ -30,11 +27,16 @@ public:
     void Restart();
     void RestartIntoBootloader(bool SwitchBaud);
 
+    // "Program Firmware"; `ctrlHeld` is the Ctrl key sampled at the click.
+    void ProgramFirmware(bool ctrlHeld);
+    // "Start Upload".
+    void UploadEncryptedFirmware();
+    // "Prog Only".
+    void WriteSerialNo();
+
 private:
+    BootloaderCore& Core;
     CommandExchange& Exchange;
-    CommsLink& Link;
-    TargetSession& Target;
-    Maintenance& Maint;
     // The gate held by a restart whose command has not settled yet.
     std::optional<OperationScope> Settling;
 };

@@ -19,6 +19,7 @@ inline constexpr quint8 kSync = 0x5A;
 inline constexpr qint16 kRequestIdentity = 16;
 inline constexpr qint16 kEraseFlash = 17;
 inline constexpr qint16 kProgramPage = 18;
+inline constexpr qint16 kEraseAndProgramPage = 25; // erase and write one page
 inline constexpr qint16 kWriteIdBlock = 19;
 inline constexpr qint16 kRequestEncryptedPage = 20;
 inline constexpr qint16 kRestoreSerialBackup = 23;
