@@ -1,0 +1,66 @@
+#include "SerialRecovery.h"
+
+#include "TempDir.h"
+
+#include <QTemporaryFile>
+
+#include <utility>
+
+namespace {
+using Outcome = SerialRecoveryResult::Outcome;
+
+SerialRecoveryResult Message(Outcome outcome, const QString& text) {
+    SerialRecoveryResult result;
+    result.outcome = outcome;
+    result.messageTitle = QStringLiteral("Serial Recovery");
+    result.messageText = text;
+    return result;
+}
+
+SerialRecoveryResult LocalFileError(const QString& description) {
+    return Message(Outcome::LocalFileError, QStringLiteral("Error loading data file : ") + description);
+}
+
+SerialRecoveryResult Status(Outcome outcome, const QString& status, const UnitIDBlock& block = {}) {
+    SerialRecoveryResult result;
+    result.outcome = outcome;
+    result.status = status;
+    result.block = block;
+    return result;
+}
+} // namespace
+
+SerialRecovery::SerialRecovery(QString baseUrl, std::chrono::milliseconds timeLimit)
+    : BaseUrl(std::move(baseUrl)), Download(timeLimit) {}
+
+SerialRecoveryResult SerialRecovery::OpenAndReadInternetSerialFile(const QString& serialText) {
+    if (BaseUrl.isEmpty())
+        return Message(Outcome::NoServerConfigured, NoRecoveryServerText());
+
+    // The temporary folder may be shared with other users: the copy gets a
+    // name nobody can predict, is created anew (never through a planted link)
+    // with access for this user only (on Linux it usually has no name in the
+    // folder at all), and is removed when this function ends.
+    const QString tempDir = GetTempDir();
+    if (tempDir.isEmpty())
+        return LocalFileError(QStringLiteral("No temporary folder"));
+    QTemporaryFile copy(tempDir + QStringLiteral("merlax-unit-XXXXXX.dat"));
+    if (!copy.open())
+        return LocalFileError(copy.errorString());
+
+    const std::optional<QByteArray> body = Download.DownloadFile(UnitFileAddress(BaseUrl, serialText));
+    if (!body)
+        return Message(Outcome::DownloadFailed,
+                       QStringLiteral("Unable to find the required file from the internet."));
+
+    if (copy.write(*body) != body->size() || !copy.flush() || !copy.seek(0))
+        return LocalFileError(copy.errorString());
+    const QByteArray head = copy.read(kUnitFileBytes);
+    if (copy.error() != QFileDevice::NoError)
+        return LocalFileError(copy.errorString());
+
+    const std::optional<UnitIDBlock> block = ParseUnitFile(head);
+    if (!block)
+        return Status(Outcome::BadFile, QStringLiteral("Failed"));
+    return Status(Outcome::Good, QStringLiteral("OK."), *block);
+}
