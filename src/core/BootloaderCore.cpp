@@ -6,15 +6,17 @@
 #include "Maintenance.h"
 #include "Operations.h"
 #include "SerialAllocation.h"
+#include "SerialRecovery.h"
 #include "TargetSession.h"
 
-BootloaderCore::BootloaderCore(Reporter& reporter, LinkTimings timings) : Timings(timings) {
+BootloaderCore::BootloaderCore(Reporter& reporter, LinkTimings timings) : Report(reporter), Timings(timings) {
     Link = std::make_unique<CommsLink>(Exchange, reporter, Timings);
     Target = std::make_unique<TargetSession>(*Link, reporter);
     Maint = std::make_unique<Maintenance>(*Link, reporter);
     Programmer = std::make_unique<FirmwareProgrammer>(*Link, *Target, *Maint, reporter);
     Capture = std::make_unique<FirmwareCapture>(*Link, *Target, reporter, Timings.pageTimeoutMs);
     Serials = std::make_unique<SerialAllocation>(*Link, reporter);
+    Recovery = std::make_unique<SerialRecovery>();
     Ops = std::make_unique<Operations>(*this);
 }
 
@@ -28,5 +30,6 @@ void BootloaderCore::start() {
 
 void BootloaderCore::shutdown() {
     Exchange.Close();
+    Recovery->abandon();
     Link->Unload();
 }

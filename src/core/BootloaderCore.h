@@ -12,6 +12,7 @@ class Maintenance;
 class Operations;
 class Reporter;
 class SerialAllocation;
+class SerialRecovery;
 class TargetSession;
 
 // The core of the tool, built and wired once: the link, the command exchange,
@@ -37,10 +38,13 @@ public:
     FirmwareProgrammer& programmer() { return *Programmer; }
     FirmwareCapture& capture() { return *Capture; }
     SerialAllocation& serials() { return *Serials; }
+    SerialRecovery& recovery() { return *Recovery; }
+    Reporter& reporter() { return Report; }
     Operations& operations() { return *Ops; }
     const LinkTimings& timings() const { return Timings; }
 
 private:
+    Reporter& Report;
     LinkTimings Timings;
     CommandExchange Exchange;
     std::unique_ptr<CommsLink> Link;
@@ -49,5 +53,6 @@ private:
     std::unique_ptr<FirmwareProgrammer> Programmer;
     std::unique_ptr<FirmwareCapture> Capture;
     std::unique_ptr<SerialAllocation> Serials;
+    std::unique_ptr<SerialRecovery> Recovery;
     std::unique_ptr<Operations> Ops;
 };

@@ -5,7 +5,9 @@
 #include "FirmwareCapture.h"
 #include "FirmwareProgrammer.h"
 #include "Maintenance.h"
+#include "Reporter.h"
 #include "SerialAllocation.h"
+#include "SerialRecovery.h"
 #include "TargetSession.h"
 
 Operations::Operations(BootloaderCore& core, QObject* parent)
@@ -72,4 +74,24 @@ void Operations::UploadEncryptedFirmware() {
 void Operations::WriteSerialNo() {
     if (const OperationScope gate(Exchange); gate)
         Core.serials().WriteSerialNo();
+}
+
+void Operations::RecoverSerialNo(const QString& serialText) {
+    const OperationScope gate(Exchange);
+    if (!gate)
+        return;
+    Reporter& report = Core.reporter();
+    if (serialText.size() != 6) {
+        report.PutStatusMsg(QStringLiteral("Invalid code."));
+        return;
+    }
+    const SerialRecoveryResult result = Core.recovery().OpenAndReadInternetSerialFile(serialText);
+    if (!result.messageText.isEmpty())
+        report.ShowCritical(result.messageTitle, result.messageText);
+    if (!result.status.isEmpty())
+        report.UpdateStatusDisp(result.status);
+    if (!result.good())
+        return;
+    Core.serials().PutSerialData(result.block);
+    Core.serials().WriteSerialNo();
 }

@@ -3,6 +3,7 @@
 #include "CommandExchange.h"
 
 #include <QObject>
+#include <QString>
 
 #include <optional>
 
@@ -33,6 +34,9 @@ public:
     void UploadEncryptedFirmware();
     // "Prog Only".
     void WriteSerialNo();
+    // "Apply": the unit's ID block from the recovery server, written into the
+    // module. `serialText` must be six characters.
+    void RecoverSerialNo(const QString& serialText);
 
 private:
     BootloaderCore& Core;

@@ -14,7 +14,7 @@ BootloaderApp::BootloaderApp(Dialogs& dialogs, Options options) : Opts(options),
     Core = std::make_unique<BootloaderCore>(Reporter_, Opts.timings);
     Comms = std::make_unique<CommsLinkWindow>(Core->link());
     Admin = std::make_unique<BootAdmin>(*Core, dialogs);
-    Main = std::make_unique<BootloaderMain>(*Core, *Comms);
+    Main = std::make_unique<BootloaderMain>(*Core, *Comms, dialogs);
     Reporter_.attach(Main.get(), Admin.get());
     Lock =
         std::make_unique<InputLock>(Core->exchange(), QList<QWidget*>{Main.get(), Admin.get(), Comms.get()});

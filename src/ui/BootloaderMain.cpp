@@ -4,6 +4,7 @@
 #include "CommsLinkWindow.h"
 #include "Controls.h"
 #include "FileDialogs.h"
+#include "FirmwareProgrammer.h"
 #include "IdentityDisplay.h"
 #include "IdentityTexts.h"
 #include "Operations.h"
@@ -12,16 +13,19 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QVBoxLayout>
 
 namespace {
 constexpr int kFileNameChars = 40;
 }
 
-BootloaderMain::BootloaderMain(BootloaderCore& core, CommsLinkWindow& commsLinkWindow, QWidget* parent)
-    : QMainWindow(parent), Core(core), CommsWindow(commsLinkWindow),
+BootloaderMain::BootloaderMain(BootloaderCore& core, CommsLinkWindow& commsLinkWindow, Dialogs& dialogs,
+                               QWidget* parent)
+    : QMainWindow(parent), Core(core), CommsWindow(commsLinkWindow), Dlg(dialogs),
       FirmwareFileSel(FileDialogs::FirmwareFileSel()) {
     setObjectName(QStringLiteral("BootloaderMain"));
     setWindowTitle(QStringLiteral("MERLAX Bootloader 1.3"));
@@ -31,7 +35,19 @@ BootloaderMain::BootloaderMain(BootloaderCore& core, CommsLinkWindow& commsLinkW
     connect(&Core.target(), &TargetSession::identityUpdated, this, &BootloaderMain::showIdentity);
     connect(&Core.target(), &TargetSession::targetStatusRead, this, &BootloaderMain::UpdateButtonHighlights);
 
-    FWFileLoaded = false;
+    FirmwareProgrammer& programmer = Core.programmer();
+    connect(&programmer, &FirmwareProgrammer::imageChanged, this, [this] {
+        SetButtonColour(Rebootcb, Colours::kNormal);
+        ShowFirmwareFileInfo();
+        UpdateButtonHighlights();
+    });
+    connect(&programmer, &FirmwareProgrammer::programComplete, this,
+            [this] { SetButtonColour(Rebootcb, Colours::kHighlight); });
+    connect(&programmer, &FirmwareProgrammer::progress, this, [this](int acknowledged, int total) {
+        ProgramProgressbar->setRange(0, total);
+        ProgramProgressbar->setValue(acknowledged);
+    });
+
     UpdateButtonHighlights();
     SetButtonColour(Rebootcb, Colours::kNormal);
     AdminEnabled = false;
@@ -130,6 +146,11 @@ void BootloaderMain::buildControls() {
     Statusfr->setToolTip(
         QStringLiteral("Click 'Connect To Target' to read last error message for failures."));
     Statustb->setMinimumWidth(220);
+    ProgramProgressbar = new QProgressBar;
+    ProgramProgressbar->setObjectName(QStringLiteral("ProgramProgressbar"));
+    ProgramProgressbar->setRange(0, 1);
+    ProgramProgressbar->setValue(0);
+    Statusfr->layout()->addWidget(ProgramProgressbar);
 
     grid->addWidget(Frame4, 0, 0, 1, 2);
     grid->addWidget(Frame1, 1, 0, 1, 2);
@@ -146,6 +167,14 @@ void BootloaderMain::buildControls() {
     // keeps the line at its current speed.
     connect(RebootToBootloadercb, &QPushButton::clicked, this, [&ops] { ops.RestartIntoBootloader(false); });
     connect(RestoreSercb, &QPushButton::clicked, this, [&ops] { ops.RestoreSerialBackup(); });
+    connect(LoadFWcb, &QPushButton::clicked, this, &BootloaderMain::LoadFirmwareFile);
+    // The Ctrl key is sampled once, at the click: it programs a file that is
+    // not for this module.
+    connect(ProgramFwcb, &QPushButton::clicked, this, [&ops] {
+        ops.ProgramFirmware(QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier));
+    });
+    connect(SerialRecoverycb, &QPushButton::clicked, this,
+            [this, &ops] { ops.RecoverSerialNo(SerialRecoverytb->text()); });
 }
 
 void BootloaderMain::buildMenus() {
@@ -178,25 +207,29 @@ void BootloaderMain::showIdentity() {
     ErrorCodelb->setText(d.lastError);
 }
 
-bool BootloaderMain::FirmwareMatchesTarget() const {
-    return false; // no firmware file can be loaded yet
+void BootloaderMain::LoadFirmwareFile() {
+    const QString name = Dlg.OpenFile(FirmwareFileSel);
+    if (!name.isEmpty())
+        Core.programmer().ReadFirmwareFile(name);
 }
 
 void BootloaderMain::UpdateButtonHighlights() {
-    SetButtonColour(LoadFWcb, FWFileLoaded ? Colours::kNormal : Colours::kHighlight);
+    const FirmwareProgrammer& programmer = Core.programmer();
+    const bool loaded = programmer.GetFWFileLoaded();
+    SetButtonColour(LoadFWcb, loaded ? Colours::kNormal : Colours::kHighlight);
     SetButtonColour(GetTgtStatuscb, Core.target().tgtStatusRead() ? Colours::kNormal : Colours::kHighlight);
-    const bool ready = FWFileLoaded && Core.target().tgtStatusRead() && FirmwareMatchesTarget();
+    const bool ready = loaded && Core.target().tgtStatusRead() && programmer.FirmwareMatchesTarget();
     SetButtonColour(ProgramFwcb, ready ? Colours::kHighlight : Colours::kNormal);
 }
 
-void BootloaderMain::ShowFirmwareFileInfo(const QString& FirmwareFilename, qint16 FWSystemID,
-                                          qint16 FWSubSystemID, qint16 FWVersionMajor,
-                                          qint16 FWVersionMinor) {
+void BootloaderMain::ShowFirmwareFileInfo() {
+    const QString& FirmwareFilename = Core.programmer().FirmwareFilename();
+    const FirmwareImage& image = Core.programmer().image();
     FwFiletb->setText(FirmwareFilename.size() <= kFileNameChars ? FirmwareFilename
                                                                 : FirmwareFilename.right(kFileNameChars));
-    if (const auto system = FwSystemIDtoStr(FWSystemID, FWSubSystemID))
+    if (const auto system = FwSystemIDtoStr(image.FWSystemID, image.FWSubSystemID))
         FWSystemtb->setText(*system);
-    FwVersionlb->setText(FirmwareVersionText(FWVersionMajor, FWVersionMinor));
+    FwVersionlb->setText(FirmwareVersionText(image.FWVersionMajor, image.FWVersionMinor));
 }
 
 void BootloaderMain::TgtFwSystemtb_Click(Qt::KeyboardModifiers modifiers) {

@@ -9,6 +9,7 @@ class ClickableLabel;
 class CommsLinkWindow;
 class QLabel;
 class QLineEdit;
+class QProgressBar;
 class QPushButton;
 
 // The main window, "MERLAX Bootloader 1.3": the connected module, the firmware
@@ -16,19 +17,18 @@ class QPushButton;
 class BootloaderMain : public QMainWindow {
     Q_OBJECT
 public:
-    BootloaderMain(BootloaderCore& core, CommsLinkWindow& commsLinkWindow, QWidget* parent = nullptr);
+    BootloaderMain(BootloaderCore& core, CommsLinkWindow& commsLinkWindow, Dialogs& dialogs,
+                   QWidget* parent = nullptr);
 
     // Sets the main window's status line.
     void PutStatusMsg(const QString& Msg);
     void UpdateButtonHighlights();
     // The firmware file pane: name (its last 40 characters), system, version.
-    void ShowFirmwareFileInfo(const QString& FirmwareFilename, qint16 FWSystemID, qint16 FWSubSystemID,
-                              qint16 FWVersionMajor, qint16 FWVersionMinor);
+    void ShowFirmwareFileInfo();
 
     // Opens the gate of the admin gesture (Ctrl-click on the system label).
     void setAdminEnabled(bool enabled) { AdminEnabled = enabled; }
     bool adminEnabled() const { return AdminEnabled; }
-    bool GetFWFileLoaded() const { return FWFileLoaded; }
     const FileDialogSettings& firmwareFileSel() const { return FirmwareFileSel; }
 
 signals:
@@ -45,12 +45,12 @@ private:
     void buildMenus();
     void showIdentity();
     void TgtFwSystemtb_Click(Qt::KeyboardModifiers modifiers);
-    bool FirmwareMatchesTarget() const;
+    void LoadFirmwareFile();
 
     BootloaderCore& Core;
     CommsLinkWindow& CommsWindow;
+    Dialogs& Dlg;
     bool AdminEnabled = false;
-    bool FWFileLoaded = false;
     bool Closing = false;
     FileDialogSettings FirmwareFileSel;
 
@@ -60,6 +60,7 @@ private:
     QPushButton* SerialRecoverycb = nullptr;
     QLabel* ErrorCodelb = nullptr;
     QLabel* Statustb = nullptr;
+    QProgressBar* ProgramProgressbar = nullptr;
     QPushButton* Erasecb = nullptr;
     QPushButton* ProgramFwcb = nullptr;
     QPushButton* RebootToBootloadercb = nullptr; // element 1 of its array

@@ -2,12 +2,24 @@
 
 #include "BootloaderCore.h"
 #include "Controls.h"
+#include "Dialogs.h"
+#include "FirmwareCapture.h"
+#include "GeneralUtilities.h"
+#include "NumberEntry.h"
 #include "Operations.h"
 
 #include <QGridLayout>
+#include <QProgressBar>
 
-CapturePane::CapturePane(BootloaderCore& core, NumberEntry& entry, QWidget* parent)
-    : QWidget(parent), Core(core), Entry(entry) {
+namespace {
+const QString kHeaderPrompt = QStringLiteral(
+    "Enter new value (0..255)(Mask:ls4=serial, ms4=subsys, 0=any, 1=TgtMustBe>=Header, 2=TgtMustBe<=Header, "
+    "$F=TgtMust=Header");
+} // namespace
+
+CapturePane::CapturePane(BootloaderCore& core, NumberEntry& entry, Dialogs& dialogs,
+                         const FileDialogSettings& fileSelect, QWidget* parent)
+    : QWidget(parent), Core(core), Entry(entry), Dlg(dialogs), FWFileSelect(fileSelect) {
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     auto* Frame1 =
@@ -31,6 +43,8 @@ CapturePane::CapturePane(BootloaderCore& core, NumberEntry& entry, QWidget* pare
         QuickSetcb[static_cast<size_t>(i)] =
             MakeButton(ArrayName(QStringLiteral("QuickSetcb"), i), captions[i], toolTips[i]);
         quickLayout->addWidget(QuickSetcb[static_cast<size_t>(i)], i / 4, i % 4);
+        connect(QuickSetcb[static_cast<size_t>(i)], &QPushButton::clicked, this,
+                [this, i] { QuickSetcb_Click(i); });
     }
 
     QGroupBox* progressBox = nullptr;
@@ -54,7 +68,10 @@ CapturePane::CapturePane(BootloaderCore& core, NumberEntry& entry, QWidget* pare
             MakeBoxedLabel<ClickableLabel>(box, ArrayName(QStringLiteral("Frame2"), i), headerCaptions[i],
                                            ArrayName(QStringLiteral("EncIDlb"), i), QString(), toolTip);
         headerLayout->addWidget(box);
+        connect(EncIDlb[static_cast<size_t>(i)], &ClickableLabel::clicked, this,
+                [this, i] { EncIDlb_Click(i); });
     }
+    connect(UploadPageslb, &ClickableLabel::clicked, this, &CapturePane::UploadPageslb_Click);
 
     StartEncFwUploadcb = MakeButton(QStringLiteral("StartEncFwUploadcb"), QStringLiteral("Start Upload"));
     QGroupBox* FwFilefr = nullptr;
@@ -69,4 +86,53 @@ CapturePane::CapturePane(BootloaderCore& core, NumberEntry& entry, QWidget* pare
     layout->addWidget(Frame10, 2, 0, 1, 4);
     layout->addWidget(FwFilefr, 3, 0, 1, 3);
     layout->addWidget(StartEncFwUploadcb, 3, 3);
+    UploadProgressbar = new QProgressBar;
+    UploadProgressbar->setObjectName(QStringLiteral("UploadProgressbar"));
+    UploadProgressbar->setRange(0, 1);
+    UploadProgressbar->setValue(0);
+    layout->addWidget(UploadProgressbar, 4, 0, 1, 4);
+
+    connect(FWFileNamelb, &ClickableLabel::clicked, this, &CapturePane::FWFileNamelb_Click);
+    connect(StartEncFwUploadcb, &QPushButton::clicked, this,
+            [this] { Core.operations().UploadEncryptedFirmware(); });
+    FirmwareCapture& capture = Core.capture();
+    connect(&capture, &FirmwareCapture::settingsChanged, this, &CapturePane::UpdateFwUploadPane);
+    connect(&capture, &FirmwareCapture::progress, this, &CapturePane::UpdateUploadProgress);
+    UpdateFwUploadPane();
+}
+
+void CapturePane::UpdateFwUploadPane() {
+    const FirmwareCapture& capture = Core.capture();
+    for (size_t i = 0; i < EncIDlb.size(); ++i)
+        EncIDlb[i]->setText(QStringLiteral("$") + GeneralUtilities::BytetoHexStr(capture.EncHeaderData()[i]));
+    UploadPageslb->setText(QString::number(capture.UploadPages()));
+    FWFileNamelb->setText(capture.FileName());
+    UpdateUploadProgress(capture.PagesUploaded(), capture.UploadPages());
+}
+
+void CapturePane::UpdateUploadProgress(int stored, int total) {
+    EncFwUploadProgresslb->setText(QStringLiteral("%1/%2").arg(stored).arg(total));
+    UploadProgressbar->setRange(0, total);
+    UploadProgressbar->setValue(stored);
+}
+
+void CapturePane::EncIDlb_Click(int Index) {
+    FirmwareCapture& capture = Core.capture();
+    capture.EnterHeaderByte(
+        Index, Entry.EnterParameter(capture.EncHeaderData()[static_cast<size_t>(Index)], kHeaderPrompt));
+}
+
+void CapturePane::UploadPageslb_Click() {
+    FirmwareCapture& capture = Core.capture();
+    capture.EnterUploadPages(Entry.EnterParameter(
+        capture.UploadPages(), QStringLiteral("Enter pages to upload (8K=32, 16K=64, 32K=128, 64K=256)")));
+}
+
+void CapturePane::QuickSetcb_Click(int Index) {
+    const qint16 maxSerial = Index == 0 ? Entry.EnterMaxSerialNo() : 0;
+    Core.capture().QuickSet(Index, maxSerial);
+}
+
+void CapturePane::FWFileNamelb_Click() {
+    Core.capture().ChooseFile(Dlg.SaveFile(FWFileSelect));
 }

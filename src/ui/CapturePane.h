@@ -8,18 +8,32 @@ class BootloaderCore;
 class ClickableLabel;
 class NumberEntry;
 class QLabel;
+class QProgressBar;
 class QPushButton;
+class Dialogs;
+struct FileDialogSettings;
 
 // The admin window's "Target Firmware Encryption and Upload" frame: erase and
 // wipe, and the capture of a master module's firmware.
 class CapturePane : public QWidget {
     Q_OBJECT
 public:
-    CapturePane(BootloaderCore& core, NumberEntry& entry, QWidget* parent = nullptr);
+    CapturePane(BootloaderCore& core, NumberEntry& entry, Dialogs& dialogs,
+                const FileDialogSettings& fileSelect, QWidget* parent = nullptr);
 
 private:
+    void UpdateFwUploadPane();
+    void UpdateUploadProgress(int stored, int total);
+    void EncIDlb_Click(int Index);
+    void UploadPageslb_Click();
+    void QuickSetcb_Click(int Index);
+    void FWFileNamelb_Click();
+
     BootloaderCore& Core;
     NumberEntry& Entry;
+    Dialogs& Dlg;
+    const FileDialogSettings& FWFileSelect;
+    QProgressBar* UploadProgressbar = nullptr;
     QPushButton* WipeTgtcb = nullptr;
     QPushButton* Erasecb = nullptr;
     std::array<QPushButton*, 8> QuickSetcb{};
