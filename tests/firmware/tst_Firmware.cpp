@@ -113,8 +113,9 @@ private slots:
         rig.module.clearHeardFrames();
         rig.reporter.statuses.clear();
         QVERIFY(rig.programmer().ProgramFW(false));
-        QCOMPARE(rig.reporter.statuses, (QStringList{"Erasing ....", "Writing page 0 of 3", "Writing page 1 of 3",
-                                                     "Writing page 2 of 3", "Program complete."}));
+        QCOMPARE(rig.reporter.statuses,
+                 (QStringList{"Erasing ....", "Writing page 0 of 3", "Writing page 1 of 3",
+                              "Writing page 2 of 3", "Program complete."}));
         const QByteArray file = readAll(rig.path("three.fw"));
         QCOMPARE(rig.module.heardFrames().size(), 4);
         QCOMPARE(rig.module.heardFrames()[0].bytes.toHex(' '), QByteArray("5a 11 11"));
@@ -135,8 +136,10 @@ private slots:
         QTest::addColumn<int>("frames");
         QTest::newRow("erase refused") << 17 << 1 << int(Kind::Refuse) << "Erase Failed." << 1;
         QTest::newRow("erase unanswered") << 17 << 1 << int(Kind::NoReply) << "No response." << 1;
-        QTest::newRow("page 4 refused") << 18 << 5 << int(Kind::Refuse) << "Program Failed (Program Error)." << 6;
-        QTest::newRow("page 4 unanswered") << 18 << 5 << int(Kind::NoReply) << "Program Failed (No Response)." << 6;
+        QTest::newRow("page 4 refused")
+            << 18 << 5 << int(Kind::Refuse) << "Program Failed (Program Error)." << 6;
+        QTest::newRow("page 4 unanswered")
+            << 18 << 5 << int(Kind::NoReply) << "Program Failed (No Response)." << 6;
     }
     void faultsStopTheRun() {
         QFETCH(int, code);
@@ -246,7 +249,8 @@ private slots:
         rig.programmer().ReadFirmwareFile(rig.path("too-many.fw"));
         QCOMPARE(rig.reporter.criticals.size(), 1);
         QCOMPARE(rig.reporter.criticals[0].title, QStringLiteral("File Read"));
-        QVERIFY(rig.reporter.criticals[0].text.startsWith(QStringLiteral("Error reading from firmware file: ")));
+        QVERIFY(
+            rig.reporter.criticals[0].text.startsWith(QStringLiteral("Error reading from firmware file: ")));
         QCOMPARE(changed.size(), 0);
         QVERIFY(rig.programmer().GetFWFileLoaded());
         QCOMPARE(rig.programmer().image().pages, good.pages);
@@ -265,7 +269,8 @@ private slots:
         writeFile(rig.path("bad.fw"), bad);
         rig.reporter.statuses.clear();
         rig.programmer().ReadFirmwareFile(rig.path("bad.fw"));
-        QCOMPARE(rig.reporter.statuses, (QStringList{"1 pages loaded OK.", "Checksum error on input line 1"}));
+        QCOMPARE(rig.reporter.statuses,
+                 (QStringList{"1 pages loaded OK.", "Checksum error on input line 1"}));
         QCOMPARE(changed.size(), 1);
         QVERIFY(!rig.programmer().GetFWFileLoaded());
         QCOMPARE(rig.programmer().image().FWSystemID, qint16(2));
@@ -327,7 +332,8 @@ private slots:
         rig.link().SelectCommsPort(11);
         rig.capture().ChooseFile(rig.path("slow.fw"));
         rig.capture().EnterUploadPages(1);
-        rig.master.faults.plan(20, 1, delayMs < 0 ? PlannedFault{Kind::NoReply, 0} : PlannedFault{Kind::Delay, delayMs});
+        rig.master.faults.plan(
+            20, 1, delayMs < 0 ? PlannedFault{Kind::NoReply, 0} : PlannedFault{Kind::Delay, delayMs});
         rig.target().RequestTargetID();
         rig.reporter.statuses.clear();
         QElapsedTimer clock;
@@ -335,8 +341,9 @@ private slots:
         rig.capture().UploadEncryptedFirmware();
         const qint64 elapsed = clock.elapsed();
         QVERIFY2(elapsed >= minMs && elapsed < maxMs, qPrintable(QString::number(elapsed)));
-        QCOMPARE(rig.reporter.statuses.last(),
-                 stored ? QStringLiteral("Firmware upload completed successfully.") : QStringLiteral("No response."));
+        QCOMPARE(rig.reporter.statuses.last(), stored
+                                                   ? QStringLiteral("Firmware upload completed successfully.")
+                                                   : QStringLiteral("No response."));
     }
 
     void captureRefusals() {
@@ -379,7 +386,7 @@ private slots:
         }
         c.EnterHeaderByte(5, 0x77);
         const std::pair<int, const char*> presets[] = {
-            {0, "1 a 2c 1 22 77 / 120"}, {1, "1 f 0 0 10 77 / 120"},  {2, "10 1 0 0 f0 77 / 120"},
+            {0, "1 a 2c 1 22 77 / 120"}, {1, "1 f 0 0 10 77 / 120"}, {2, "10 1 0 0 f0 77 / 120"},
             {3, "8 0 0 0 0 77 / 120"},   {4, "3 1 0 0 f0 77 / 256"}, {5, "3 2 0 0 f0 77 / 256"},
             {6, "3 2 0 0 f0 77 / 256"},  {7, "11 1 0 0 f0 77 / 120"}};
         for (const auto& [index, result] : presets) {

@@ -3,6 +3,8 @@
 
 #include <QAction>
 #include <QLineEdit>
+#include <QProgressBar>
+#include <QTemporaryDir>
 
 namespace {
 // The status lines as they read halfway through the module's reply delay,
@@ -239,27 +241,82 @@ private slots:
         QVERIFY(!rig.app->core().link().portOpen());
     }
 
+    // The firmware file pane shows what a loaded file is for; a name the
+    // table does not know leaves the system text as it was.
     void firmwareFilePane() {
-        const QString forty(40, QLatin1Char('f'));
+        QTemporaryDir folder;
+        QVERIFY(folder.path().size() < 36);
+        const auto pathOf = [&](int length) {
+            return folder.path() + "/" + QString(length - folder.path().size() - 1, QLatin1Char('f'));
+        };
         struct Case {
             QString path;
-            qint16 system, subSystem, major, minor;
+            QByteArray header;
             QString fileText, systemText, versionText;
         };
-        const Case cases[] = {{forty, 2, 1, 2, 7, forty, "MERLAX Linkbay", "2.07"},
-                              {"X" + forty, 17, 2, 1, 12, forty, "MERLAX 1-Axis BLD", "1.12"},
-                              {"a.fw", 1, 2, 0, 5, "a.fw", "", "0.05"}}; // no name for 1/2: text kept
+        const Case cases[] = {
+            {pathOf(40), "02010000070201003b0d0a", pathOf(40), "MERLAX Linkbay", "2.07"},
+            {pathOf(41), "11020000000c00003b0d0a", pathOf(41).right(40), "MERLAX 1-Axis BLD", "12.00"},
+            {pathOf(42), "01020000050000003b0d0a", pathOf(42).right(40), "MERLAX 1-Axis BLD", "0.05"}};
         WindowRig rig;
         for (const Case& c : cases) {
-            rig.mainControl<QLabel>("FWSystemtb")->clear();
-            rig.main().ShowFirmwareFileInfo(c.path, c.system, c.subSystem, c.major, c.minor);
+            QFile file(c.path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(QByteArray::fromHex(c.header));
+            file.close();
+            rig.dialogs.files << c.path;
+            QTest::mouseClick(rig.mainControl<QPushButton>("LoadFWcb"), Qt::LeftButton);
             QCOMPARE(rig.mainText("FwFiletb"), c.fileText);
             QCOMPARE(rig.mainText("FWSystemtb"), c.systemText);
             QCOMPARE(rig.mainText("FwVersionlb"), c.versionText);
-            // A later file whose sub-system has no name leaves the system text as it was.
-            rig.main().ShowFirmwareFileInfo(c.path, 1, 17, c.major, c.minor);
-            QCOMPARE(rig.mainText("FWSystemtb"), c.systemText);
+            QCOMPARE(rig.mainText("Statustb"), QStringLiteral("Firmware file loaded successfully."));
         }
+        QCOMPARE(rig.dialogs.fileDialogs.size(), 3);
+        rig.dialogs.files << QString(); // Cancel changes nothing
+        QTest::mouseClick(rig.mainControl<QPushButton>("LoadFWcb"), Qt::LeftButton);
+        QCOMPARE(rig.mainText("FwFiletb"), pathOf(42).right(40));
+    }
+
+    // Load, connect, program, reboot: the highlights lead the way, the
+    // progress bar follows the pages, and Ctrl programs a file for another module.
+    void programmingFromTheWindow() {
+        QTemporaryDir folder;
+        const QString path = folder.filePath("other.fw");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray::fromHex("0101000005020000"
+                                       "3b0d0a")); // system 1, sub-system 1, mask 0
+        file.close();
+        WindowRig rig;
+        // Green buttons as "G", grey ones as "-": Load, Connect, Program, Reboot.
+        const auto highlights = [&] {
+            QString seen;
+            for (const char* button : {"LoadFWcb", "GetTgtStatuscb", "ProgramFwcb", "Rebootcb"})
+                seen += ButtonColour(rig.mainControl<QPushButton>(QLatin1String(button))) == QColor(0, 255, 0)
+                            ? QLatin1Char('G')
+                            : QLatin1Char('-');
+            return seen;
+        };
+        QCOMPARE(highlights(), QStringLiteral("GG--"));
+        rig.dialogs.files << path;
+        QTest::mouseClick(rig.mainControl<QPushButton>("LoadFWcb"), Qt::LeftButton);
+        QCOMPARE(highlights(), QStringLiteral("-G--"));
+        QTest::mouseClick(rig.mainControl<QPushButton>("GetTgtStatuscb"), Qt::LeftButton);
+        QCOMPARE(highlights(), QStringLiteral("--G-")); // system 1 matches, mask 0: any sub-system
+
+        rig.module.identity.system = 2;
+        QTest::mouseClick(rig.mainControl<QPushButton>("GetTgtStatuscb"), Qt::LeftButton);
+        QCOMPARE(highlights(), QStringLiteral("----"));
+        QTest::mouseClick(rig.mainControl<QPushButton>("ProgramFwcb"), Qt::LeftButton);
+        QCOMPARE(rig.mainText("Statustb"), QStringLiteral("Firmware is not for this module"));
+        QTest::mouseClick(rig.mainControl<QPushButton>("ProgramFwcb"), Qt::LeftButton, Qt::ControlModifier);
+        QCOMPARE(rig.mainText("Statustb"), QStringLiteral("Program complete.")); // 0 pages: erase only
+        QCOMPARE(highlights(), QStringLiteral("---G"));
+        auto* bar = rig.mainControl<QProgressBar>("ProgramProgressbar");
+        QCOMPARE(bar->maximum(), 0);
+        rig.dialogs.files << path;
+        QTest::mouseClick(rig.mainControl<QPushButton>("LoadFWcb"), Qt::LeftButton);
+        QCOMPARE(highlights(), QStringLiteral("----")); // Reboot grey after a load
     }
 };
 
