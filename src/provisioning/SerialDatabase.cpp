@@ -1,0 +1,104 @@
+#include "SerialDatabase.h"
+
+#include <QFileInfo>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace {
+
+const QString kInUse = QStringLiteral("the file is in use by another program");
+
+QString systemError() {
+    return qt_error_string(errno);
+}
+
+// Makes a newly created file's name as durable as the records that follow.
+void syncDirectoryOf(const QString& path) {
+    const QByteArray directory = QFile::encodeName(QFileInfo(path).absolutePath());
+    const int fd = ::open(directory.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+// Exclusive, non-blocking; empty on success.
+QString lockFile(int fd) {
+    // A program started from this one must not inherit the descriptor, or it
+    // would keep the lock alive.
+    ::fcntl(fd, F_SETFD, ::fcntl(fd, F_GETFD) | FD_CLOEXEC);
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+        return {};
+    return errno == EWOULDBLOCK ? kInUse : systemError();
+}
+
+SerialLoad failedLoad(const QString& description) {
+    SerialLoad load;
+    load.failed = true;
+    load.error = description;
+    return load;
+}
+
+} // namespace
+
+SerialDatabase::~SerialDatabase() {
+    Close();
+}
+
+SerialLoad SerialDatabase::Open(const QString& path) {
+    Close();
+    Error.clear();
+    const bool created = !QFile::exists(path);
+    File.setFileName(path);
+    // Unbuffered: an append reaches the system as one write of the whole
+    // record, and reading takes one record at a time.
+    if (!File.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
+        return failedLoad(File.errorString());
+    if (created)
+        syncDirectoryOf(path);
+    if (const QString lockError = lockFile(File.handle()); !lockError.isEmpty()) {
+        Close();
+        return failedLoad(lockError);
+    }
+    SerialLoad load = ReadSerialRecords(File);
+    if (load.failed)
+        Close();
+    return load;
+}
+
+bool SerialDatabase::Append(QByteArrayView record) {
+    if (!File.isOpen())
+        return fail(QStringLiteral("the file is not open"));
+    const qint64 end = File.size();
+    if (!File.seek(end))
+        return fail(File.errorString());
+    if (File.write(record.data(), record.size()) != record.size()) {
+        const QString description = File.errorString();
+        // A disk that filled up mid-record leaves no half record behind to
+        // shift every record after it.
+        File.resize(end);
+        return fail(description);
+    }
+    if (!File.flush())
+        return fail(File.errorString());
+    if (::fsync(File.handle()) != 0)
+        return fail(systemError());
+    return true;
+}
+
+void SerialDatabase::Close() {
+    if (File.isOpen())
+        File.close(); // closing the descriptor drops the lock
+}
+
+QString SerialDatabase::WriteErrorText() const {
+    return QStringLiteral("Error writing to Serial Number Database file: ") + Error;
+}
+
+bool SerialDatabase::fail(const QString& description) {
+    Error = description;
+    return false;
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "SerialLoad.h"
+
+#include <QByteArrayView>
+#include <QFile>
+#include <QString>
+
+// The operator's serial-number database file: read completely when chosen,
+// then held open and locked for appending until another file is chosen.
+//
+// One writer per file: the file is locked with flock() on its open file
+// description, which the kernel drops when the holder closes it or dies, so a
+// crashed program never leaves a stale lock behind. A second database object,
+// in this process or another, is refused while the lock is held.
+class SerialDatabase {
+public:
+    SerialDatabase() = default;
+    ~SerialDatabase();
+    SerialDatabase(const SerialDatabase&) = delete;
+    SerialDatabase& operator=(const SerialDatabase&) = delete;
+
+    // Closes the file held so far, then opens `path` for reading and
+    // appending (creating it empty when missing), locks it and reads every
+    // record. On failure nothing stays open.
+    SerialLoad Open(const QString& path);
+    // Appends one 100-byte record (BuildSerialRecord) in a single write and
+    // waits until it is on the disk, so a record the operator was told about
+    // survives a crash or a power cut. On failure the file holds no part of
+    // it and ErrorString() says why.
+    bool Append(QByteArrayView record);
+    // Releases the lock. Closing a database that is not open does nothing.
+    void Close();
+
+    bool IsOpen() const { return File.isOpen(); }
+    QString ErrorString() const { return Error; }
+    // "Error writing to Serial Number Database file: " and ErrorString().
+    QString WriteErrorText() const;
+
+private:
+    bool fail(const QString& description);
+
+    QFile File;
+    QString Error;
+};
+
+// Titles of the message boxes for a failed load and a failed append.
+inline constexpr char kSerialDBOpenTitle[] = "File Open";
+inline constexpr char kSerialDBWriteTitle[] = "File Write";

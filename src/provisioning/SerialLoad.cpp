@@ -1,0 +1,66 @@
+#include "SerialLoad.h"
+
+#include "GeneralUtilities.h"
+#include "SerialRecord.h"
+
+#include <QIODevice>
+#include <QStringList>
+
+namespace {
+
+constexpr qint32 kLastNextSerial = 65535;
+
+SerialLoad takeOver(SerialLoad load, const ParsedSerialRecord& last) {
+    const bool serialUsable = last.serial >= 0 && last.serial < kLastNextSerial;
+    load.nextSerial = serialUsable ? std::optional<qint32>(last.serial + 1) : std::nullopt;
+    for (size_t i = 0; i < load.idBlock.size(); ++i) {
+        const qint16 byte = last.idBlock[i];
+        load.idBlock[i] = byte != GeneralUtilities::kBadHex ? std::optional<qint16>(byte) : std::nullopt;
+    }
+    load.memo = last.memo;
+    return load;
+}
+
+} // namespace
+
+QString SerialLoad::StatusText() const {
+    QString text = badRecords != 0 ? QStringLiteral("Failed: %1 error lines found.").arg(badRecords)
+                                   : QStringLiteral("File loaded with no errors.");
+    static const char* const kIdBlockNames[] = {"Init", "Sys", "Sub", "SerL", "SerH", "#1", "#2", "#3"};
+    QStringList unusable;
+    if (!nextSerial)
+        unusable << QStringLiteral("serial number");
+    for (size_t i = 0; i < idBlock.size(); ++i)
+        if (!idBlock[i])
+            unusable << QString::fromLatin1(kIdBlockNames[i]);
+    if (!unusable.isEmpty())
+        text += QStringLiteral(" Unusable in the last record, previous values kept: %1.")
+                    .arg(unusable.join(", "));
+    return text;
+}
+
+QString SerialLoad::MessageBoxText() const {
+    return QStringLiteral("Error reading Serial Number Database file: ") + error;
+}
+
+SerialLoad ReadSerialRecords(QIODevice& device) {
+    SerialLoad load;
+    std::optional<ParsedSerialRecord> last;
+    char record[SerialRecordFormat::kRecordSize];
+    for (;;) {
+        const qint64 got = device.read(record, sizeof record);
+        if (got < 0) {
+            SerialLoad failure;
+            failure.failed = true;
+            failure.error = device.errorString();
+            return failure;
+        }
+        if (got < qint64(sizeof record))
+            break;
+        ParsedSerialRecord parsed = ParseSerialRecord(QByteArrayView(record, sizeof record));
+        load.badRecords += parsed.bad ? 1 : 0;
+        if (parsed.terminated)
+            last = std::move(parsed);
+    }
+    return last ? takeOver(std::move(load), *last) : load;
+}
