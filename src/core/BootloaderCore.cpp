@@ -15,7 +15,7 @@ BootloaderCore::BootloaderCore(Reporter& reporter, LinkTimings timings) : Report
     Maint = std::make_unique<Maintenance>(*Link, reporter);
     Programmer = std::make_unique<FirmwareProgrammer>(*Link, *Target, *Maint, reporter);
     Capture = std::make_unique<FirmwareCapture>(*Link, *Target, reporter, Timings.pageTimeoutMs);
-    Serials = std::make_unique<SerialAllocation>(*Link, reporter);
+    Serials = std::make_unique<SerialAllocation>(*Link, *Target, reporter);
     Recovery = std::make_unique<SerialRecovery>();
     Ops = std::make_unique<Operations>(*this);
 }

@@ -57,7 +57,8 @@ void Operations::RestartIntoBootloader(bool SwitchBaud) {
         return;
     }
     connect(
-        &Core.link(), &CommsLink::baudRateReset, this, [this] { Settling.reset(); }, Qt::SingleShotConnection);
+        &Core.link(), &CommsLink::baudRateReset, this, [this] { Settling.reset(); },
+        Qt::SingleShotConnection);
     Core.maintenance().RestartIntoBootloader(SwitchBaud);
 }
 
@@ -74,6 +75,23 @@ void Operations::UploadEncryptedFirmware() {
 void Operations::WriteSerialNo() {
     if (const OperationScope gate(Exchange); gate)
         Core.serials().WriteSerialNo();
+}
+
+void Operations::ProgramAndLogSerialNo() {
+    if (const OperationScope gate(Exchange); gate)
+        Core.serials().ProgramAndLogSerialNo();
+}
+
+void Operations::ProgAll(bool ctrlHeld) {
+    const OperationScope gate(Exchange);
+    if (!gate)
+        return;
+    if (!Core.programmer().GetFWFileLoaded()) {
+        Core.reporter().UpdateStatusDisp(QStringLiteral("No Firmware file loaded"));
+        return;
+    }
+    if (Core.serials().ProgramAndLogSerialNo())
+        Core.programmer().ProgramFW(ctrlHeld);
 }
 
 void Operations::RecoverSerialNo(const QString& serialText) {

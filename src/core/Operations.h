@@ -34,6 +34,11 @@ public:
     void UploadEncryptedFirmware();
     // "Prog Only".
     void WriteSerialNo();
+    // "Program and Log".
+    void ProgramAndLogSerialNo();
+    // " Prog, Log, Write FW": a logged unit is programmed with the loaded
+    // firmware; `ctrlHeld` as for "Program Firmware".
+    void ProgAll(bool ctrlHeld);
     // "Apply": the unit's ID block from the recovery server, written into the
     // module. `serialText` must be six characters.
     void RecoverSerialNo(const QString& serialText);

@@ -1,16 +1,20 @@
 #pragma once
 
 #include "CommandExchange.h"
+#include "SerialDatabase.h"
 
 #include <QObject>
+#include <QString>
 
 #include <array>
 
 class CommsLink;
 class Reporter;
+class TargetSession;
 
-// The ID block to be written into the next module and the next serial number
-// to give out, with the write-serial step (command 19).
+// The ID block to be written into the next module, the next serial number to
+// give out, the production log they continue from, and the steps that write a
+// serial number (command 19) and log the unit.
 class SerialAllocation : public QObject {
     Q_OBJECT
 public:
@@ -19,7 +23,7 @@ public:
     static constexpr int kLowestSerial = 1;
     static constexpr int kHighestSerial = 65535;
 
-    SerialAllocation(CommsLink& link, Reporter& reporter, QObject* parent = nullptr);
+    SerialAllocation(CommsLink& link, TargetSession& target, Reporter& reporter, QObject* parent = nullptr);
 
     const IdBlock& setSerialData() const { return SetSerialData; }
     qint32 nextSerial() const { return NextSerial; }
@@ -39,12 +43,35 @@ public:
     // then "Write Serial Failed.", "No response." or "Write Serial OK.".
     CommandOutcome WriteSerialNo();
 
+    // Opens and reads the serial-number database chosen by the operator; it
+    // stays open, for this tool alone, for the records to come.
+    void ReadSerialDBFile(const QString& path);
+    bool SerialDBOpen() const { return Database.IsOpen(); }
+    const QString& SerialDBFileName() const { return DatabaseFile; }
+    // The memo written into every record until the operator changes it.
+    const QString& memo() const { return Memo; }
+    void setMemo(const QString& memo) { Memo = memo; }
+
+    // Appends the record of the unit just programmed; made durable before it
+    // returns true.
+    bool WriteSerialDBRecord();
+    // Reads the module, refuses one already programmed, writes the ID block,
+    // reads the module again and logs the unit when it now holds the block
+    // written; then advances the serial number. True when the unit was logged.
+    bool ProgramAndLogSerialNo();
+
 signals:
     void changed();
+    // A loaded database brought a memo with it.
+    void memoChanged(const QString& memo);
 
 private:
     CommsLink& Link;
+    TargetSession& Target;
     Reporter& Report;
+    SerialDatabase Database;
+    QString DatabaseFile;
+    QString Memo;
     IdBlock SetSerialData{90, 1, 1, 0, 0, 0, 0, 0};
     qint32 NextSerial = 1;
 };

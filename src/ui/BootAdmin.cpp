@@ -31,7 +31,7 @@ BootAdmin::BootAdmin(BootloaderCore& core, Dialogs& dialogs, QWidget* parent)
     Statustb->setMinimumWidth(220);
 
     grid->addWidget(new IdentityPane(Core, Entry), 0, 0, 1, 2);
-    grid->addWidget(new SerialPane(Core, Entry), 1, 0, 1, 2);
+    grid->addWidget(new SerialPane(Core, Entry, dialogs, SerialDBFileSelect), 1, 0, 1, 2);
     grid->addWidget(new CapturePane(Core, Entry, dialogs, FWFileSelect), 2, 0, 1, 2);
     grid->addWidget(fr, 3, 0);
     grid->addWidget(Statusfr, 3, 1);

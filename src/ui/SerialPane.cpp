@@ -1,12 +1,21 @@
 #include "SerialPane.h"
 
+#include "BootloaderCore.h"
 #include "Controls.h"
+#include "Dialogs.h"
+#include "GeneralUtilities.h"
+#include "NumberEntry.h"
+#include "Operations.h"
+#include "SerialAllocation.h"
 
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QLineEdit>
 
-SerialPane::SerialPane(BootloaderCore& core, NumberEntry& entry, QWidget* parent)
-    : QWidget(parent), Core(core), Entry(entry) {
+SerialPane::SerialPane(BootloaderCore& core, NumberEntry& entry, Dialogs& dialogs,
+                       const FileDialogSettings& fileSelect, QWidget* parent)
+    : QWidget(parent), Core(core), Entry(entry), Dlg(dialogs), SerialDBFileSelect(fileSelect),
+      DialogFileName(fileSelect.initialFile) {
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     auto* Frame6 = MakeFrame(QStringLiteral("Frame6"), QStringLiteral("Serial Number Allocation"));
@@ -44,6 +53,11 @@ SerialPane::SerialPane(BootloaderCore& core, NumberEntry& entry, QWidget* parent
             box, ArrayName(QStringLiteral("SetSerialfr"), i), IdBlockCaptions()[i],
             ArrayName(QStringLiteral("SetSeriallb"), i), QStringLiteral("-"), toolTip);
         setLayout->addWidget(box);
+        connect(SetSeriallb[static_cast<size_t>(i)], &ClickableLabel::clicked, this, [this, i] {
+            SerialAllocation& serials = Core.serials();
+            serials.EnterSerialByte(i, Entry.EnterParameter(serials.setSerialData()[static_cast<size_t>(i)],
+                                                            QStringLiteral("Enter new value (0..255) ")));
+        });
     }
 
     layout->addWidget(ProgAllcb, 0, 0);
@@ -53,4 +67,38 @@ SerialPane::SerialPane(BootloaderCore& core, NumberEntry& entry, QWidget* parent
     layout->addWidget(memoBox, 0, 4);
     layout->addWidget(Frame7, 1, 0, 1, 5);
     layout->addWidget(Frame8, 2, 0, 1, 5);
+
+    SerialAllocation& serials = Core.serials();
+    Operations& ops = Core.operations();
+    connect(NewSeriallb, &ClickableLabel::clicked, this, [this] {
+        SerialAllocation& serials = Core.serials();
+        serials.EnterNextSerial(
+            Entry.EnterParameter(serials.nextSerial(), QStringLiteral("Enter new serial number")));
+    });
+    connect(SerialDBFileNamelb, &ClickableLabel::clicked, this, &SerialPane::SerialDBFileNamelb_Click);
+    connect(Memolb, &QLineEdit::textEdited, &serials, &SerialAllocation::setMemo);
+    connect(&serials, &SerialAllocation::memoChanged, Memolb, &QLineEdit::setText);
+    connect(ProgramSerialNocb, &QPushButton::clicked, this, [&ops] { ops.WriteSerialNo(); });
+    connect(AutoProgramSerialNocb, &QPushButton::clicked, this, [&ops] { ops.ProgramAndLogSerialNo(); });
+    connect(ProgAllcb, &QPushButton::clicked, this,
+            [&ops] { ops.ProgAll(QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier)); });
+    connect(&serials, &SerialAllocation::changed, this, &SerialPane::UpdateSetSerialPane);
+    UpdateSetSerialPane();
+}
+
+void SerialPane::UpdateSetSerialPane() {
+    const SerialAllocation& serials = Core.serials();
+    for (size_t i = 0; i < SetSeriallb.size(); ++i)
+        SetSeriallb[i]->setText(QStringLiteral("$") +
+                                GeneralUtilities::BytetoHexStr(serials.setSerialData()[i]));
+    NewSeriallb->setText(QString::number(serials.nextSerial()));
+    SerialDBFileNamelb->setText(serials.SerialDBFileName());
+}
+
+void SerialPane::SerialDBFileNamelb_Click() {
+    // Cancel keeps the dialog's file name, and that file is opened.
+    const QString chosen = Dlg.OpenFile(SerialDBFileSelect);
+    if (!chosen.isEmpty())
+        DialogFileName = chosen;
+    Core.serials().ReadSerialDBFile(DialogFileName);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QWidget>
 
 #include <array>
@@ -9,16 +10,26 @@ class ClickableLabel;
 class NumberEntry;
 class QLineEdit;
 class QPushButton;
+class Dialogs;
+struct FileDialogSettings;
 
 // The admin window's "Serial Number Allocation" frame.
 class SerialPane : public QWidget {
     Q_OBJECT
 public:
-    SerialPane(BootloaderCore& core, NumberEntry& entry, QWidget* parent = nullptr);
+    SerialPane(BootloaderCore& core, NumberEntry& entry, Dialogs& dialogs,
+               const FileDialogSettings& fileSelect, QWidget* parent = nullptr);
 
 private:
+    void UpdateSetSerialPane();
+    void SerialDBFileNamelb_Click();
+
     BootloaderCore& Core;
     NumberEntry& Entry;
+    Dialogs& Dlg;
+    const FileDialogSettings& SerialDBFileSelect;
+    // The dialog's file name: Cancel opens it as it stands.
+    QString DialogFileName;
     QPushButton* ProgAllcb = nullptr;
     QLineEdit* Memolb = nullptr;
     QPushButton* AutoProgramSerialNocb = nullptr;
