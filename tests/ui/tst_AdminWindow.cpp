@@ -66,37 +66,88 @@ private slots:
         QCOMPARE(rig.dialogs.questions[0].initialText, QStringLiteral("0"));
     }
 
-    void adminButtons_data() {
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<int>("code");
-        QTest::addColumn<QString>("fault");
-        QTest::addColumn<QString>("outcome");
-        QTest::newRow("erase OK") << "Erasecb" << 17 << ""
-                                  << "OK";
-        QTest::newRow("erase unanswered") << "Erasecb" << 17 << "silent"
-                                          << "No response.";
-        QTest::newRow("wipe OK") << "WipeTgtcb" << 26 << ""
-                                 << "OK - Wiped";
-        QTest::newRow("wipe refused") << "WipeTgtcb" << 26 << "refuse"
-                                      << "Wipe Failed.";
-        QTest::newRow("wipe unanswered") << "WipeTgtcb" << 26 << "silent"
-                                         << "No response.";
-        QTest::newRow("read refused") << "Readidcb" << 16 << "refuse"
-                                      << "ID Request Failed.";
+    // Each clickable label asks its own question and takes an answer in
+    // range; the values' own rules are the core's tests.
+    void labelsAskAndShow_data() {
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QString>("prompt");
+        QTest::addColumn<QString>("initial");
+        QTest::addColumn<QString>("shown"); // label:text after the answer
+        const QString header =
+            "Enter new value (0..255)(Mask:ls4=serial, ms4=subsys, 0=any, 1=TgtMustBe>=Header, "
+            "2=TgtMustBe<=Header, $F=TgtMust=Header";
+        QTest::newRow("mask") << "EncIDlb_4"
+                              << "255" << header << "34"
+                              << "EncIDlb_4:$FF";
+        QTest::newRow("mask out of range") << "EncIDlb_4"
+                                           << "256" << header << "34"
+                                           << "EncIDlb_4:$22";
+        QTest::newRow("pages") << "UploadPageslb"
+                               << "256"
+                               << "Enter pages to upload (8K=32, 16K=64, 32K=128, 64K=256)"
+                               << "120"
+                               << "UploadPageslb:256";
+        QTest::newRow("pages out of range") << "UploadPageslb"
+                                            << "0"
+                                            << "Enter pages to upload (8K=32, 16K=64, 32K=128, 64K=256)"
+                                            << "120"
+                                            << "UploadPageslb:120";
+        QTest::newRow("serial byte") << "SetSeriallb_2"
+                                     << "10"
+                                     << "Enter new value (0..255) "
+                                     << "1"
+                                     << "SetSeriallb_2:$0A";
+        QTest::newRow("next serial") << "NewSeriallb"
+                                     << "65535"
+                                     << "Enter new serial number"
+                                     << "1"
+                                     << "SetSeriallb_4:$FF";
+        QTest::newRow("next serial out of range") << "NewSeriallb"
+                                                  << "65536"
+                                                  << "Enter new serial number"
+                                                  << "1"
+                                                  << "NewSeriallb:1";
+        QTest::newRow("preset 0") << "QuickSetcb_0"
+                                  << "300"
+                                  << "Enter maximum serial number"
+                                  << "0"
+                                  << "EncIDlb_2:$2C";
     }
-    void adminButtons() {
-        QFETCH(QString, button);
-        QFETCH(int, code);
-        QFETCH(QString, fault);
-        QFETCH(QString, outcome);
+    void labelsAskAndShow() {
+        QFETCH(QString, label);
+        QFETCH(QString, answer);
+        QFETCH(QString, prompt);
+        QFETCH(QString, initial);
+        QFETCH(QString, shown);
         WindowRig rig;
-        if (fault == "refuse")
-            rig.module.faults.refused.insert(code);
-        else if (fault == "silent")
-            rig.module.faults.unanswered.insert(code);
-        QTest::mouseClick(rig.adminControl(button), Qt::LeftButton);
-        QCOMPARE(rig.statusLines(), (QStringList{outcome, outcome}));
-        QCOMPARE(static_cast<quint8>(rig.module.heardFrames().at(0).bytes[1]), quint8(code));
+        rig.dialogs.answers = {answer};
+        QTest::mouseClick(rig.adminControl(label), Qt::LeftButton);
+        QCOMPARE(rig.dialogs.questions.size(), 1);
+        QCOMPARE(rig.dialogs.questions[0].prompt, prompt);
+        QCOMPARE(rig.dialogs.questions[0].initialText, initial);
+        QCOMPARE(rig.adminText(shown.section(':', 0, 0)), shown.section(':', 1));
+    }
+
+    // The capture pane at start-up, and the file name rule of its save dialog.
+    void capturePane() {
+        WindowRig rig;
+        QStringList header;
+        for (int i = 0; i < 6; ++i)
+            header << rig.adminText(ArrayName("EncIDlb", i));
+        QCOMPARE(header.join(' '), QStringLiteral("$01 $0B $00 $00 $22 $00"));
+        QCOMPARE(rig.adminText("EncFwUploadProgresslb"), QStringLiteral("0/120"));
+        QStringList serial;
+        for (int i = 0; i < 8; ++i)
+            serial << rig.adminText(ArrayName("SetSeriallb", i));
+        QCOMPARE(serial.join(' '), QStringLiteral("$5A $01 $01 $01 $00 $00 $00 $00"));
+        rig.dialogs.files << "/fw/master" << QString();
+        QTest::mouseClick(rig.adminControl("FWFileNamelb"), Qt::LeftButton);
+        QCOMPARE(rig.adminText("FWFileNamelb"), QStringLiteral("/fw/master.fw"));
+        QTest::mouseClick(rig.adminControl("FWFileNamelb"), Qt::LeftButton); // Cancel keeps it
+        QCOMPARE(rig.adminText("FWFileNamelb"), QStringLiteral("/fw/master.fw"));
+        QCOMPARE(rig.dialogs.fileDialogs,
+                 (QStringList{"Encrypted Firmware File Select", "Encrypted Firmware File Select"}));
     }
 
     // Hiding by "Close" or by the close box keeps every value; status texts
