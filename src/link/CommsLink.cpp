@@ -2,6 +2,7 @@
 
 #include "CommandExchange.h"
 #include "LineSettings.h"
+#include "LowLatency.h"
 #include "Reporter.h"
 
 namespace {
@@ -94,6 +95,7 @@ void CommsLink::SelectCommsPort(int Index) {
             kTitle, QStringLiteral("Error opening comms port %1 : %2").arg(Index).arg(MSComm1.errorString()));
         return;
     }
+    RequestLowLatency(static_cast<int>(MSComm1.handle()));
     // Whatever arrived before we opened belongs to nobody.
     MSComm1.clear(QSerialPort::AllDirections);
     Receiver.ResetSync();
