@@ -54,6 +54,8 @@ struct FirmwareRig : ModuleRig {
             qFatal("no master module");
         MapPort(11, master.devicePath());
         master.model().setMemory(randomMemory(7));
+        // Any serial number: the modules here carry serial 4660.
+        core->capture().EnterHeaderByte(4, 0x20);
     }
     FirmwareProgrammer& programmer() { return core->programmer(); }
     FirmwareCapture& capture() { return core->capture(); }
@@ -87,7 +89,7 @@ private slots:
         QCOMPARE(captureProgress.last(), (QVariantList{256, 256}));
         const QByteArray file = readAll(rig.path("master.fw"));
         QCOMPARE(file.size(), 11 + 256 * 268);
-        QCOMPARE(file.left(11).toHex(' '), QByteArray("01 0b 00 00 07 02 22 00 3b 0d 0a"));
+        QCOMPARE(file.left(11).toHex(' '), QByteArray("01 0b 00 00 07 02 20 00 3b 0d 0a"));
 
         rig.programmer().ReadFirmwareFile(rig.path("master.fw"));
         QCOMPARE(rig.reporter.statuses, QStringList{"256 pages loaded OK."});
@@ -95,8 +97,9 @@ private slots:
         rig.target().RequestTargetID();
         QSignalSpy progress(&rig.programmer(), &FirmwareProgrammer::progress);
         QSignalSpy complete(&rig.programmer(), &FirmwareProgrammer::programComplete);
-        QVERIFY(rig.programmer().ProgramFW(false));
+        const bool programmed = rig.programmer().ProgramFW(false);
         QCOMPARE(rig.reporter.statuses.last(), QStringLiteral("Program complete."));
+        QVERIFY(programmed);
         QCOMPARE(complete.size(), 1);
         QCOMPARE(progress.size(), 257);
         QCOMPARE(progress.first(), (QVariantList{0, 256}));
@@ -280,6 +283,7 @@ private slots:
     void captureFile() {
         FirmwareRig rig;
         rig.link().SelectCommsPort(11);
+        rig.capture().EnterHeaderByte(4, 0x22);
         rig.master.identity.appMajor = 2;
         rig.master.identity.appMinor = 5;
         rig.capture().ChooseFile(rig.path("cap"));
@@ -373,6 +377,7 @@ private slots:
                 h << QString::number(c.EncHeaderData()[static_cast<size_t>(i)], 16);
             return h.join(' ') + " / " + QString::number(c.UploadPages());
         };
+        c.EnterHeaderByte(4, 0x22);
         QCOMPARE(header(), QStringLiteral("1 b 0 0 22 0 / 120"));
         const std::pair<double, int> pages[] = {{0, 120}, {257, 120}, {256, 256}, {1, 1}, {0.5, 1}, {1.5, 2}};
         for (const auto& [entered, result] : pages) {

@@ -59,13 +59,12 @@ private slots:
                                 << read + write + QStringList{"Write Serial OK."} + read +
                                        QStringList{"Writing the device data to the serial DB file", "OK"}
                                 << true;
-        QTest::newRow("already programmed") << -1 << 0x5A
-                                            << read + QStringList{"Aborted - Serial No. already programmed"}
-                                            << false;
-        QTest::newRow("write refused") << int(Kind::Refuse) << 0xFF
-                                       << read + write + QStringList{"Write Serial Failed."} + read +
-                                              QStringList{"Write Serial Failed."}
-                                       << false;
+        QTest::newRow("already programmed")
+            << -1 << 0x5A << read + QStringList{"Aborted - Serial No. already programmed"} << false;
+        QTest::newRow("write refused")
+            << int(Kind::Refuse) << 0xFF
+            << read + write + QStringList{"Write Serial Failed."} + read + QStringList{"Write Serial Failed."}
+            << false;
         QTest::newRow("acknowledgement lost, block written")
             << int(Kind::Delay) << 0xFF
             << read + write + QStringList{"No response."} + read +
@@ -88,7 +87,7 @@ private slots:
         const QByteArray log = rig.log();
         QCOMPARE(log.size(), logged ? 100 : 0);
         if (logged) {
-            QCOMPARE(log.left(30), QByteArray("00001,5A,01,01,01,00,00,00,00,"));
+            QCOMPARE(log.left(30), QByteArray("00001,00,00,00,01,00,00,00,00,")); // a new log: all zero
             QCOMPARE(log.mid(70, 12), QByteArray("      line 3"));
             QCOMPARE(log.right(3), QByteArray(";\r\n"));
         }
@@ -107,7 +106,7 @@ private slots:
         rig.serials().EnterNextSerial(255);
         rig.operations().ProgramAndLogSerialNo();
         QCOMPARE(rig.serials().nextSerial(), 256);
-        QCOMPARE(block(rig.serials()), QStringLiteral("5a 1 1 0 1 0 0 0"));
+        QCOMPARE(block(rig.serials()), QStringLiteral("0 0 0 0 1 0 0 0"));
         QCOMPARE(rig.module.model().idBlock()[3], quint8(0xFF));
 
         rig.module.identity.init = 0xFF;
@@ -166,6 +165,7 @@ private slots:
         file.write(QByteArray::fromHex("01010000050200003b0d0a"));
         file.close();
         rig.core->programmer().ReadFirmwareFile(file.fileName());
+        rig.serials().EnterSerialByte(1, 1); // the unit stays a system 1 module
         rig.reporter.statuses.clear();
         rig.operations().ProgAll(false);
         QCOMPARE(rig.reporter.statuses.mid(rig.reporter.statuses.indexOf("OK")),
@@ -181,8 +181,9 @@ private slots:
         QTest::addColumn<QString>("written");
         QTest::newRow("good file") << "004711" << QByteArray("5A0103C812000000;\r\n")
                                    << QStringList{"OK.", "Writing serial number ...", "Write Serial OK."}
-                                   << "5a 13 5a 01 03 c8 12 00 00 00 3b";
-        QTest::newRow("one short") << "004711" << QByteArray("5A0103C81200000;") << QStringList{"Failed"} << "";
+                                   << "5a 13 5a 01 03 c8 12 00 00 00 4b";
+        QTest::newRow("one short") << "004711" << QByteArray("5A0103C81200000;") << QStringList{"Failed"}
+                                   << "";
         QTest::newRow("short entry") << "4711" << QByteArray() << QStringList{} << "";
     }
     void recovery() {
