@@ -1,0 +1,113 @@
+#include "ReferenceLoop.h"
+
+#include <QFile>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <vector>
+
+namespace {
+qint64 NowNs() {
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return static_cast<qint64>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+}
+
+// A raw 115200 8N1 line, closed with the object.
+class RawLine {
+public:
+    explicit RawLine(const QString& device)
+        : Fd(::open(device.toLocal8Bit().constData(), O_RDWR | O_NOCTTY)) {
+        if (Fd < 0)
+            return;
+        termios t{};
+        tcgetattr(Fd, &t);
+        cfmakeraw(&t);
+        cfsetispeed(&t, B115200);
+        cfsetospeed(&t, B115200);
+        tcsetattr(Fd, TCSANOW, &t);
+        tcflush(Fd, TCIOFLUSH);
+    }
+    ~RawLine() {
+        if (Fd >= 0)
+            ::close(Fd);
+    }
+    RawLine(const RawLine&) = delete;
+    RawLine& operator=(const RawLine&) = delete;
+
+    bool ok() const { return Fd >= 0; }
+    bool write(const std::vector<unsigned char>& frame) {
+        return ::write(Fd, frame.data(), frame.size()) == static_cast<ssize_t>(frame.size());
+    }
+    // Reads exactly `count` bytes, waiting at most 2 s for each.
+    bool read(size_t count) {
+        unsigned char buffer[512];
+        size_t got = 0;
+        while (got < count) {
+            pollfd p{Fd, POLLIN, 0};
+            if (::poll(&p, 1, 2000) <= 0)
+                return false;
+            const ssize_t n = ::read(Fd, buffer, std::min(sizeof buffer, count - got));
+            if (n <= 0)
+                return false;
+            got += static_cast<size_t>(n);
+        }
+        return true;
+    }
+
+private:
+    int Fd;
+};
+
+std::vector<unsigned char> Frame(unsigned char code, const unsigned char* data, size_t size) {
+    std::vector<unsigned char> frame{0x5A, code};
+    unsigned char sum = code;
+    for (size_t i = 0; i < size; ++i) {
+        frame.push_back(data[i]);
+        sum = static_cast<unsigned char>(sum + data[i]);
+    }
+    frame.push_back(sum);
+    return frame;
+}
+
+CaseFigures Run(const QString& device, int pages, double bytesPerPage, bool lineRate,
+                const std::vector<std::vector<unsigned char>>& frames, size_t replyBytes) {
+    RawLine line(device);
+    if (!line.ok())
+        return {};
+    const CpuClock cpu;
+    std::vector<qint64> marks{NowNs()};
+    for (int page = 0; page < pages; ++page) {
+        if (!line.write(frames[static_cast<size_t>(page)]) || !line.read(replyBytes))
+            break;
+        marks.push_back(NowNs());
+    }
+    return Figures(marks, bytesPerPage, lineRate, cpu.elapsedMs());
+}
+} // namespace
+
+CaseFigures ReferenceProgram(const QString& device, const QString& firmwareFile, int pages, bool lineRate) {
+    QFile file(firmwareFile);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = file.readAll();
+    std::vector<std::vector<unsigned char>> frames;
+    for (int page = 0; page < pages; ++page) {
+        const auto* record = reinterpret_cast<const unsigned char*>(bytes.constData()) + 11 + page * 268;
+        frames.push_back(Frame(18, record, 264));
+    }
+    return Run(device, pages, 267 + 2, lineRate, frames, 2);
+}
+
+CaseFigures ReferenceCapture(const QString& device, int pages, bool lineRate) {
+    std::vector<std::vector<unsigned char>> frames;
+    for (int page = 0; page < pages; ++page) {
+        const unsigned char request[8] = {1, 10, 0, 0, 0, 0, static_cast<unsigned char>(page), 0};
+        frames.push_back(Frame(20, request, sizeof request));
+    }
+    return Run(device, pages, 11 + 267, lineRate, frames, 267);
+}

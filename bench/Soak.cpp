@@ -1,0 +1,113 @@
+#include "Soak.h"
+
+#include "BenchStats.h"
+
+#include "BootloaderCore.h"
+#include "CommsLink.h"
+#include "FirmwareCapture.h"
+#include "FirmwareProgrammer.h"
+#include "Reporter.h"
+#include "TargetSession.h"
+#include "VirtualModule.h"
+
+#include <QElapsedTimer>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+namespace {
+using Kind = PlannedFault::Kind;
+
+class LastStatus : public Reporter {
+public:
+    void ShowCritical(const QString&, const QString& text) override { Critical = text; }
+    void UpdateStatusDisp(const QString& text) override { Last = text; }
+    void PutStatusMsg(const QString& text) override { Last = text; }
+    QString Last;
+    QString Critical;
+};
+
+constexpr int kPages = 16;
+constexpr Kind kKinds[] = {Kind::NoReply, Kind::Refuse, Kind::BadChecksum, Kind::Garbage,
+                           Kind::Pause,   Kind::Delay,  Kind::DoubleAck};
+
+bool Harmless(Kind kind) {
+    // A wrong checksum touches only data replies; these are acknowledgements.
+    return kind == Kind::BadChecksum || kind == Kind::Garbage || kind == Kind::DoubleAck;
+}
+
+// The text a run ends with when its first harmful fault hits frame `frame`
+// (0 the erase, then the pages).
+QString Expected(int frame, Kind kind) {
+    const bool refused = kind == Kind::Refuse;
+    if (frame == 0)
+        return refused ? QStringLiteral("Erase Failed.") : QStringLiteral("No response.");
+    return refused ? QStringLiteral("Program Failed (Program Error).")
+                   : QStringLiteral("Program Failed (No Response).");
+}
+} // namespace
+
+int RunSoak(int runs) {
+    VirtualModule module;
+    QString error;
+    if (!module.start(&error)) {
+        std::fprintf(stderr, "virtual module: %s\n", qPrintable(error));
+        return 1;
+    }
+    qputenv("MERLAX_COM10", module.devicePath().toLocal8Bit());
+    LastStatus reporter;
+    BootloaderCore core(reporter);
+    core.start();
+    QTemporaryDir folder;
+    core.capture().EnterHeaderByte(4, 0x00);
+    core.capture().EnterUploadPages(kPages);
+    core.capture().ChooseFile(folder.filePath(QStringLiteral("soak.fw")));
+    if (!core.capture().UploadEncryptedFirmware())
+        return 1;
+    core.programmer().ReadFirmwareFile(folder.filePath(QStringLiteral("soak.fw")));
+    core.target().RequestIDFromTarget();
+
+    QRandomGenerator random(1);
+    int completed = 0, failed = 0, wrong = 0, faults = 0;
+    long residentAfter10 = 0;
+    QElapsedTimer clock;
+    clock.start();
+    double longestRunMs = 0;
+    for (int run = 1; run <= runs; ++run) {
+        module.faults = {};
+        module.clearHeardFrames();
+        QString expected = QStringLiteral("Program complete.");
+        for (int frame = 0; frame <= kPages; ++frame) {
+            if (random.bounded(100) != 0)
+                continue;
+            const Kind kind = kKinds[random.bounded(static_cast<int>(std::size(kKinds)))];
+            const int ms = kind == Kind::Pause ? 250 : kind == Kind::Delay ? 1600 : 0;
+            module.faults.plan(frame == 0 ? 17 : 18, frame == 0 ? 1 : frame, {kind, ms});
+            ++faults;
+            if (!Harmless(kind) && expected == QStringLiteral("Program complete."))
+                expected = Expected(frame, kind);
+        }
+        QElapsedTimer runClock;
+        runClock.start();
+        const bool ok = core.programmer().ProgramFW(false);
+        longestRunMs = std::max(longestRunMs, static_cast<double>(runClock.elapsed()));
+        (ok ? completed : failed) += 1;
+        if (reporter.Last != expected) {
+            ++wrong;
+            std::fprintf(stderr, "run %d: \"%s\", expected \"%s\"\n", run, qPrintable(reporter.Last),
+                         qPrintable(expected));
+        }
+        if (run == 10)
+            residentAfter10 = ResidentKib();
+    }
+    const long residentLast = ResidentKib();
+    const double growth =
+        residentAfter10 > 0 ? 100.0 * (residentLast - residentAfter10) / residentAfter10 : 0;
+    std::printf(
+        "case=soak runs=%d completed=%d failed=%d wrong_text=%d faults=%d wall_s=%.1f longest_run_ms=%.0f "
+        "rss_after_10_kib=%ld rss_after_last_kib=%ld growth_pct=%.2f\n",
+        runs, completed, failed, wrong, faults, clock.elapsed() / 1000.0, longestRunMs, residentAfter10,
+        residentLast, growth);
+    return wrong == 0 && growth <= 5.0 ? 0 : 1;
+}

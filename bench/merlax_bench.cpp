@@ -1,0 +1,132 @@
+// merlax-bench: how close programming and capture come to the physical limit
+// of a 115200 8N1 serial line, and what this machine can do at all.
+//
+// Each case runs the tool's own core against a virtual module in a process of
+// its own, on a pseudo-terminal: (a) "instant", the module answering at once;
+// (b) "line", the module holding every byte for the time it takes on the line
+// (and, with --adapter-latency-ms, every reply for an adapter's latency too).
+// The reference cases do the same exchanges with plain write/poll/read, no Qt.
+// One line per case: case=NAME key=value ...
+//
+//   merlax-bench [--pages N] [--adapter-latency-ms N] [--soak RUNS]
+
+#include "BenchModule.h"
+#include "BenchStats.h"
+#include "ReferenceLoop.h"
+#include "Soak.h"
+
+#include "BootloaderCore.h"
+#include "CommsLink.h"
+#include "FirmwareCapture.h"
+#include "FirmwareProgrammer.h"
+#include "Reporter.h"
+#include "TargetSession.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+namespace {
+class QuietReporter : public Reporter {
+public:
+    void ShowCritical(const QString& title, const QString& text) override {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(text));
+    }
+    void UpdateStatusDisp(const QString& text) override { Last = text; }
+    void PutStatusMsg(const QString& text) override { Last = text; }
+    QString Last;
+};
+
+// Times one run of the tool's core: the moment each page was acknowledged.
+struct ToolRun {
+    CaseFigures figures;
+    bool ok = false;
+};
+
+ToolRun RunTool(const QString& device, bool capture, int pages, const QString& file, double bytesPerPage,
+                bool lineRate) {
+    qputenv("MERLAX_COM10", device.toLocal8Bit());
+    QuietReporter reporter;
+    BootloaderCore core(reporter);
+    core.start();
+    core.target().RequestIDFromTarget();
+
+    std::vector<qint64> marks;
+    marks.reserve(static_cast<size_t>(pages) + 1);
+    QElapsedTimer clock;
+    const auto mark = [&](int done, int) {
+        if (done == 0)
+            clock.start();
+        marks.push_back(clock.nsecsElapsed());
+    };
+    const CpuClock cpu;
+    bool ok = false;
+    if (capture) {
+        core.capture().EnterHeaderByte(4, 0x00);
+        core.capture().EnterUploadPages(pages);
+        core.capture().ChooseFile(file);
+        QObject::connect(&core.capture(), &FirmwareCapture::progress, mark);
+        ok = core.capture().UploadEncryptedFirmware();
+    } else {
+        core.programmer().ReadFirmwareFile(file);
+        // The erase goes before the first page; timing starts after it.
+        QObject::connect(&core.programmer(), &FirmwareProgrammer::progress, mark);
+        ok = core.programmer().ProgramFW(false);
+    }
+    ToolRun run;
+    run.ok = ok;
+    run.figures = Figures(marks, bytesPerPage, lineRate, cpu.elapsedMs());
+    return run;
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Programming and capture against the serial line's limit."));
+    parser.addHelpOption();
+    const QCommandLineOption pagesOption(QStringLiteral("pages"), QStringLiteral("Pages per run (1..256)."),
+                                         QStringLiteral("N"), QStringLiteral("256"));
+    const QCommandLineOption latencyOption(
+        QStringLiteral("adapter-latency-ms"),
+        QStringLiteral("A USB adapter's latency per reply in the line cases."), QStringLiteral("N"),
+        QStringLiteral("0"));
+    const QCommandLineOption soakOption(
+        QStringLiteral("soak"), QStringLiteral("Instead: program RUNS times with 1% of replies faulted."),
+        QStringLiteral("RUNS"));
+    parser.addOptions({pagesOption, latencyOption, soakOption});
+    parser.process(app);
+    const int pages = std::clamp(parser.value(pagesOption).toInt(), 1, 256);
+    const int latency = std::max(0, parser.value(latencyOption).toInt());
+    if (parser.isSet(soakOption))
+        return RunSoak(parser.value(soakOption).toInt());
+
+    QTemporaryDir folder;
+    const QString fw = folder.filePath(QStringLiteral("bench.fw"));
+    // Program: a 267-byte frame and a 2-byte acknowledgement a page. Capture:
+    // an 11-byte request and a 267-byte page reply.
+    constexpr double kProgramBytes = 267 + 2;
+    constexpr double kCaptureBytes = 11 + 267;
+
+    int failures = 0;
+    for (const bool lineRate : {false, true}) {
+        const QString suffix = lineRate ? QStringLiteral("line") : QStringLiteral("instant");
+        BenchModule module(folder.path(), lineRate, lineRate ? latency : 0);
+        if (!module.start()) {
+            std::fprintf(stderr, "cannot start the virtual module\n");
+            return 1;
+        }
+        const ToolRun capture = RunTool(module.device(), true, pages, fw, kCaptureBytes, lineRate);
+        const ToolRun program = RunTool(module.device(), false, pages, fw, kProgramBytes, lineRate);
+        failures += (capture.ok ? 0 : 1) + (program.ok ? 0 : 1);
+        PrintCase("program-" + suffix, program.figures);
+        PrintCase("capture-" + suffix, capture.figures);
+        PrintCase("reference-program-" + suffix, ReferenceProgram(module.device(), fw, pages, lineRate));
+        PrintCase("reference-capture-" + suffix, ReferenceCapture(module.device(), pages, lineRate));
+    }
+    return failures == 0 ? 0 : 1;
+}
