@@ -9,10 +9,10 @@ namespace {
 constexpr qint64 kNsPerSecond = 1'000'000'000;
 
 itimerspec onceAt(qint64 ns) {
-    itimerspec spec{};
-    spec.it_value.tv_sec = static_cast<time_t>(ns / kNsPerSecond);
-    spec.it_value.tv_nsec = static_cast<long>(ns % kNsPerSecond);
-    return spec;
+    itimerspec when{};
+    when.it_value.tv_sec = static_cast<time_t>(ns / kNsPerSecond);
+    when.it_value.tv_nsec = static_cast<long>(ns % kNsPerSecond);
+    return when;
 }
 } // namespace
 
@@ -39,13 +39,8 @@ void PreciseTimer::startAt(qint64 monotonicNs, Precision precision) {
     FireAtNs = precision == Precision::Exact ? monotonicNs : 0;
     const qint64 wakeNs = precision == Precision::Exact ? monotonicNs - kWakeAheadNs : monotonicNs;
     // A zero time would disarm the timer instead of firing it.
-    const itimerspec spec = onceAt(std::max<qint64>(wakeNs, 1));
-    ::timerfd_settime(Fd, TFD_TIMER_ABSTIME, &spec, nullptr);
-}
-
-void PreciseTimer::stop() {
-    const itimerspec disarmed{};
-    ::timerfd_settime(Fd, 0, &disarmed, nullptr);
+    const itimerspec when = onceAt(std::max<qint64>(wakeNs, 1));
+    ::timerfd_settime(Fd, TFD_TIMER_ABSTIME, &when, nullptr);
 }
 
 void PreciseTimer::onExpired() {

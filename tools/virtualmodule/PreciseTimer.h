@@ -26,7 +26,6 @@ public:
 
     // Fires once at that time, at once when it has passed; replaces any earlier start.
     void startAt(qint64 monotonicNs, Precision precision = Precision::WakeUp);
-    void stop();
 
 signals:
     void timeout();
