@@ -1,15 +1,29 @@
 #include "ModuleIdentity.h"
 
+IdBlock ModuleIdentity::idBlock() const {
+    return {init,
+            system,
+            subsystem,
+            static_cast<quint8>(serial & 0xFF),
+            static_cast<quint8>(serial >> 8),
+            idBytes[0],
+            idBytes[1],
+            idBytes[2]};
+}
+
+void ModuleIdentity::setIdBlock(const IdBlock& block) {
+    init = block[0];
+    system = block[1];
+    subsystem = block[2];
+    serial = static_cast<quint16>(block[4] << 8 | block[3]);
+    idBytes = {block[5], block[6], block[7]};
+}
+
 QByteArray ModuleIdentity::replyData() const {
     QByteArray data;
     const auto put = [&data](quint8 b) { data.append(static_cast<char>(b)); };
     put(lastError);
-    put(init);
-    put(system);
-    put(subsystem);
-    put(static_cast<quint8>(serial & 0xFF));
-    put(static_cast<quint8>(serial >> 8));
-    for (quint8 b : idBytes)
+    for (quint8 b : idBlock())
         put(b);
     put(blMinor);
     put(blMajor);

@@ -5,6 +5,9 @@
 
 #include <array>
 
+// The eight ID block bytes in the module's order: Init, Sys, Sub, SerL, SerH, #1, #2, #3.
+using IdBlock = std::array<quint8, 8>;
+
 // What the virtual module says about itself in its identity reply.
 struct ModuleIdentity {
     quint8 lastError = 0;
@@ -21,6 +24,11 @@ struct ModuleIdentity {
     // Information bytes 0..9; byte 10 is the capability byte.
     std::array<quint8, 10> info{};
     quint8 capabilities = 3;
+
+    // The ID block is not stored apart: it is these fields, so that the
+    // identity reply always reports what the block holds.
+    IdBlock idBlock() const;
+    void setIdBlock(const IdBlock& block);
 
     // The 28 data bytes of the identity reply, in reply order.
     QByteArray replyData() const;

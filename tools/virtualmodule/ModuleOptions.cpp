@@ -1,5 +1,6 @@
 #include "ModuleOptions.h"
 
+#include "MemoryFile.h"
 #include "VirtualModule.h"
 
 #include <QCommandLineParser>
@@ -105,11 +106,34 @@ QString ApplyModuleOptions(const QStringList& arguments, VirtualModule& module, 
         QStringLiteral("stop-after"), QStringLiteral("Answer only the first N frames."), QStringLiteral("n"));
     const QCommandLineOption lineRate(
         QStringLiteral("line-rate"), QStringLiteral("Send and hear bytes at the pace of a 115200 8N1 line."));
+    const QCommandLineOption adapterLatency(
+        QStringLiteral("adapter-latency-ms"),
+        QStringLiteral("Hold every byte back this much more, as a USB serial adapter's latency timer does."),
+        QStringLiteral("ms"));
+    const QCommandLineOption fault(
+        QStringLiteral("fault"),
+        QStringLiteral("Plan a fault for the N-th frame of a command code (N counted from 1, * for every "
+                       "frame); KIND is no-reply, refuse, bad-checksum, garbage, pause=MS, delay=MS, "
+                       "double-ack or hang-up. Give it once per fault, e.g. --fault 18:5:no-reply."),
+        QStringLiteral("code:N:kind"));
     const QCommandLineOption application(QStringLiteral("application"),
                                          QStringLiteral("Start as the running application."));
-    parser.addOptions({link,        system,    subsystem, serial, init,         idBytes,  blVersion,
-                       appVersion,  lastError, cpuId,     info,   capabilities, refuse,   silent,
-                       badChecksum, garbage,   pause,     delay,  stopAfter,    lineRate, application});
+    const QCommandLineOption image(QStringLiteral("image"),
+                                   QStringLiteral("Load program memory from a raw binary file of up to "
+                                                  "65536 bytes; the rest stays erased (FF)."),
+                                   QStringLiteral("file"));
+    const QCommandLineOption saveMemory(
+        QStringLiteral("save-memory"),
+        QStringLiteral("Write the 65536 bytes of program memory to this file after every command that "
+                       "changes them, and at exit."),
+        QStringLiteral("file"));
+    const QCommandLineOption idLocked(QStringLiteral("id-locked"),
+                                      QStringLiteral("Refuse to write the ID block (error 7)."));
+    parser.addOptions({link,       system,     subsystem,      serial,  init,        idBytes,
+                       blVersion,  appVersion, lastError,      cpuId,   info,        capabilities,
+                       refuse,     silent,     badChecksum,    garbage, pause,       delay,
+                       stopAfter,  lineRate,   adapterLatency, fault,   application, image,
+                       saveMemory, idLocked});
     if (!parser.parse(arguments))
         return parser.errorText();
     if (parser.isSet(QStringLiteral("help")))
@@ -161,7 +185,22 @@ QString ApplyModuleOptions(const QStringList& arguments, VirtualModule& module, 
         id.serial = static_cast<quint16>(value);
     }
     faults.lineRate = parser.isSet(lineRate);
+    if (parser.isSet(adapterLatency) && !readCount(parser.value(adapterLatency), faults.adapterLatencyMs))
+        return bad(adapterLatency);
+    for (const QString& text : parser.values(fault)) {
+        const auto planned = ParseFaultPlan(text);
+        if (!planned)
+            return QStringLiteral("bad value for --fault: %1").arg(text);
+        faults.plan(*planned);
+    }
+    if (parser.isSet(image)) {
+        const QString problem = LoadMemoryImage(parser.value(image), module.model());
+        if (!problem.isEmpty())
+            return problem;
+    }
+    module.model().setIdLocked(parser.isSet(idLocked));
     module.setInApplication(parser.isSet(application));
     start.symlink = parser.value(link);
+    start.memoryFile = parser.value(saveMemory);
     return {};
 }

@@ -6,9 +6,10 @@
 class VirtualModule;
 
 struct ModuleStartOptions {
-    QString symlink; // a link to the device, made at start and removed at exit
+    QString symlink;    // a link to the device, made at start and removed at exit
+    QString memoryFile; // where program memory is written after changes and at exit
 };
 
-// Reads the program's command line into the module's identity and faults.
+// Reads the program's command line into the module's identity, memory and faults.
 // Returns an error text, or nothing when all went well.
 QString ApplyModuleOptions(const QStringList& arguments, VirtualModule& module, ModuleStartOptions& start);

@@ -30,6 +30,16 @@ int baudFromSpeed(speed_t speed) {
         return 0;
     }
 }
+
+// A raw line at the bootloader speed until the tool sets its own.
+void setBootloaderLine(int fd) {
+    termios tio{};
+    ::tcgetattr(fd, &tio);
+    ::cfmakeraw(&tio);
+    ::cfsetispeed(&tio, B115200);
+    ::cfsetospeed(&tio, B115200);
+    ::tcsetattr(fd, TCSANOW, &tio);
+}
 } // namespace
 
 PseudoTerminal::~PseudoTerminal() {
@@ -59,13 +69,7 @@ bool PseudoTerminal::open(QString* error) {
             *error = systemError("open slave");
         return false;
     }
-    // A raw line at the bootloader speed until the tool sets its own.
-    termios tio{};
-    ::tcgetattr(HeldSlave, &tio);
-    ::cfmakeraw(&tio);
-    ::cfsetispeed(&tio, B115200);
-    ::cfsetospeed(&tio, B115200);
-    ::tcsetattr(HeldSlave, TCSANOW, &tio);
+    setBootloaderLine(HeldSlave);
     return true;
 }
 
@@ -89,5 +93,6 @@ bool PseudoTerminal::hangUp(QString* error) {
             *error = systemError("reopen slave");
         return false;
     }
+    setBootloaderLine(HeldSlave); // a hang-up leaves the line at its defaults
     return true;
 }

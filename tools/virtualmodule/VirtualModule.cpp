@@ -1,32 +1,28 @@
 #include "VirtualModule.h"
 
-#include <cerrno>
+#include <QtDebug>
+
+#include <algorithm>
 #include <unistd.h>
 
 namespace {
 constexpr quint8 kSync = 0x5A;
-constexpr quint8 kAccepted = 91;
-constexpr quint8 kRefused = 171;
-constexpr quint8 kIdentityReply = 32;
 constexpr quint8 kRestartIntoBootloader = 3;
 constexpr quint8 kRestartIntoBootloaderData = 254;
 constexpr quint8 kRestart = 27;
 constexpr qint64 kInterByteGapNs = 200'000'000; // the module drops a frame after 200 ms of silence
+constexpr qint64 kNsPerMs = 1'000'000;
+constexpr qint64 kChunkNs = kNsPerMs;
 constexpr quint8 kErrorMsgChecksum = 2;
-constexpr quint8 kErrorInvalidCommand = 1;
 
-quint8 checksum(const QByteArray& bytes) {
-    quint8 sum = 0;
-    for (char c : bytes)
-        sum = static_cast<quint8>(sum + static_cast<quint8>(c));
-    return sum;
+bool contains(const QList<PlannedFault>& planned, PlannedFault::Kind kind) {
+    return std::any_of(planned.cbegin(), planned.cend(),
+                       [kind](const PlannedFault& fault) { return fault.kind == kind; });
 }
 } // namespace
 
-VirtualModule::VirtualModule(QObject* parent) : QObject(parent), OutputTimer(this) {
-    OutputTimer.setSingleShot(true);
-    OutputTimer.setTimerType(Qt::PreciseTimer);
-    connect(&OutputTimer, &QTimer::timeout, this, &VirtualModule::drainOutput);
+VirtualModule::VirtualModule(QObject* parent) : QObject(parent), identity(Model.identity), OutputTimer(this) {
+    connect(&OutputTimer, &PreciseTimer::timeout, this, &VirtualModule::drainOutput);
 }
 
 VirtualModule::~VirtualModule() = default;
@@ -34,7 +30,6 @@ VirtualModule::~VirtualModule() = default;
 bool VirtualModule::start(QString* error) {
     if (!Pty.open(error))
         return false;
-    Clock.start();
     Readable = std::make_unique<QSocketNotifier>(Pty.masterFd(), QSocketNotifier::Read);
     connect(Readable.get(), &QSocketNotifier::activated, this, &VirtualModule::onReadable);
     return true;
@@ -51,9 +46,10 @@ void VirtualModule::onReadable() {
     const ssize_t n = ::read(Pty.masterFd(), buffer, sizeof buffer);
     if (n <= 0)
         return; // EAGAIN, or a hung-up line until the slave is open again
+    const qint64 now = PreciseTimer::now();
     const int baud = Pty.baudRate();
     for (ssize_t i = 0; i < n; ++i)
-        takeByte(static_cast<quint8>(buffer[i]), baud);
+        takeByte(static_cast<quint8>(buffer[i]), baud, now);
 }
 
 int VirtualModule::dataLengthFor(quint8 code) {
@@ -76,8 +72,10 @@ int VirtualModule::dataLengthFor(quint8 code) {
     }
 }
 
-void VirtualModule::takeByte(quint8 b, int baud) {
-    const qint64 now = Clock.nsecsElapsed();
+void VirtualModule::takeByte(quint8 b, int baud, qint64 now) {
+    // The pseudo-terminal hands over a whole frame at once; on a real line
+    // each byte is in only when its ten bits have passed.
+    ReceiveLineNs = faults.lineRate ? std::max(now, ReceiveLineNs) + kByteTimeNs : now;
     if (!Collecting.isEmpty() && now - LastByteNs > kInterByteGapNs) {
         Collecting.clear();
         Expected = -1;
@@ -116,7 +114,7 @@ void VirtualModule::handleFrame(const HeardFrame& frame) {
     const auto code = static_cast<quint8>(frame.bytes[1]);
     const QByteArray data = frame.bytes.mid(2, frame.bytes.size() - 3);
     const bool checksumOK =
-        checksum(frame.bytes.mid(1, frame.bytes.size() - 2)) == static_cast<quint8>(frame.bytes.back());
+        ByteSum(frame.bytes.mid(1, frame.bytes.size() - 2)) == static_cast<quint8>(frame.bytes.back());
 
     if (InApplication) {
         // The application hears only the request to return to the bootloader,
@@ -130,98 +128,93 @@ void VirtualModule::handleFrame(const HeardFrame& frame) {
         return; // at another speed the bootloader hears only noise
     if (faults.stopAfterFrames >= 0 && FramesHeard > faults.stopAfterFrames)
         return;
-    if (faults.unanswered.contains(code) || code == kRestartIntoBootloader)
+    const QList<PlannedFault> planned = faults.nextFrame(code);
+    if (contains(planned, PlannedFault::Kind::HangUp)) {
+        QString error;
+        if (!hangUp(&error))
+            qWarning("virtual module: cannot hang up: %s", qPrintable(error));
+        return;
+    }
+    if (faults.unanswered.contains(code) || contains(planned, PlannedFault::Kind::NoReply) ||
+        code == kRestartIntoBootloader)
         return;
     if (!checksumOK) {
         identity.lastError = kErrorMsgChecksum;
-        sendAck(false);
+        send(ModuleReply::refused(), planned);
         return;
     }
-    if (faults.refused.contains(code)) {
-        sendAck(false);
+    if (faults.refused.contains(code) || contains(planned, PlannedFault::Kind::Refuse)) {
+        send(ModuleReply::refused(), planned);
         return;
     }
-    handleBootloaderCommand(code, data);
-}
-
-void VirtualModule::handleBootloaderCommand(quint8 code, const QByteArray& data) {
-    Q_UNUSED(data);
-    switch (code) {
-    case 16:
-        sendDataReply(kIdentityReply, identity.replyData());
-        break;
-    case 17:
-    case 19:
-    case 23:
-    case 26:
-        sendAck(true);
-        break;
-    case kRestart:
-        sendAck(true);
+    const quint64 revision = Model.memoryRevision();
+    send(Model.answer(code, data), planned);
+    if (code == kRestart)
         InApplication = true;
-        break;
-    default:
-        identity.lastError = kErrorInvalidCommand;
-        sendAck(false);
-        break;
+    if (Model.memoryRevision() != revision)
+        emit memoryChanged();
+}
+
+void VirtualModule::send(const ModuleReply& reply, const QList<PlannedFault>& planned) {
+    qint64 delayMs = faults.replyDelayMs;
+    qint64 pauseMs = faults.pauseMs;
+    bool badChecksum = faults.badChecksum;
+    QByteArray garbage = faults.garbage;
+    bool doubled = false;
+    for (const PlannedFault& fault : planned) {
+        switch (fault.kind) {
+        case PlannedFault::Kind::BadChecksum:
+            badChecksum = true;
+            break;
+        case PlannedFault::Kind::Garbage:
+            garbage += QByteArray::fromHex("00FF13");
+            break;
+        case PlannedFault::Kind::Pause:
+            pauseMs += fault.ms;
+            break;
+        case PlannedFault::Kind::Delay:
+            delayMs += fault.ms;
+            break;
+        case PlannedFault::Kind::DoubleAck:
+            doubled = true;
+            break;
+        default: // whether there is a reply at all was settled before
+            break;
+        }
     }
-}
+    QByteArray frame = reply.frame();
+    if (badChecksum && reply.kind == ModuleReply::Kind::Data)
+        frame.back() = static_cast<char>(frame.back() + 1);
+    const QByteArray bytes = garbage + frame + (doubled ? frame : QByteArray());
 
-void VirtualModule::sendAck(bool accepted) {
-    QByteArray reply;
-    reply.append(static_cast<char>(kSync));
-    reply.append(static_cast<char>(accepted ? kAccepted : kRefused));
-    send(reply);
-}
-
-void VirtualModule::sendDataReply(quint8 code, const QByteArray& data) {
-    QByteArray body;
-    body.append(static_cast<char>(code));
-    body.append(data);
-    quint8 sum = checksum(body);
-    if (faults.badChecksum)
-        sum = static_cast<quint8>(sum + 1);
-    QByteArray reply;
-    reply.append(static_cast<char>(kSync));
-    reply.append(body);
-    reply.append(static_cast<char>(sum));
-    send(reply);
-}
-
-void VirtualModule::send(const QByteArray& reply) {
-    const QByteArray bytes = faults.garbage + reply;
-    qint64 due = Clock.nsecsElapsed();
-    if (faults.lineRate) {
-        // The command's own bytes took the line's time to arrive; the reply
-        // starts when the last of them is in.
-        const qint64 commandTime =
-            static_cast<qint64>(Heard.isEmpty() ? 0 : Heard.back().bytes.size()) * kByteTimeNs;
-        due = std::max(due, LineFreeNs) + commandTime;
-    }
-    due += static_cast<qint64>(faults.replyDelayMs) * 1'000'000;
-    if (faults.pauseMs > 0) {
+    // The reply starts when the command's last byte is in.
+    const qint64 start = ReceiveLineNs + delayMs * kNsPerMs;
+    if (pauseMs > 0) {
         const auto half = bytes.size() / 2;
-        queueBytes(bytes.left(half), due);
-        queueBytes(bytes.mid(half), due + static_cast<qint64>(faults.pauseMs) * 1'000'000);
+        transmit(bytes.left(half), start);
+        transmit(bytes.mid(half), TransmitLineNs + pauseMs * kNsPerMs);
     } else {
-        queueBytes(bytes, due);
+        transmit(bytes, start);
     }
-    emit replySent(reply);
+    emit replySent(frame);
 }
 
-void VirtualModule::queueBytes(const QByteArray& bytes, qint64 firstDueNs) {
-    qint64 due = firstDueNs;
-    for (char c : bytes) {
-        Output.push_back({c, due});
+void VirtualModule::transmit(const QByteArray& bytes, qint64 startNs) {
+    // At the line's pace a byte reaches the other end when its ten bits have
+    // passed; the adapter then holds it until its latency timer runs out.
+    qint64 lineNs = faults.lineRate ? std::max(startNs, TransmitLineNs) : startNs;
+    const qint64 latencyNs = faults.adapterLatencyMs * kNsPerMs;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
         if (faults.lineRate)
-            due += kByteTimeNs;
+            lineNs += kByteTimeNs;
+        Output.push_back({bytes[i], lineNs + latencyNs, i == bytes.size() - 1});
     }
-    LineFreeNs = due;
+    TransmitLineNs = lineNs;
     drainOutput();
 }
 
 void VirtualModule::drainOutput() {
-    const qint64 now = Clock.nsecsElapsed();
+    const qint64 now = PreciseTimer::now();
     QByteArray ready;
     while (!Output.empty() && Output.front().dueNs <= now) {
         ready.append(Output.front().byte);
@@ -232,8 +225,17 @@ void VirtualModule::drainOutput() {
         [[maybe_unused]] const ssize_t written =
             ::write(Pty.masterFd(), ready.constData(), static_cast<size_t>(ready.size()));
     }
-    if (!Output.empty()) {
-        const qint64 waitNs = Output.front().dueNs - now;
-        OutputTimer.start(static_cast<int>((waitNs + 999'999) / 1'000'000));
-    }
+    if (Output.empty())
+        return;
+    // The end of a burst (a reply, or its part before a pause) is what the
+    // tool waits for, so it goes out on time to the microsecond. The bytes
+    // before it go in chunks of up to a millisecond of line time, as a USB
+    // adapter passes them on, rather than with a wake-up each.
+    const auto burstEnd =
+        std::find_if(Output.cbegin(), Output.cend(), [](const TimedByte& b) { return b.endsBurst; });
+    const qint64 chunkEndNs = Output.front().dueNs + kChunkNs;
+    if (burstEnd->dueNs <= chunkEndNs)
+        OutputTimer.startAt(burstEnd->dueNs, PreciseTimer::Precision::Exact);
+    else
+        OutputTimer.startAt(chunkEndNs);
 }

@@ -1,37 +1,28 @@
 #pragma once
 
+#include "ModuleFaults.h"
 #include "ModuleIdentity.h"
+#include "ModuleModel.h"
+#include "PreciseTimer.h"
 #include "PseudoTerminal.h"
 
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
-#include <QSet>
 #include <QSocketNotifier>
-#include <QTimer>
 
 #include <deque>
 #include <memory>
 
-// Faults the virtual module can be told to show.
-struct ModuleFaults {
-    QSet<int> refused;        // command codes answered with 171
-    QSet<int> unanswered;     // command codes not answered at all
-    bool badChecksum = false; // data replies carry a wrong checksum
-    QByteArray garbage;       // bytes sent before every reply
-    int replyDelayMs = 0;     // a slow module: time between a command and its reply
-    int pauseMs = 0;          // a pause of this length in the middle of every reply
-    int stopAfterFrames = -1; // answers only the first N frames (-1: all)
-    bool lineRate = false;    // every byte takes the time of a 115200 8N1 line
-};
-
-// A module's bootloader on a pseudo-terminal. It answers the identity request,
-// acknowledges the commands it knows and can refuse any of them. After a
-// restart it plays the running application, which hears only the
-// restart-into-bootloader frame, and only at 38400 baud.
+// A module's bootloader on a pseudo-terminal. It carries out the commands it
+// knows on its model (memory, ID block, last error) and answers them, with
+// any faults it has been told to show. After a restart it plays the running
+// application, which hears only the restart-into-bootloader frame, and only
+// at 38400 baud.
 class VirtualModule : public QObject {
     Q_OBJECT
+    ModuleModel Model; // first: `identity` refers into it
+
 public:
     static constexpr int kBootloaderBaud = 115200;
     static constexpr int kApplicationBaud = 38400;
@@ -49,44 +40,49 @@ public:
     QString devicePath() const { return Pty.slavePath(); }
     int lineBaud() const { return Pty.baudRate(); }
 
-    ModuleIdentity identity;
+    // What the identity reply reports; the ID block and last error are the model's own.
+    ModuleIdentity& identity;
     ModuleFaults faults;
+
+    ModuleModel& model() { return Model; }
+    const ModuleModel& model() const { return Model; }
 
     bool inApplication() const { return InApplication; }
     void setInApplication(bool running) { InApplication = running; }
 
     const QList<HeardFrame>& heardFrames() const { return Heard; }
     void clearHeardFrames() { Heard.clear(); }
-    // Puts bytes on the line that answer nothing (noise, a late reply).
-    void sendRaw(const QByteArray& bytes) { queueBytes(bytes, Clock.nsecsElapsed()); }
+    // Puts bytes on the line that answer nothing (noise, a late reply). They
+    // wait in the line for whoever opens the port next, as on a real line.
+    void sendRaw(const QByteArray& bytes) { transmit(bytes, PreciseTimer::now()); }
     // Hangs the line up under the tool, as a pulled USB adapter does.
     bool hangUp(QString* error = nullptr);
 
 signals:
     void frameHeard(const QByteArray& bytes, int baud);
     void replySent(const QByteArray& bytes);
+    // A command changed program memory.
+    void memoryChanged();
 
 private:
     void onReadable();
-    void takeByte(quint8 b, int baud);
+    void takeByte(quint8 b, int baud, qint64 now);
     void handleFrame(const HeardFrame& frame);
-    void handleBootloaderCommand(quint8 code, const QByteArray& data);
-    void sendAck(bool accepted);
-    void sendDataReply(quint8 code, const QByteArray& data);
-    void send(const QByteArray& reply);
-    void queueBytes(const QByteArray& bytes, qint64 firstDueNs);
+    void send(const ModuleReply& reply, const QList<PlannedFault>& planned);
+    void transmit(const QByteArray& bytes, qint64 startNs);
     void drainOutput();
     static int dataLengthFor(quint8 code);
 
     PseudoTerminal Pty;
     std::unique_ptr<QSocketNotifier> Readable;
-    QElapsedTimer Clock;
 
     // Frame being collected.
     QByteArray Collecting;
     int Expected = -1; // frame length after sync, -1 until the code is known
     int CollectingBaud = 0;
     qint64 LastByteNs = 0;
+    // When the last byte heard was in, on a line of the emulated pace.
+    qint64 ReceiveLineNs = 0;
 
     bool InApplication = false;
     int FramesHeard = 0;
@@ -94,9 +90,10 @@ private:
 
     struct TimedByte {
         char byte;
-        qint64 dueNs;
+        qint64 dueNs;   // on PreciseTimer's clock
+        bool endsBurst; // the last byte before the line falls silent
     };
     std::deque<TimedByte> Output;
-    qint64 LineFreeNs = 0;
-    QTimer OutputTimer;
+    qint64 TransmitLineNs = 0; // when the module's side of the line is free again
+    PreciseTimer OutputTimer;
 };

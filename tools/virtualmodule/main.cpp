@@ -2,6 +2,7 @@
 // trying the tool without hardware. Prints the device path the tool should
 // open (for example with MERLAX_COM10=<path>) and runs until interrupted.
 
+#include "MemoryFile.h"
 #include "ModuleOptions.h"
 #include "VirtualModule.h"
 
@@ -50,9 +51,18 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
+    const auto saveMemory = [&] {
+        const QString failure = SaveMemory(start.memoryFile, module.model());
+        if (!failure.isEmpty())
+            err << failure << Qt::endl;
+    };
+    if (!start.memoryFile.isEmpty()) {
+        saveMemory(); // so there is something to compare from the start
+        QObject::connect(&module, &VirtualModule::memoryChanged, &app, saveMemory);
+    }
     out << module.devicePath() << Qt::endl;
 
-    // Quit cleanly on Ctrl-C or kill, removing the link.
+    // Quit cleanly on Ctrl-C or kill, saving memory and removing the link.
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) == 0) {
         std::signal(SIGINT, onSignal);
         std::signal(SIGTERM, onSignal);
@@ -61,6 +71,8 @@ int main(int argc, char** argv) {
     QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
 
     const int rc = app.exec();
+    if (!start.memoryFile.isEmpty())
+        saveMemory();
     if (!start.symlink.isEmpty())
         QFile::remove(start.symlink);
     return rc;
