@@ -232,11 +232,29 @@ private slots:
         QCOMPARE(rig.reporter.criticals.size(), 1);
     }
 
-    void writeErrorCompletesAtOnce() {
-        if (!CanHangUpLines())
-            QSKIP("hanging up a line needs CAP_SYS_ADMIN");
+    // The same without privileges: the module's side of the line goes away.
+    void pulledCableWhileWaiting() {
+        const QString message = "Error reading from comms port: ";
         ModuleRig rig;
-        QVERIFY(rig.module.hangUp()); // no event runs before the write meets the dead line
+        rig.module.faults.unanswered.insert(16);
+        QTimer::singleShot(50, &rig.module, [&] { rig.module.pullCable(); });
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(requestIdentity(rig), CommandOutcome::NoResponse);
+        QVERIFY(clock.elapsed() < 1000);
+        QTRY_COMPARE(rig.reporter.criticals.size(), 1);
+        QCOMPARE(rig.reporter.criticals[0].title, QStringLiteral("Comms Port"));
+        QVERIFY2(rig.reporter.criticals[0].text.startsWith(message),
+                 qPrintable(rig.reporter.criticals[0].text));
+        QVERIFY(!rig.link().portOK());
+        QTRY_VERIFY(!rig.link().portOpen());
+        QCOMPARE(requestIdentity(rig), CommandOutcome::NoResponse); // nothing more is said
+        QCOMPARE(rig.reporter.criticals.size(), 1);
+    }
+
+    void writeErrorCompletesAtOnce() {
+        ModuleRig rig;
+        rig.module.pullCable(); // no event runs before the write meets the dead line
         rig.exchange().SetMessageInProgress(ReplyKind::Acknowledgement);
         rig.link().SendMessage(Message({17}), 2);
         QVERIFY(!rig.exchange().GetMessageInProgress()); // at once, not by the time-out

@@ -80,6 +80,15 @@ int PseudoTerminal::baudRate() const {
     return baudFromSpeed(::cfgetospeed(&tio));
 }
 
+void PseudoTerminal::closeModuleSide() {
+    if (HeldSlave >= 0)
+        ::close(HeldSlave);
+    if (Master >= 0)
+        ::close(Master);
+    HeldSlave = -1;
+    Master = -1;
+}
+
 bool PseudoTerminal::hangUp(QString* error) {
     if (::ioctl(HeldSlave, TIOCVHANGUP) != 0) {
         if (error)

@@ -20,6 +20,9 @@ public:
     // Hangs up the slave side, as the kernel does when a USB adapter is pulled,
     // then reopens it so the tool can select the port again.
     bool hangUp(QString* error);
+    // Closes the module's side for good: the tool's reads and writes fail, as
+    // when a cable is pulled. Needs no privileges, unlike hangUp.
+    void closeModuleSide();
 
 private:
     int Master = -1;

@@ -35,6 +35,11 @@ bool VirtualModule::start(QString* error) {
     return true;
 }
 
+void VirtualModule::pullCable() {
+    Readable.reset();
+    Pty.closeModuleSide();
+}
+
 bool VirtualModule::hangUp(QString* error) {
     Collecting.clear();
     Expected = -1;

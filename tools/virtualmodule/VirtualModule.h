@@ -57,6 +57,8 @@ public:
     void sendRaw(const QByteArray& bytes) { transmit(bytes, PreciseTimer::now()); }
     // Hangs the line up under the tool, as a pulled USB adapter does.
     bool hangUp(QString* error = nullptr);
+    // Pulls the cable for good (no privileges needed): the module is gone.
+    void pullCable();
 
 signals:
     void frameHeard(const QByteArray& bytes, int baud);
