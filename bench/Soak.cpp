@@ -4,9 +4,9 @@
 
 #include "BootloaderCore.h"
 #include "CommsLink.h"
+#include "ConsoleReporter.h"
 #include "FirmwareCapture.h"
 #include "FirmwareProgrammer.h"
-#include "Reporter.h"
 #include "TargetSession.h"
 #include "VirtualModule.h"
 
@@ -18,15 +18,6 @@
 
 namespace {
 using Kind = PlannedFault::Kind;
-
-class LastStatus : public Reporter {
-public:
-    void ShowCritical(const QString&, const QString& text) override { Critical = text; }
-    void UpdateStatusDisp(const QString& text) override { Last = text; }
-    void PutStatusMsg(const QString& text) override { Last = text; }
-    QString Last;
-    QString Critical;
-};
 
 constexpr int kPages = 16;
 constexpr Kind kKinds[] = {Kind::NoReply, Kind::Refuse, Kind::BadChecksum, Kind::Garbage,
@@ -56,7 +47,7 @@ int RunSoak(int runs) {
         return 1;
     }
     qputenv("MERLAX_COM10", module.devicePath().toLocal8Bit());
-    LastStatus reporter;
+    ConsoleReporter reporter;
     BootloaderCore core(reporter);
     core.start();
     QTemporaryDir folder;
@@ -93,9 +84,9 @@ int RunSoak(int runs) {
         const bool ok = core.programmer().ProgramFW(false);
         longestRunMs = std::max(longestRunMs, static_cast<double>(runClock.elapsed()));
         (ok ? completed : failed) += 1;
-        if (reporter.Last != expected) {
+        if (reporter.lastStatus() != expected) {
             ++wrong;
-            std::fprintf(stderr, "run %d: \"%s\", expected \"%s\"\n", run, qPrintable(reporter.Last),
+            std::fprintf(stderr, "run %d: \"%s\", expected \"%s\"\n", run, qPrintable(reporter.lastStatus()),
                          qPrintable(expected));
         }
         if (run == 10)

@@ -17,9 +17,9 @@
 
 #include "BootloaderCore.h"
 #include "CommsLink.h"
+#include "ConsoleReporter.h"
 #include "FirmwareCapture.h"
 #include "FirmwareProgrammer.h"
-#include "Reporter.h"
 #include "TargetSession.h"
 
 #include <QCommandLineParser>
@@ -30,15 +30,6 @@
 #include <cstdio>
 
 namespace {
-class QuietReporter : public Reporter {
-public:
-    void ShowCritical(const QString& title, const QString& text) override {
-        std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(text));
-    }
-    void UpdateStatusDisp(const QString& text) override { Last = text; }
-    void PutStatusMsg(const QString& text) override { Last = text; }
-    QString Last;
-};
 
 // Times one run of the tool's core: the moment each page was acknowledged.
 struct ToolRun {
@@ -49,7 +40,7 @@ struct ToolRun {
 ToolRun RunTool(const QString& device, bool capture, int pages, const QString& file, double bytesPerPage,
                 bool lineRate) {
     qputenv("MERLAX_COM10", device.toLocal8Bit());
-    QuietReporter reporter;
+    ConsoleReporter reporter;
     BootloaderCore core(reporter);
     core.start();
     core.target().RequestIDFromTarget();

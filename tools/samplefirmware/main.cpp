@@ -9,8 +9,8 @@
 
 #include "BootloaderCore.h"
 #include "CommsLink.h"
+#include "ConsoleReporter.h"
 #include "FirmwareCapture.h"
-#include "Reporter.h"
 #include "VirtualModule.h"
 
 #include <QCommandLineParser>
@@ -19,29 +19,17 @@
 
 #include <cstdio>
 
-namespace {
-// Prints what the core reports.
-class ConsoleReporter : public Reporter {
-public:
-    void ShowCritical(const QString& title, const QString& text) override {
-        std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(text));
-    }
-    void UpdateStatusDisp(const QString& text) override { Last = text; }
-    void PutStatusMsg(const QString& text) override { Last = text; }
-    QString Last;
-};
-} // namespace
-
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Captures a sample .fw file from a virtual master module."));
+    parser.setApplicationDescription(
+        QStringLiteral("Captures a sample .fw file from a virtual master module."));
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("The .fw file to write."));
     const QCommandLineOption pages(QStringLiteral("pages"), QStringLiteral("Pages to capture (1..256)."),
                                    QStringLiteral("N"), QStringLiteral("256"));
-    const QCommandLineOption system(QStringLiteral("system"), QStringLiteral("System ID."), QStringLiteral("S"),
-                                    QStringLiteral("1"));
+    const QCommandLineOption system(QStringLiteral("system"), QStringLiteral("System ID."),
+                                    QStringLiteral("S"), QStringLiteral("1"));
     const QCommandLineOption subsystem(QStringLiteral("subsystem"), QStringLiteral("Sub-system ID."),
                                        QStringLiteral("U"), QStringLiteral("10"));
     parser.addOptions({pages, system, subsystem});
@@ -74,7 +62,7 @@ int main(int argc, char** argv) {
     capture.EnterUploadPages(parser.value(pages).toInt());
     capture.ChooseFile(parser.positionalArguments().first());
     const bool done = capture.UploadEncryptedFirmware();
-    std::printf("%s: %s (%d pages)\n", qPrintable(capture.FileName()), qPrintable(reporter.Last),
+    std::printf("%s: %s (%d pages)\n", qPrintable(capture.FileName()), qPrintable(reporter.lastStatus()),
                 capture.PagesUploaded());
     return done ? 0 : 1;
 }
