@@ -37,8 +37,10 @@ void FirmwareProgrammer::ReadFirmwareFile(const QString& path) {
     }
     Filename = path;
     Image = std::move(result.image);
-    if (result.recordsRead)
+    if (result.recordsRead) {
         Report.UpdateStatusDisp(QStringLiteral("%1 pages loaded OK.").arg(Image.FWPageCount()));
+        emit recordsLoaded();
+    }
     emit imageChanged();
     if (result.outcome == FirmwareReadOutcome::BadRecord)
         Report.UpdateStatusDisp(result.statusText);

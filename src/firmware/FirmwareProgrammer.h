@@ -40,6 +40,9 @@ public:
 signals:
     // A load made a new image current (its header is to be shown).
     void imageChanged();
+    // A load read the file's records: the module is no longer the one just
+    // programmed ("Reboot" goes grey).
+    void recordsLoaded();
     // Pages acknowledged so far in the current run, of `total`.
     void progress(int acknowledged, int total);
     // "Program complete.": the module is to be restarted.

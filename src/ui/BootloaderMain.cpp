@@ -36,8 +36,9 @@ BootloaderMain::BootloaderMain(BootloaderCore& core, CommsLinkWindow& commsLinkW
     connect(&Core.target(), &TargetSession::targetStatusRead, this, &BootloaderMain::UpdateButtonHighlights);
 
     FirmwareProgrammer& programmer = Core.programmer();
+    connect(&programmer, &FirmwareProgrammer::recordsLoaded, this,
+            [this] { SetButtonColour(Rebootcb, Colours::kNormal); });
     connect(&programmer, &FirmwareProgrammer::imageChanged, this, [this] {
-        SetButtonColour(Rebootcb, Colours::kNormal);
         ShowFirmwareFileInfo();
         UpdateButtonHighlights();
     });
