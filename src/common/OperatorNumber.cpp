@@ -2,7 +2,6 @@
 
 #include <QRegularExpression>
 
-#include <cfenv>
 #include <cmath>
 
 namespace OperatorNumber {
@@ -19,11 +18,15 @@ double LeadingNumber(QStringView text) {
 }
 
 double RoundHalfEven(double value) {
-    const int previous = std::fegetround();
-    std::fesetround(FE_TONEAREST);
-    const double rounded = std::nearbyint(value);
-    std::fesetround(previous);
-    return rounded;
+    // Not nearbyint under a switched rounding mode: the compiler may move the
+    // rounding past the switch back (clang does), so the caller's mode would
+    // apply. std::round ignores the mode and rounds halves away from zero;
+    // only a tie then needs moving to its even neighbour. The subtraction and
+    // the halving are exact, so no rounding mode can enter.
+    const double rounded = std::round(value);
+    if (std::fabs(rounded - value) != 0.5)
+        return rounded;
+    return 2.0 * std::round(value / 2.0);
 }
 
 std::optional<int> WholeInRange(double value, int low, int high) {

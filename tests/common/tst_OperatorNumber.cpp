@@ -1,6 +1,11 @@
 #include "OperatorNumber.h"
 
+#include <QtEndian>
 #include <QtTest>
+
+#include <bit>
+#include <cfenv>
+#include <vector>
 
 using namespace OperatorNumber;
 
@@ -20,6 +25,29 @@ private slots:
                                                    {2.6, 3}, {-2.5, -2}, {254.5, 254}, {255.5, 256}};
         for (const auto& [value, rounded] : cases)
             QCOMPARE(RoundHalfEven(value), rounded);
+    }
+
+    // Whatever rounding mode the caller has set, halves still go to even and
+    // everything else to the nearest whole number; the caller's mode stays.
+    // The first value came from the fuzzer as the eight bytes below, with
+    // the mode set to round upwards, and was rounded to 1.
+    void halvesToEvenInEveryRoundingMode() {
+        const double tiny =
+            std::bit_cast<double>(qFromLittleEndian<quint64>("\x00\x00\x00\x00\x00\x00\x2c\x00"));
+        const std::pair<double, double> cases[] = {{tiny, 0}, {0.3, 0},   {-0.3, 0}, {2.5, 2},
+                                                   {3.5, 4},  {-2.5, -2}, {2.6, 3},  {-3.5, -4}};
+        for (const int mode : {FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO, FE_TONEAREST}) {
+            const int previous = std::fegetround();
+            std::fesetround(mode);
+            std::vector<double> rounded;
+            for (const auto& testCase : cases)
+                rounded.push_back(RoundHalfEven(testCase.first));
+            const int after = std::fegetround();
+            std::fesetround(previous);
+            QCOMPARE(after, mode);
+            for (size_t i = 0; i < rounded.size(); ++i)
+                QCOMPARE(rounded[i], cases[i].second);
+        }
     }
 
     void range() {
