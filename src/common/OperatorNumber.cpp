@@ -2,6 +2,7 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cmath>
 
 namespace OperatorNumber {
@@ -9,7 +10,11 @@ namespace OperatorNumber {
 double LeadingNumber(QStringView text) {
     static const QRegularExpression number(
         QStringLiteral(R"(^\s*([+-]?(?:\d+\.?\d*|\.\d+)(?:[eE][+-]?\d+)?))"));
-    const QRegularExpressionMatch match = number.match(text.toString());
+    // The number and the blanks before it are ASCII, so only the text's ASCII
+    // start is matched: what follows may be anything, and text that is not
+    // valid UTF-16 (a lone surrogate) would fail the whole match.
+    const auto asciiEnd = std::find_if(text.begin(), text.end(), [](QChar c) { return c.unicode() > 0x7F; });
+    const QRegularExpressionMatch match = number.match(text.first(asciiEnd - text.begin()).toString());
     if (!match.hasMatch())
         return 0.0;
     bool ok = false;

@@ -5,6 +5,8 @@
 
 #include <bit>
 #include <cfenv>
+#include <cstring>
+#include <string>
 #include <vector>
 
 using namespace OperatorNumber;
@@ -18,6 +20,17 @@ private slots:
             {"1e3", 1000}, {"abc", 0},    {" ", 0},      {"-", 0},     {"1e999", 0}};
         for (const auto& [text, value] : cases)
             QCOMPARE(LeadingNumber(QString::fromLatin1(text)), value);
+    }
+
+    // A number at the start is read whatever follows it, even text that is
+    // not valid UTF-16. The fuzzer's input, taken as UTF-16: "8", U+1033,
+    // five lone low surrogates and a NUL; it read as 0.
+    void leadingNumberBeforeInvalidText() {
+        const QByteArray input = QByteArray::fromHex("38003310dddddddddddddddddddd0000");
+        std::u16string text(static_cast<size_t>(input.size()) / 2, u'\0');
+        std::memcpy(text.data(), input.constData(), text.size() * sizeof(char16_t));
+        QCOMPARE(LeadingNumber(QString::fromUtf16(text.data(), qsizetype(text.size()))), 8);
+        QCOMPARE(LeadingNumber(u" -2.5\xDC00"), -2.5);
     }
 
     void halvesToEven() {
