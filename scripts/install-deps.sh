@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the project needs, when they are missing.
+# With --fuzz, also clang and its libFuzzer and sanitizer runtimes, which only
+# scripts/fuzz.sh needs.
 set -euo pipefail
 
 packages=(
@@ -8,6 +10,10 @@ packages=(
     qt6-qpa-plugins
     xvfb xauth
 )
+fuzz_packages=(clang libclang-rt-14-dev)
+if [ "${1:-}" = --fuzz ]; then
+    packages+=("${fuzz_packages[@]}")
+fi
 
 missing=()
 for p in "${packages[@]}"; do

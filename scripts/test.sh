@@ -18,3 +18,6 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 LSAN_OPTIONS=suppressions="$PWD/scripts/lsan.supp" \
     ctest --test-dir build-sanitize --output-on-failure
+
+# A short run of every fuzz target (about 20 s each); scripts/fuzz.sh SECONDS for longer campaigns.
+scripts/fuzz.sh 20

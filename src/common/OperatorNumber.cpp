@@ -2,7 +2,7 @@
 
 #include <QRegularExpression>
 
-#include <cfenv>
+#include <algorithm>
 #include <cmath>
 
 namespace OperatorNumber {
@@ -10,7 +10,11 @@ namespace OperatorNumber {
 double LeadingNumber(QStringView text) {
     static const QRegularExpression number(
         QStringLiteral(R"(^\s*([+-]?(?:\d+\.?\d*|\.\d+)(?:[eE][+-]?\d+)?))"));
-    const QRegularExpressionMatch match = number.match(text.toString());
+    // The number and the blanks before it are ASCII, so only the text's ASCII
+    // start is matched: what follows may be anything, and text that is not
+    // valid UTF-16 (a lone surrogate) would fail the whole match.
+    const auto asciiEnd = std::find_if(text.begin(), text.end(), [](QChar c) { return c.unicode() > 0x7F; });
+    const QRegularExpressionMatch match = number.match(text.first(asciiEnd - text.begin()).toString());
     if (!match.hasMatch())
         return 0.0;
     bool ok = false;
@@ -19,11 +23,15 @@ double LeadingNumber(QStringView text) {
 }
 
 double RoundHalfEven(double value) {
-    const int previous = std::fegetround();
-    std::fesetround(FE_TONEAREST);
-    const double rounded = std::nearbyint(value);
-    std::fesetround(previous);
-    return rounded;
+    // Not nearbyint under a switched rounding mode: the compiler may move the
+    // rounding past the switch back (clang does), so the caller's mode would
+    // apply. std::round ignores the mode and rounds halves away from zero;
+    // only a tie then needs moving to its even neighbour. The subtraction and
+    // the halving are exact, so no rounding mode can enter.
+    const double rounded = std::round(value);
+    if (std::fabs(rounded - value) != 0.5)
+        return rounded;
+    return 2.0 * std::round(value / 2.0);
 }
 
 std::optional<int> WholeInRange(double value, int low, int high) {

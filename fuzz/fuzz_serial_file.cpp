@@ -1,0 +1,125 @@
+// Reads the input as a .ser serial-number database and takes each of its
+// 100-byte records apart on its own; both must agree with a plain reading of
+// the record layout, and the loader with the records it is made of.
+
+#include "FuzzCheck.h"
+
+#include "GeneralUtilities.h"
+#include "SerialLoad.h"
+#include "SerialRecord.h"
+
+#include <QBuffer>
+#include <QByteArray>
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+namespace {
+
+using SerialRecordFormat::kRecordSize;
+
+constexpr size_t kIdBlockAt = 6;
+constexpr size_t kInfoHexAt = 37;
+constexpr size_t kBLVersionAt = 64;
+constexpr size_t kMemoAt = 70;
+constexpr size_t kTerminatorAt = 97;
+
+int HexDigit(uint8_t c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// The byte written as two upper-case hex digits at `at`, or -1.
+int HexPair(const uint8_t* record, size_t at) {
+    const int high = HexDigit(record[at]);
+    const int low = HexDigit(record[at + 1]);
+    return high < 0 || low < 0 ? -1 : high * 16 + low;
+}
+
+bool FieldsGood(const uint8_t* record) {
+    bool good = true;
+    for (size_t i = 0; i < 8; ++i)
+        good &= HexPair(record, kIdBlockAt + 3 * i) >= 0 && record[kIdBlockAt + 3 * i + 2] == ',';
+    for (size_t i = 0; i < 9; ++i)
+        good &= HexPair(record, kInfoHexAt + 3 * i) >= 0 && record[kInfoHexAt + 3 * i + 2] == ',';
+    good &= HexPair(record, kBLVersionAt) >= 0 && HexPair(record, kBLVersionAt + 3) >= 0;
+    return good;
+}
+
+bool IsSerialField(qint32 serial) {
+    // At most five digits, possibly negated; the no-number value lies within.
+    return serial >= -99999 && serial <= 99999;
+}
+
+ParsedSerialRecord ParseSlice(const uint8_t* data, size_t size) {
+    return ParseSerialRecord(QByteArrayView(reinterpret_cast<const char*>(data), qsizetype(size)));
+}
+
+void CheckRecord(const uint8_t* record, const ParsedSerialRecord& parsed) {
+    FUZZ_CHECK(parsed.terminated == (record[kTerminatorAt] == ';'));
+    if (!parsed.terminated) {
+        FUZZ_CHECK(parsed.bad);
+        return;
+    }
+    FUZZ_CHECK(parsed.bad == !FieldsGood(record));
+    FUZZ_CHECK(IsSerialField(parsed.serial));
+    for (size_t i = 0; i < 8; ++i) {
+        const int expected = HexPair(record, kIdBlockAt + 3 * i);
+        FUZZ_CHECK(parsed.idBlock[i] == (expected < 0 ? GeneralUtilities::kBadHex : expected));
+    }
+    FUZZ_CHECK(parsed.memo == QString::fromLatin1(reinterpret_cast<const char*>(record) + kMemoAt,
+                                                  SerialRecordFormat::kMemoLength));
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const size_t records = size / kRecordSize;
+    int badRecords = 0;
+    std::optional<ParsedSerialRecord> last;
+    for (size_t k = 0; k < records; ++k) {
+        const uint8_t* record = data + k * kRecordSize;
+        ParsedSerialRecord parsed = ParseSlice(record, kRecordSize);
+        CheckRecord(record, parsed);
+        badRecords += parsed.bad ? 1 : 0;
+        if (parsed.terminated)
+            last = std::move(parsed);
+    }
+    // A slice of any other length is no record.
+    const ParsedSerialRecord tail = ParseSlice(data + records * kRecordSize, size % kRecordSize);
+    FUZZ_CHECK(!tail.terminated && tail.bad);
+
+    QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    const SerialLoad load = ReadSerialRecords(buffer);
+    FUZZ_CHECK(!load.failed);
+    FUZZ_CHECK(load.badRecords == badRecords);
+    FUZZ_CHECK(!load.StatusText().isEmpty());
+    if (!last) {
+        FUZZ_CHECK(load.nextSerial == 1);
+        for (const std::optional<qint16>& byte : load.idBlock)
+            FUZZ_CHECK(byte == 0);
+        FUZZ_CHECK(!load.memo);
+        return 0;
+    }
+    // The next serial must itself be a serial: 1..65535.
+    if (load.nextSerial)
+        FUZZ_CHECK(*load.nextSerial == last->serial + 1 && *load.nextSerial >= 1 &&
+                   *load.nextSerial <= 65535);
+    else
+        FUZZ_CHECK(last->serial < 0 || last->serial >= 65535);
+    for (size_t i = 0; i < load.idBlock.size(); ++i) {
+        if (load.idBlock[i])
+            FUZZ_CHECK(*load.idBlock[i] == last->idBlock[i] && *load.idBlock[i] >= 0 &&
+                       *load.idBlock[i] <= 255);
+        else
+            FUZZ_CHECK(last->idBlock[i] == GeneralUtilities::kBadHex);
+    }
+    FUZZ_CHECK(load.memo == last->memo);
+    return 0;
+}
