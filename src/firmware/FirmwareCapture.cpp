@@ -18,17 +18,17 @@ struct Preset {
 // Index 0 takes its serial bytes from the highest serial number asked for;
 // the others clear them. Preset 6 changes nothing.
 constexpr std::array<Preset, FirmwareCapture::kPresets> kPresetTable{{{true, 1, 10, 0x22, 120},
-                                                                  {true, 1, 15, 0x10, 120},
-                                                                  {true, 16, 1, 0xF0, 120},
-                                                                  {true, 8, 0, 0x00, 120},
-                                                                  {true, 3, 1, 0xF0, 256},
-                                                                  {true, 3, 2, 0xF0, 256},
-                                                                  {false, 0, 0, 0, 0},
-                                                                  {true, 17, 1, 0xF0, 120}}};
+                                                                      {true, 1, 15, 0x10, 120},
+                                                                      {true, 16, 1, 0xF0, 120},
+                                                                      {true, 8, 0, 0x00, 120},
+                                                                      {true, 3, 1, 0xF0, 256},
+                                                                      {true, 3, 2, 0xF0, 256},
+                                                                      {false, 0, 0, 0, 0},
+                                                                      {true, 17, 1, 0xF0, 120}}};
 } // namespace
 
-FirmwareCapture::FirmwareCapture(CommsLink& link, TargetSession& target, Reporter& reporter, int pageTimeoutMs,
-                                 QObject* parent)
+FirmwareCapture::FirmwareCapture(CommsLink& link, TargetSession& target, Reporter& reporter,
+                                 int pageTimeoutMs, QObject* parent)
     : QObject(parent), UploadTimer(this), Link(link), Target(target), Report(reporter) {
     UploadTimer.setObjectName(QStringLiteral("UploadTimer"));
     UploadTimer.setTimerType(Qt::PreciseTimer);
@@ -80,7 +80,8 @@ void FirmwareCapture::PutEncryptedFirmwarePage(const RxMsg& Message) {
 }
 
 void FirmwareCapture::fileError(const QString& description) {
-    Report.ShowCritical(QStringLiteral("File Open"), QStringLiteral("Error opening firmware file: ") + description);
+    Report.ShowCritical(QStringLiteral("File Open"),
+                        QStringLiteral("Error opening firmware file: ") + description);
 }
 
 bool FirmwareCapture::UploadEncryptedFirmware() {

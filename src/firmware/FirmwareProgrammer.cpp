@@ -88,7 +88,8 @@ bool FirmwareProgrammer::ProgramFW(bool ctrlHeld) {
 
 bool FirmwareProgrammer::ProgramPage(int page) {
     static const OutcomeTexts texts{QStringLiteral("Program Failed (Program Error)."),
-                                    QStringLiteral("Program Failed (No Response)."), {}};
+                                    QStringLiteral("Program Failed (No Response)."),
+                                    {}};
     const CommandOutcome outcome = ProgFWPage(Image.pages[static_cast<size_t>(page)]);
     if (outcome == CommandOutcome::Succeeded)
         return true;
