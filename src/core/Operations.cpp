@@ -38,12 +38,19 @@ void Operations::RestoreSerialBackup() {
         Core.maintenance().RestoreSerialBackup();
 }
 
-void Operations::Restart() {
+bool Operations::takeGateUntilSettled() {
+    if (Settling)
+        return false; // an earlier restart still holds the gate
     Settling.emplace(Exchange);
-    if (!*Settling) {
-        Settling.reset();
+    if (*Settling)
+        return true;
+    Settling.reset();
+    return false;
+}
+
+void Operations::Restart() {
+    if (!takeGateUntilSettled())
         return;
-    }
     Core.maintenance().Restart();
     // Nothing could be sent (the program is closing): nothing to settle.
     if (!Exchange.GetMessageInProgress())
@@ -51,11 +58,8 @@ void Operations::Restart() {
 }
 
 void Operations::RestartIntoBootloader(bool SwitchBaud) {
-    Settling.emplace(Exchange);
-    if (!*Settling) {
-        Settling.reset();
+    if (!takeGateUntilSettled())
         return;
-    }
     connect(
         &Core.link(), &CommsLink::baudRateReset, this, [this] { Settling.reset(); },
         Qt::SingleShotConnection);

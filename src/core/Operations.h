@@ -44,6 +44,9 @@ public:
     void RecoverSerialNo(const QString& serialText);
 
 private:
+    // Takes the gate for a restart, to be released when its command settles.
+    bool takeGateUntilSettled();
+
     BootloaderCore& Core;
     CommandExchange& Exchange;
     // The gate held by a restart whose command has not settled yet.
