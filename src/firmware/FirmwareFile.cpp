@@ -48,9 +48,9 @@ void takeHeader(FirmwareImage& image, const char* header) {
     image.FWTargetMask = byteAt(header, 6);
 }
 
-FirmwareReadResult badRecord(FirmwareReadResult result, const char* what, int line) {
+FirmwareReadResult badRecord(FirmwareReadResult result, const QString& statusText) {
     result.outcome = FirmwareReadOutcome::BadRecord;
-    result.statusText = QString::fromLatin1(what) + QString::number(line);
+    result.statusText = statusText;
     return result;
 }
 
@@ -87,7 +87,7 @@ FirmwareReadResult ReadFirmwareImage(QIODevice& device) {
     // file display then shows what the rejected file claims to be.
     takeHeader(result.image, header.data());
     if (header[kHeaderTerminatorAt] != kTerminator)
-        return badRecord(std::move(result), "Invalid data format on input line ", 1);
+        return badRecord(std::move(result), QStringLiteral("Invalid data format on input line 1"));
     result.recordsRead = true;
 
     std::array<char, kRecordSize> record{};
@@ -98,7 +98,8 @@ FirmwareReadResult ReadFirmwareImage(QIODevice& device) {
         if (got < kRecordSize)
             break; // a trailing partial record is not a page
         if (record[kRecordTerminatorAt] != kTerminator)
-            return badRecord(std::move(result), "Invalid data format on input line ", line);
+            return badRecord(std::move(result),
+                             QStringLiteral("Invalid data format on input line %1").arg(line));
         if (result.image.FWPageCount() == kMaxPages)
             return readFailure(std::move(result),
                                QStringLiteral("the file holds more than %1 pages").arg(kMaxPages));
@@ -107,7 +108,7 @@ FirmwareReadResult ReadFirmwareImage(QIODevice& device) {
         std::copy_n(record.begin(), kPayloadSize, reinterpret_cast<char*>(page.data()));
         // The page is counted before its checksum is tested.
         if (byteAt(record.data(), kChecksumAt) != payloadSum(record.data()))
-            return badRecord(std::move(result), "Checksum error on input line ", line);
+            return badRecord(std::move(result), QStringLiteral("Checksum error on input line %1").arg(line));
     }
     result.image.FWFileLoaded = true;
     return result;
