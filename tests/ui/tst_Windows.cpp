@@ -1,0 +1,533 @@
+// The three windows, clicked through their object names, with the whole
+// program on COM10 and a virtual module on the other side.
+
+#include "BootAdmin.h"
+#include "BootloaderApp.h"
+#include "BootloaderMain.h"
+#include "CommsLink.h"
+#include "CommsLinkWindow.h"
+#include "Controls.h"
+#include "Dialogs.h"
+#include "FileDialogs.h"
+#include "ModuleRig.h"
+#include "QtDialogs.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+
+namespace {
+// Dialogs answered by the test: input boxes take their answers from a queue
+// (nothing = Cancel); everything asked is recorded.
+class ScriptedDialogs : public Dialogs {
+public:
+    void Critical(const QString& title, const QString& text) override { criticals << title + ": " + text; }
+    std::optional<QString> InputBox(const QString& title, const QString& prompt,
+                                    const QString& initial) override {
+        questions << Join(title, prompt, initial);
+        return answers.isEmpty() ? std::nullopt : answers.takeFirst();
+    }
+    QString OpenFile(const FileDialogSettings& settings) override {
+        fileDialogs << settings.title;
+        return files.isEmpty() ? QString() : files.takeFirst();
+    }
+    QString SaveFile(const FileDialogSettings& settings) override { return OpenFile(settings); }
+
+    QStringList criticals, questions, fileDialogs,
+        files; // questions: "title | prompt | initial text"
+    QList<std::optional<QString>> answers;
+};
+
+struct WindowRig {
+    explicit WindowRig(bool admin = false) {
+        if (!module.start())
+            qFatal("no virtual module");
+        UnmapAllPorts();
+        MapPort(10, module.devicePath());
+        app = std::make_unique<BootloaderApp>(dialogs, BootloaderApp::Options{admin, FastTimings()});
+        app->start();
+    }
+    BootloaderMain& main() { return app->mainWindow(); }
+    BootAdmin& admin() { return app->adminWindow(); }
+    CommsLinkWindow& comms() { return app->commsLinkWindow(); }
+    CommsLink& link() { return app->core().link(); }
+
+    template <typename T = QWidget> static T* find(QWidget& window, const QString& name) {
+        T* found = window.findChild<T*>(name);
+        return found ? found : (qFatal("no control %s", qPrintable(name)), nullptr);
+    }
+    // A control of any window by its object name.
+    template <typename T = QWidget> T* control(const QString& name) {
+        for (QWidget* window : {(QWidget*)&main(), (QWidget*)&admin()})
+            if (T* found = window->findChild<T*>(name))
+                return found;
+        return find<T>(comms(), name);
+    }
+    template <typename T = QWidget> T* mainControl(const QString& name) { return find<T>(main(), name); }
+    QString mainText(const QString& name) { return mainControl<QLabel>(name)->text(); }
+    // Admin window texts joined by blanks; "X*n" stands for X_0..X_n-1.
+    QString adminTexts(const QStringList& names) {
+        QStringList texts;
+        for (const QString& name : names) {
+            const int n = name.section('*', 1).toInt();
+            for (int i = 0; i < std::max(n, 1); ++i)
+                texts << find<QLabel>(admin(), n ? ArrayName(name.section('*', 0, 0), i) : name)->text();
+        }
+        return texts.join(' ');
+    }
+    // Both status lines, main window first.
+    QStringList statusLines() { return {mainText("Statustb"), adminTexts({"Statustb"})}; }
+    void click(QWidget* control, Qt::KeyboardModifiers modifiers = {}) {
+        QTest::mouseClick(control, Qt::LeftButton, modifiers);
+    }
+    void clickMain(const QString& name, Qt::KeyboardModifiers modifiers = {}) {
+        click(mainControl(name), modifiers);
+    }
+    void clickAdmin(const QString& name) { click(find<QWidget>(admin(), name)); }
+    void trigger(const char* action) { main().findChild<QAction*>(QLatin1String(action))->trigger(); }
+    // Green buttons as "G", grey ones as "-": Load, Connect, Program, Reboot.
+    QString highlights() {
+        QString seen;
+        for (const char* button : {"LoadFWcb", "GetTgtStatuscb", "ProgramFwcb", "Rebootcb"}) {
+            const QColor colour = ButtonColour(mainControl<QPushButton>(QLatin1String(button)));
+            seen += colour == QColor(0, 255, 0) ? 'G' : colour == QColor(192, 192, 192) ? '-' : '?';
+        }
+        return seen;
+    }
+    // Each port button as its text with "*" when checked, "+" when shown, "G"
+    // when green, "-" when grey.
+    QString ports() {
+        QStringList ports;
+        for (int i = 0; i < 18; ++i) {
+            auto* button = control<QRadioButton>(ArrayName("CommsPortob", i));
+            const QColor colour = button->palette().color(QPalette::WindowText);
+            ports << button->text() + (button->isChecked() ? "*" : "") + (button->isVisible() ? "+" : "") +
+                         (colour == QColor(0, 255, 0)       ? "G"
+                          : colour == QColor(192, 192, 192) ? "-"
+                                                            : "");
+        }
+        return ports.join(' ');
+    }
+
+    ScriptedDialogs dialogs;
+    VirtualModule module;
+    std::unique_ptr<BootloaderApp> app;
+};
+
+const QString kMaskPrompt =
+    "Enter new value (0..255)(Mask:ls4=serial, ms4=subsys, 0=any, 1=TgtMustBe>=Header, "
+    "2=TgtMustBe<=Header, $F=TgtMust=Header";
+const QString kPagesPrompt = "Enter pages to upload (8K=32, 16K=64, 32K=128, 64K=256)";
+// An answer as written in a table: "-" for Cancel, "(empty)" for an empty entry.
+std::optional<QString> Answer(const QString& text) {
+    return text == "-" ? std::nullopt : std::optional(text == "(empty)" ? QString() : text);
+}
+} // namespace
+
+class TestWindows : public QObject {
+    Q_OBJECT
+private slots:
+    void startUp() {
+        WindowRig rig;
+        QCOMPARE(Join(rig.main().windowTitle(), rig.admin().windowTitle(), rig.comms().windowTitle()),
+                 QStringLiteral("MERLAX Bootloader 1.3 | BootloaderAdmin | Comms Link"));
+        QVERIFY(rig.main().isVisible() && !rig.admin().isVisible() && !rig.comms().isVisible());
+        const QRect frame = rig.main().frameGeometry();
+        QCOMPARE(rig.admin().pos(), QPoint(frame.x() + frame.width(), frame.y()));
+        QVERIFY(rig.link().portOK());
+        QVERIFY(rig.dialogs.criticals.isEmpty());
+        QCOMPARE(rig.highlights(),
+                 QStringLiteral("GG--")); // the buttons of the next steps are green
+        // The capture and serial panes.
+        QCOMPARE(rig.adminTexts({"EncIDlb*6", "EncFwUploadProgresslb", "SetSeriallb*8"}),
+                 QStringLiteral("$01 $0B $00 $00 $22 $00 0/120 $5A $01 $01 $01 $00 $00 $00 $00"));
+        // The port buttons.
+        QCOMPARE(rig.ports(), QStringLiteral("1 2 3 4 5 6 7 8 9 10* 11 12 13 14 15 16 17 18"));
+        for (int i = 0; i < 18; ++i)
+            QCOMPARE(rig.control(ArrayName("CommsPortob", i))->toolTip(), CommsLink::deviceForPort(i + 1));
+        QCOMPARE(rig.control("CommsPortob_9")->toolTip(), rig.module.devicePath());
+        auto* scan = rig.control<QPushButton>("RescanCOMportscb");
+        QCOMPARE(Join(scan->text(), scan->toolTip(), rig.control<QLabel>("ScanMsglb")->text()),
+                 QStringLiteral("Scan | Scan and show available COM ports | Please wait ..."));
+    }
+
+    void missingCom10IsReportedAtStartUp() {
+        UnmapAllPorts();
+        ScriptedDialogs dialogs;
+        BootloaderApp app(dialogs, {});
+        app.start();
+        QCOMPARE(dialogs.criticals.size(), 1);
+        QCOMPARE(dialogs.criticals[0].left(42), "Comms Port: Error opening comms port 10 : ");
+    }
+
+    void connectFillsBothWindows() {
+        WindowRig rig;
+        rig.module.identity = SampleIdentity();
+        rig.clickMain("GetTgtStatuscb");
+        QCOMPARE(rig.statusLines(), (QStringList{"ID Request OK.", "ID Request OK."}));
+        QCOMPARE(Join(rig.mainText("TgtFwSystemtb"), rig.mainText("TgtFwVersionlb"),
+                      rig.mainText("TgtSerialNolb"), rig.mainText("BootloaderVersionlb"),
+                      rig.mainText("ErrorCodelb")),
+                 QStringLiteral("Solvane : PWM (FF) | 2:07 | 010A-1234:112233 | "
+                                "1:05[03] | InvParam"));
+        QCOMPARE(rig.adminTexts({"TgtIDlb*8", "Seriallb", "Systemlb", "SubSystemlb", "cpuidlb*4",
+                                 "BootloaderVersionlb", "AppVersionlb", "ErrorCodelb"}),
+                 QStringLiteral("$5A $01 $0A $34 $12 $11 $22 $33 4660 Solvane PWM "
+                                "(FF) 30 31 32 33 1:05[03] 2:07 InvParam"));
+        QCOMPARE(rig.highlights(), QStringLiteral("G---"));
+    }
+
+    // Each waiting button runs its operation and shows its texts in both
+    // status lines, while it waits and after; the outcomes themselves are the
+    // operations' tests.
+    void waitingButtons_data() {
+        AddRows({"Connect to Target | GetTgtStatuscb | 5a 10 10 | Requesting Target ID | ID Request OK.",
+                 "Erase | Erasecb | 5a 11 11 | Erasing .... | OK",
+                 "Restore | RestoreSercb | 5a 17 17 |  | Restore OK.",
+                 "Read | admin:Readidcb | 5a 10 10 | Requesting Target ID | ID Request OK.",
+                 "Erase Target | admin:Erasecb | 5a 11 11 | Erasing .... | OK",
+                 "Wipe Target | admin:WipeTgtcb | 5a 1a 1a | Wiping .... | OK - Wiped"});
+    }
+    void waitingButtons() {
+        const auto [button, wire, during, after] = Fields<4>();
+        WindowRig rig;
+        rig.module.faults.replyDelayMs = 150;
+        QStringList seen;
+        QTimer::singleShot(50, [&] { seen << rig.statusLines(); });
+        if (button.startsWith("admin:"))
+            rig.clickAdmin(button.mid(6));
+        else
+            rig.clickMain(button);
+        seen << rig.statusLines();
+        QCOMPARE(seen, (QStringList{during, during, after, after}));
+        QCOMPARE(Heard(rig.module), QStringList{wire});
+    }
+
+    void rebootNeitherWaitsNorReports() {
+        WindowRig rig;
+        QSignalSpy heard(&rig.module, &VirtualModule::frameHeard);
+        QVERIFY(MsToRun([&] { rig.clickMain("Rebootcb"); }) < 500);
+        QCOMPARE(rig.statusLines(), (QStringList{"", ""}));
+        QVERIFY(heard.wait(2000));
+        QCOMPARE(heard.at(0).at(0).toByteArray().toHex(' '), QByteArray("5a 1b 1b"));
+    }
+
+    // "Enter" keeps the line at its speed; the reset timer still runs.
+    void enterSendsAtTheCurrentSpeed() {
+        WindowRig rig;
+        QSignalSpy heard(&rig.module, &VirtualModule::frameHeard);
+        rig.clickMain("RebootToBootloadercb_1");
+        QVERIFY(heard.wait(2000));
+        QCOMPARE(heard.at(0), (QVariantList{QByteArray::fromHex("5a03fe01"), 115200}));
+        QVERIFY(rig.link().ResetBaudRateTmr.isActive());
+        QSignalSpy reset(&rig.link().ResetBaudRateTmr, &QTimer::timeout);
+        QVERIFY(reset.wait(2000));
+        QCOMPARE(rig.module.lineBaud(), 115200);
+    }
+
+    void adminGesture() {
+        const std::tuple<bool, Qt::KeyboardModifiers, bool> cases[] = {{false, Qt::ControlModifier, false},
+                                                                       {false, Qt::NoModifier, false},
+                                                                       {true, Qt::NoModifier, false},
+                                                                       {true, Qt::ShiftModifier, false},
+                                                                       {true, Qt::ControlModifier, true}};
+        for (const auto& [adminOption, modifiers, shown] : cases) {
+            WindowRig rig(adminOption);
+            rig.clickMain("TgtFwSystemtb", modifiers);
+            QCOMPARE(rig.admin().isVisible(), shown);
+        }
+    }
+
+    // While an operation runs every input of every window is locked: buttons,
+    // port buttons, clickable labels and text entries. The menus stay.
+    void inputsAreLockedWhileWaiting() {
+        WindowRig rig(true);
+        rig.module.faults.replyDelayMs = 150;
+        QList<QWidget*> inputs;
+        for (QWidget* window : {(QWidget*)&rig.main(), (QWidget*)&rig.admin(), (QWidget*)&rig.comms()})
+            for (QWidget* w : window->findChildren<QWidget*>())
+                if (qobject_cast<QAbstractButton*>(w) || qobject_cast<QLineEdit*>(w) ||
+                    qobject_cast<ClickableLabel*>(w))
+                    inputs << w;
+        QVERIFY(inputs.size() > 60);
+        QStringList enabledDuring;
+        bool menusDuring = false;
+        QTimer::singleShot(60, [&] {
+            for (QWidget* w : inputs)
+                if (w->isEnabled())
+                    enabledDuring << w->objectName();
+            menusDuring = rig.main().findChild<QAction*>("mnuExit")->isEnabled() &&
+                          rig.main().findChild<QAction*>("mnuCommsLink")->isEnabled();
+            // A label's input box cannot be opened meanwhile, nor a port chosen.
+            rig.clickAdmin("AppVersionlb");
+            rig.click(rig.control("CommsPortob_3"));
+        });
+        rig.clickMain("GetTgtStatuscb");
+        QCOMPARE(enabledDuring, QStringList{});
+        QVERIFY(menusDuring);
+        QVERIFY(rig.dialogs.questions.isEmpty());
+        QCOMPARE(rig.link().selectedPort(), 10);
+        for (QWidget* w : inputs)
+            QVERIFY2(w->isEnabled(), qPrintable(w->objectName()));
+    }
+
+    void moduleVanishesDuringAnErase() {
+        if (!CanHangUpLines())
+            QSKIP("hanging up a line needs CAP_SYS_ADMIN");
+        WindowRig rig;
+        rig.module.faults.replyDelayMs = 1000;
+        QTimer::singleShot(100, &rig.module, [&] { rig.module.hangUp(); });
+        rig.clickMain("Erasecb");
+        QCOMPARE(rig.statusLines(), (QStringList{"No response.", "No response."}));
+        QTRY_COMPARE(rig.dialogs.criticals.size(), 1);
+        QCOMPARE(rig.dialogs.criticals[0].left(43), "Comms Port: Error reading from comms port: ");
+        QVERIFY(rig.mainControl("Erasecb")->isEnabled());
+        QVERIFY(!rig.link().portOK());
+    }
+
+    void closingWhileWaiting() {
+        WindowRig rig;
+        rig.module.faults.unanswered.insert(17);
+        QTimer::singleShot(100, &rig.main(), [&] { rig.main().close(); });
+        QVERIFY2(MsToRun([&] { rig.clickMain("Erasecb"); }) < 1000, "the wait outlived the window");
+        QVERIFY(!rig.main().isVisible());
+        QVERIFY(!rig.link().portOpen());
+        QCOMPARE(rig.mainText("Statustb"), QStringLiteral("No response."));
+        QVERIFY(!rig.app->core().exchange().operationActive());
+    }
+
+    void exitMenuClosesThePort() {
+        WindowRig rig(true);
+        rig.clickMain("TgtFwSystemtb", Qt::ControlModifier);
+        rig.trigger("mnuExit");
+        QVERIFY(!rig.main().isVisible() && !rig.admin().isVisible());
+        QVERIFY(!rig.link().portOpen());
+    }
+
+    // The firmware file pane shows what a loaded file is for; a name the
+    // table does not know leaves the system text as it was.
+    void firmwareFilePane() {
+        QTemporaryDir folder;
+        QVERIFY(folder.path().size() < 36);
+        const auto pathOf = [&](int length) {
+            return folder.path() + "/" + QString(length - folder.path().size() - 1, QLatin1Char('f'));
+        };
+        const std::tuple<QString, QByteArray, QString> cases[] = {
+            {pathOf(40), "02010000070201003b0d0a", pathOf(40) + " | MERLAX Linkbay | 2.07"},
+            {pathOf(41), "11020000000c00003b0d0a", pathOf(41).right(40) + " | MERLAX 1-Axis BLD | 12.00"},
+            {pathOf(42), "01020000050000003b0d0a", pathOf(42).right(40) + " | MERLAX 1-Axis BLD | 0.05"}};
+        WindowRig rig;
+        for (const auto& [path, header, shown] : cases) {
+            QVERIFY(WriteFile(path, QByteArray::fromHex(header)));
+            rig.dialogs.files << path;
+            rig.clickMain("LoadFWcb");
+            QCOMPARE(Join(rig.mainText("FwFiletb"), rig.mainText("FWSystemtb"), rig.mainText("FwVersionlb")),
+                     shown);
+            QCOMPARE(rig.mainText("Statustb"), QStringLiteral("Firmware file loaded successfully."));
+        }
+        rig.dialogs.files << QString(); // Cancel changes nothing
+        rig.clickMain("LoadFWcb");
+        QCOMPARE(rig.mainText("FwFiletb"), pathOf(42).right(40));
+        QCOMPARE(rig.dialogs.fileDialogs.size(), 4);
+    }
+
+    // Load, connect, program, reboot: the highlights lead the way, the
+    // progress bar follows the pages, and Ctrl programs a file for another
+    // module.
+    void programmingFromTheWindow() {
+        QTemporaryDir folder;
+        const QString path = folder.filePath("other.fw");
+        QVERIFY(
+            WriteFile(path, QByteArray::fromHex("01010000050200003b0d0a"))); // system 1, sub-system 1, mask 0
+        WindowRig rig;
+        rig.dialogs.files << path;
+        rig.clickMain("LoadFWcb");
+        QCOMPARE(rig.highlights(), QStringLiteral("-G--"));
+        rig.clickMain("GetTgtStatuscb");
+        QCOMPARE(rig.highlights(),
+                 QStringLiteral("--G-")); // system 1 matches, mask 0: any sub-system
+
+        rig.module.identity.system = 2;
+        rig.clickMain("GetTgtStatuscb");
+        QCOMPARE(rig.highlights(), QStringLiteral("----"));
+        rig.clickMain("ProgramFwcb");
+        QCOMPARE(rig.mainText("Statustb"), QStringLiteral("Firmware is not for this module"));
+        rig.clickMain("ProgramFwcb", Qt::ControlModifier);
+        QCOMPARE(rig.mainText("Statustb"),
+                 QStringLiteral("Program complete.")); // 0 pages: erase only
+        QCOMPARE(rig.highlights(), QStringLiteral("---G"));
+        QCOMPARE(rig.mainControl<QProgressBar>("ProgramProgressbar")->maximum(), 0);
+        rig.dialogs.files << path;
+        rig.clickMain("LoadFWcb");
+        QCOMPARE(rig.highlights(),
+                 QStringLiteral("----")); // Reboot grey after a load
+    }
+
+    // Answers to the two questions: "-" is Cancel.
+    void versionEditor_data() {
+        AddRows({"both cancelled | - | - | 2:07", "both emptied | (empty) | (empty) | 2:07",
+                 "major cancelled, minor set | - | 9 | 2:09", "0 and 256 leave it | 0 | 256 | 2:07",
+                 "255 is allowed | 255 | 7 | 255:07", "halves to even | 2.5 | 3.5 | 2:04",
+                 "text reads as 0 | abc | x1 | 2:07", "leading number |  3 major | 12.4 | 3:12",
+                 "huge | 1e30 | -1 | 2:07"});
+    }
+    void versionEditor() {
+        const auto [major, minor, shown] = Fields<3>();
+        WindowRig rig;
+        rig.app->core().target().RequestTargetID(); // version 2:07
+        rig.dialogs.answers = {Answer(major), Answer(minor)};
+        rig.clickAdmin("AppVersionlb");
+        QCOMPARE(rig.dialogs.questions, // the second question is always asked
+                 (QStringList{"Bootloader Parameter Entry | Enter new MAJOR version number | 2",
+                              "Bootloader Parameter Entry | Enter new MINOR version number | 7"}));
+        QCOMPARE(rig.adminTexts({"AppVersionlb"}) + " " + rig.mainText("TgtFwVersionlb"),
+                 shown + " " + shown);
+        rig.app->core().target().RequestTargetID(); // the next read brings the module's own version back
+        QCOMPARE(rig.adminTexts({"AppVersionlb"}), QStringLiteral("2:07"));
+    }
+
+    void maxSerialNumber_data() {
+        AddRows({"cancel | - | 0", "empty | (empty) | 0", "whole | 500 | 500", "half to even | 122.5 | 122",
+                 "leading number |   42abc | 42", "text | abc | 0", "beyond 16 bits | 99999 | 32767"});
+    }
+    void maxSerialNumber() {
+        const auto [answer, value] = Fields<2>();
+        WindowRig rig;
+        rig.dialogs.answers = {Answer(answer)};
+        QCOMPARE(QString::number(rig.admin().EnterMaxSerialNo()), value);
+        QCOMPARE(rig.dialogs.questions, QStringList{"Serial Number Entry | Enter maximum serial number | 0"});
+    }
+
+    // Each clickable label asks its own question and takes an answer in
+    // range; the values' own rules are the core's tests.
+    void labelsAskAndShow_data() {
+        AddRows(
+            {"mask | EncIDlb_4 | 255 | <mask> | 34 | EncIDlb_4 | $FF",
+             "mask out of range | EncIDlb_4 | 256 | <mask> | 34 | EncIDlb_4 | $22",
+             "pages | UploadPageslb | 256 | <pages> | 120 | UploadPageslb | 256",
+             "pages out of range | UploadPageslb | 0 | <pages> | 120 | UploadPageslb | 120",
+             "serial byte | SetSeriallb_2 | 10 | Enter new value (0..255)  | 1 | SetSeriallb_2 | $0A",
+             "next serial | NewSeriallb | 65535 | Enter new serial number | 1 | SetSeriallb_4 | $FF",
+             "next serial out of range | NewSeriallb | 65536 | Enter new serial number | 1 | NewSeriallb | 1",
+             "preset 0 | QuickSetcb_0 | 300 | Enter maximum serial number | 0 | EncIDlb_2 | $2C"});
+    }
+    // Then the text of a label.
+    void labelsAskAndShow() {
+        auto [label, answer, prompt, initial, shownLabel, shown] = Fields<6>();
+        WindowRig rig;
+        rig.dialogs.answers = {answer};
+        rig.clickAdmin(label);
+        prompt.replace("<mask>", kMaskPrompt).replace("<pages>", kPagesPrompt);
+        QCOMPARE(rig.dialogs.questions.size(), 1);
+        QCOMPARE(rig.dialogs.questions[0].section(" | ", 1), prompt + " | " + initial);
+        QCOMPARE(rig.adminTexts({shownLabel}), shown);
+    }
+
+    // The file name rule of the capture's save dialog.
+    void captureFileName() {
+        WindowRig rig;
+        rig.dialogs.files << "/fw/master" << QString();
+        rig.clickAdmin("FWFileNamelb");
+        QCOMPARE(rig.adminTexts({"FWFileNamelb"}), QStringLiteral("/fw/master.fw"));
+        rig.clickAdmin("FWFileNamelb"); // Cancel keeps it
+        QCOMPARE(rig.adminTexts({"FWFileNamelb"}), QStringLiteral("/fw/master.fw"));
+        QCOMPARE(rig.dialogs.fileDialogs,
+                 (QStringList{"Encrypted Firmware File Select", "Encrypted Firmware File Select"}));
+    }
+
+    // Hiding by "Close" or by the close box keeps every value; status texts
+    // still reach both windows.
+    void hidingKeepsTheWindow_data() {
+        QTest::addColumn<bool>("closeBox");
+        QTest::newRow("Close menu") << false;
+        QTest::newRow("close box") << true;
+    }
+    void hidingKeepsTheWindow() {
+        QFETCH(bool, closeBox);
+        WindowRig rig(true);
+        rig.clickMain("TgtFwSystemtb", Qt::ControlModifier);
+        QVERIFY(rig.admin().isVisible());
+        rig.app->core().target().RequestTargetID();
+        auto* memo = rig.control<QLineEdit>("Memolb");
+        memo->setText(QStringLiteral("batch 7"));
+        if (closeBox)
+            rig.admin().close();
+        else
+            rig.admin().findChild<QAction*>("mnuClose")->trigger();
+        QVERIFY(!rig.admin().isVisible());
+        rig.module.faults.unanswered.insert(26);
+        rig.clickMain("Erasecb");
+        QCOMPARE(rig.statusLines(), (QStringList{"OK", "OK"}));
+        rig.clickMain("TgtFwSystemtb", Qt::ControlModifier);
+        QVERIFY(rig.admin().isVisible());
+        QCOMPARE(rig.control<QLineEdit>("Memolb"), memo);
+        QCOMPARE(memo->text() + " " + rig.adminTexts({"AppVersionlb"}), QStringLiteral("batch 7 2:07"));
+    }
+
+    void fileDialogSettings() {
+        const FileDialogSettings fw = FileDialogs::FWFileSelect();
+        const FileDialogSettings ser = FileDialogs::SerialDBFileSelect();
+#ifndef Q_OS_WIN
+        QCOMPARE(ser.initialFile, QDir::home().filePath(QStringLiteral("Bootloader/Serials/Default.ser")));
+        QCOMPARE(fw.initialFolder, QDir::home().filePath(QStringLiteral("Firmware")));
+#endif
+        QCOMPARE(QtDialogs::NameFilters(ser.filter) +
+                     QtDialogs::NameFilters(FileDialogs::FirmwareFileSel().filter),
+                 (QStringList{"Serial No DB Files (*.ser)", "All Files (*.*)", "Firmware files Files (*.fw)",
+                              "All Files (*.*)"}));
+    }
+
+    void clickingAPortOpensIt() {
+        VirtualModule other;
+        QVERIFY(other.start());
+        WindowRig rig;
+        MapPort(4, other.devicePath());
+        rig.comms().show();
+        rig.click(rig.control("CommsPortob_3"));
+        QCOMPARE(rig.link().selectedPort(), 4);
+        rig.clickMain("GetTgtStatuscb");
+        QCOMPARE(other.heardFrames().size(), 1);
+        rig.click(rig.control("CommsPortob_5")); // missing
+        QCOMPARE(rig.dialogs.criticals.size(), 1);
+        QCOMPARE(rig.dialogs.criticals[0].left(41), "Comms Port: Error opening comms port 6 : ");
+    }
+
+    void scanShowsFoundPortsInGreen() {
+        VirtualModule com3;
+        QVERIFY(com3.start());
+        WindowRig rig;
+        MapPort(3, com3.devicePath());
+        rig.comms().show();
+        bool messageShown = false;
+        connect(&rig.link(), &CommsLink::scanStarted, this,
+                [&] { messageShown = rig.control("ScanMsglb")->isVisible(); });
+        rig.click(rig.control("RescanCOMportscb"));
+        QCOMPARE(rig.ports(), QStringLiteral("1- 2- 3+G 4- 5- 6- 7- 8- 9- 10*+G "
+                                             "11- 12- 13- 14- 15- 16- 17- 18-"));
+        QVERIFY(messageShown); // "Please wait ..." while the scan ran
+        QVERIFY(!rig.control("ScanMsglb")->isVisible());
+        QVERIFY(rig.link().portOK()); // COM10 reopened after the scan
+        // A port the scan did not find leads to the first one it did.
+        rig.link().SelectCommsPort(5);
+        QVERIFY(rig.control<QRadioButton>("CommsPortob_2")->isChecked());
+        QCOMPARE(rig.link().selectedPort(), 3);
+    }
+
+    void commsCloseBoxOnlyHides() {
+        WindowRig rig;
+        rig.comms().show();
+        rig.comms().close();
+        QVERIFY(!rig.comms().isVisible());
+        QVERIFY(rig.link().portOK());
+        rig.trigger("mnuCommsLink");
+        QVERIFY(rig.comms().isVisible());
+        QVERIFY(rig.control<QRadioButton>("CommsPortob_9")->isChecked());
+    }
+};
+
+QTEST_MAIN(TestWindows)
+#include "tst_Windows.moc"
