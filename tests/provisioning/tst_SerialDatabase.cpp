@@ -10,9 +10,8 @@
 #include <unistd.h>
 
 namespace {
-// Serial 41; ID block 5A 01 0A 34 12 11 22 33; raw bytes "ABC123"; info C1..C4
-// 03; processor 1E..21; bootloader 1.05; memo "Line 7 memo"; 3 March 2026
-// 14:05.
+// Serial 41; ID block 5A 01 0A 34 12 11 22 33; raw bytes "ABC123"; info C1..C4 03;
+// processor 1E..21; bootloader 1.05; memo "Line 7 memo"; 3 March 2026 14:05.
 const QByteArray kGoodRecord =
     QByteArrayLiteral("00041,5A,01,0A,34,12,11,22,33,ABC123,C1,C2,C3,C4,03,1E,1F,20,21,"
                       "05,01, Line 7 memo,03/03/26-14:05;\r\n");
@@ -22,8 +21,7 @@ QByteArray withBytes(QByteArray record, int position, const QByteArray& text) {
     return record.replace(position - 1, text.size(), text);
 }
 
-// Serial 7, with the ID block, information, processor and version bytes of
-// kGoodRecord.
+// Serial 7, with the ID block, information, processor and version bytes of kGoodRecord.
 QByteArray recordOf(const char (&raw)[7], const QString& memo, DateTimeSeparators separators = {}) {
     TargetIdentity identity{.BLVersionMinor = 5, .BLVersionMajor = 1, .CpuID = {0x1E, 0x1F, 0x20, 0x21}};
     std::copy_n(raw, 6, identity.InfoBytes.begin());
@@ -141,36 +139,26 @@ private slots:
         QCOMPARE(valuesOf(load), row.values);
     }
 
-    void newFileCreatedAndAppendedRecordsReload() {
-        QTemporaryDir dir;
-        const QString path = dir.filePath("Default.ser");
-        SerialDatabase database;
-        QCOMPARE(database.Open(path).nextSerial, 1);
-        QVERIFY(database.Append(withBytes(kGoodRecord, 1, "00001")));
-        QVERIFY(database.Append(withBytes(kGoodRecord, 1, "00002")));
-        QCOMPARE(database.Open(path).nextSerial, 3);
-        QCOMPARE(QFileInfo(path).size(), 200);
-    }
-
-    void openFailureDescribed() {
-        SerialDatabase database;
-        const SerialLoad load = database.Open("/nonexistent/dir/Default.ser");
-        QVERIFY(load.failed && !database.IsOpen());
-        QVERIFY(load.MessageBoxText().startsWith("Error reading Serial Number Database file: "));
-        QVERIFY(load.MessageBoxText().size() > 45);
-    }
-
-    void secondWriterRefusedUntilClosed() {
+    // A new file is created and what is appended reloads; a second writer is
+    // refused until the first closes; a file that cannot be opened is described.
+    void databaseFile() {
         QTemporaryDir dir;
         const QString path = dir.filePath("Default.ser");
         SerialDatabase first, second;
-        QVERIFY(!first.Open(path).failed);
+        QCOMPARE(first.Open(path).nextSerial, 1);
+        QVERIFY(first.Append(withBytes(kGoodRecord, 1, "00001")) &&
+                first.Append(withBytes(kGoodRecord, 1, "00002")));
+        QCOMPARE(first.Open(path).nextSerial, 3);
+        QCOMPARE(QFileInfo(path).size(), 200);
         QCOMPARE(second.Open(path).MessageBoxText(),
-                 "Error reading Serial Number Database file: the file is in use by "
-                 "another program");
+                 "Error reading Serial Number Database file: the file is in use by another program");
         QVERIFY(!second.IsOpen());
         first.Close();
         QVERIFY(!second.Open(path).failed);
+        const SerialLoad load = first.Open("/nonexistent/dir/Default.ser");
+        QVERIFY(load.failed && !first.IsOpen());
+        QVERIFY(load.MessageBoxText().startsWith("Error reading Serial Number Database file: "));
+        QVERIFY(load.MessageBoxText().size() > 45);
     }
 
     // A holder killed outright leaves its record in the file and no lock.

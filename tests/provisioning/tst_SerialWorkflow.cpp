@@ -75,12 +75,29 @@ private slots:
         QCOMPARE(left.size(), 0);
     }
 
-    void progOnlyWritesTheBlockAndNothingElse() {
+    // Without a database "Prog" writes the block and nothing else, "Program
+    // and Log" sends nothing; the editor's ranges.
+    void withoutADatabase() {
         ModuleRig rig;
         rig.operations().WriteSerialNo();
+        rig.operations().ProgramAndLogSerialNo();
         QCOMPARE(rig.heard(), QStringList{"5a 13 5a 01 01 01 00 00 00 00 70"});
-        QCOMPARE(rig.reporter.statuses, (QStringList{"Writing serial number ...", "Write Serial OK."}));
-        QCOMPARE(rig.core->serials().nextSerial(), 1);
+        QCOMPARE(rig.reporter.statuses, (QStringList{"Writing serial number ...", "Write Serial OK.",
+                                                     "Error: No Serial DB file open."}));
+        SerialAllocation& s = rig.core->serials();
+        QStringList seen{QString::number(s.nextSerial())};
+        for (double serial : {0.0, 65536.0, 70000.0, 65535.0, 2.5}) {
+            s.EnterNextSerial(serial);
+            seen << QString::number(s.nextSerial());
+        }
+        s.EnterSerialByte(3, 16); // SerL by hand: NextSerial stays
+        seen << block(s) << QString::number(s.nextSerial());
+        for (double byte : {256.0, -1.0, 255.0, 12.5}) {
+            s.EnterSerialByte(7, byte);
+            seen << QString::number(s.setSerialData()[7]);
+        }
+        QCOMPARE(seen.join(" | "),
+                 QStringLiteral("1 | 1 | 1 | 1 | 65535 | 2 | 5a 1 1 10 0 0 0 0 | 2 | 0 | 0 | 255 | 12"));
     }
 
     // A unit is logged, and the next serial number given out, only when the
@@ -88,10 +105,12 @@ private slots:
     // the write, then the statuses: {R} stands for the identity read, {W} for
     // the write.
     void programAndLog_data() {
-        AddRows({"logged | 0xFF |  | {R}, {W}, Write Serial OK., {R}, Writing the device data to the serial DB "
-                 "file, OK",
-                 "already programmed | 0x5A |  | {R}, Aborted - Serial No. already programmed",
-                 "write refused | 0xFF | 19:1:refuse | {R}, {W}, Write Serial Failed., {R}, Write Serial Failed."});
+        AddRows(
+            {"logged | 0xFF |  | {R}, {W}, Write Serial OK., {R}, Writing the device data to the serial DB "
+             "file, OK",
+             "already programmed | 0x5A |  | {R}, Aborted - Serial No. already programmed",
+             "write refused | 0xFF | 19:1:refuse | {R}, {W}, Write Serial Failed., {R}, Write Serial "
+             "Failed."});
     }
     void programAndLog() {
         const auto [init, fault, statuses] = Fields<3>();
@@ -111,14 +130,8 @@ private slots:
                  logged ? QByteArray("00001,00,00,00,01,00,00,00,00,      line 3;\r\n") : QByteArray());
     }
 
-    void withoutADatabaseNothingIsSent() {
-        ModuleRig rig;
-        rig.operations().ProgramAndLogSerialNo();
-        QCOMPARE(rig.reporter.statuses, QStringList{"Error: No Serial DB file open."});
-        QVERIFY(rig.module.heardFrames().isEmpty());
-    }
-
     // The serial bytes follow the next serial number; the log reloads it.
+    // Past 65535 no unit is written or logged.
     void consecutiveUnits() {
         SerialRig rig;
         rig.serials().EnterNextSerial(255);
@@ -135,39 +148,18 @@ private slots:
         reopened.ReadSerialDBFile(rig.folder.filePath("log.ser"));
         QCOMPARE(reopened.nextSerial(), 257);
         QCOMPARE(rig.reporter.statuses.last(), QStringLiteral("File loaded with no errors."));
-    }
 
-    // Past 65535 no unit is written or logged.
-    void theLastSerialNumber() {
-        SerialRig rig;
-        rig.serials().EnterNextSerial(65535);
-        rig.operations().ProgramAndLogSerialNo();
-        QCOMPARE(rig.serials().nextSerial(), 65536);
+        reopened.EnterNextSerial(65535);
+        rig.module.identity.init = 0xFF;
+        reopened.ProgramAndLogSerialNo();
+        QCOMPARE(reopened.nextSerial(), 65536);
         rig.module.identity.init = 0xFF;
         rig.module.clearHeardFrames();
         rig.reporter.statuses.clear();
-        rig.operations().ProgramAndLogSerialNo();
+        reopened.ProgramAndLogSerialNo();
         QCOMPARE(rig.reporter.statuses, QStringList{"Error: Next serial number must be 1 to 65535."});
         QVERIFY(rig.module.heardFrames().isEmpty());
-        QCOMPARE(rig.log().size(), 100);
-    }
-
-    void editorRanges() {
-        ModuleRig rig;
-        SerialAllocation& s = rig.core->serials();
-        QStringList seen;
-        for (double serial : {0.0, 65536.0, 70000.0, 65535.0, 2.5}) {
-            s.EnterNextSerial(serial);
-            seen << QString::number(s.nextSerial());
-        }
-        s.EnterSerialByte(3, 16); // SerL by hand: NextSerial stays
-        seen << block(s) << QString::number(s.nextSerial());
-        for (double byte : {256.0, -1.0, 255.0, 12.5}) {
-            s.EnterSerialByte(7, byte);
-            seen << QString::number(s.setSerialData()[7]);
-        }
-        QCOMPARE(seen.join(" | "),
-                 QStringLiteral("1 | 1 | 1 | 65535 | 2 | 5a 1 1 10 0 0 0 0 | 2 | 0 | 0 | 255 | 12"));
+        QCOMPARE(rig.log().size(), 300);
     }
 
     void progLogWriteFirmware() {
@@ -297,24 +289,14 @@ private slots:
         QVERIFY(!fixedName);
     }
 
-    void givesUpAfterTwentySecondsByDefault() { QCOMPARE(FileDownload().timeLimit(), 20000ms); }
-
-    void noServerConfigured() {
-        const SerialRecoveryResult result = Fetch(QString(), 300ms);
-        QCOMPARE(result.outcome, Outcome::NoServerConfigured);
-        QCOMPARE(
-            result.messageTitle + ": " + result.messageText,
-            QStringLiteral("Serial Recovery: No recovery server is configured. Set MERLAX_RECOVERY_URL to "
-                           "the server's address (for example http://host/) and try again."));
-    }
-
     // The built-in address, the environment's, and the one used.
     void serverAddress_data() {
-        AddRows({"neither |  |  | ", "built in | http://units.example/fix |  | http://units.example/fix",
-                 "environment replaces built in | http://units.example/fix | http://127.0.0.1:8080/a | "
-                 "http://127.0.0.1:8080/a",
-                 "trailing '/' ignored | http://units.example/fix/ |  | http://units.example/fix",
-                 "trailing '/' of the environment ignored |  | http://127.0.0.1:8080/ | http://127.0.0.1:8080"});
+        AddRows(
+            {"neither |  |  | ", "built in | http://units.example/fix |  | http://units.example/fix",
+             "environment replaces built in | http://units.example/fix | http://127.0.0.1:8080/a | "
+             "http://127.0.0.1:8080/a",
+             "trailing '/' ignored | http://units.example/fix/ |  | http://units.example/fix",
+             "trailing '/' of the environment ignored |  | http://127.0.0.1:8080/ | http://127.0.0.1:8080"});
     }
     void serverAddress() {
         const auto [builtIn, environment, address] = Fields<3>();
@@ -326,15 +308,23 @@ private slots:
         qunsetenv("MERLAX_RECOVERY_URL");
     }
 
-    void tempDirFollowsTMPDIR() { QCOMPARE(GetTempDir(), TempFolder.path() + QStringLiteral("/")); }
-
-    void withoutATemporaryFolderNothingIsFetched() {
+    // Nothing is fetched without a server or a temporary folder; the
+    // folder follows TMPDIR; a download gives up after 20 s by default.
+    void recoveryNeedsAServerAndAFolder() {
+        QCOMPARE(FileDownload().timeLimit(), 20000ms);
+        SerialRecoveryResult result = Fetch(QString(), 300ms);
+        QCOMPARE(result.outcome, Outcome::NoServerConfigured);
+        QCOMPARE(
+            result.messageTitle + ": " + result.messageText,
+            QStringLiteral("Serial Recovery: No recovery server is configured. Set MERLAX_RECOVERY_URL to "
+                           "the server's address (for example http://host/) and try again."));
+        QCOMPARE(GetTempDir(), TempFolder.path() + QStringLiteral("/"));
         LocalHttpServer server;
         server.respond(kUnitPath, 200, "5A0103C812000000;");
         qputenv("TMPDIR", QFile::encodeName(TempFolder.filePath(QStringLiteral("missing"))));
         const auto restore = qScopeGuard([this] { qputenv("TMPDIR", QFile::encodeName(TempFolder.path())); });
         QCOMPARE(GetTempDir(), QString());
-        const SerialRecoveryResult result = Fetch(server.baseUrl());
+        result = Fetch(server.baseUrl());
         QCOMPARE(result.outcome, Outcome::LocalFileError);
         QVERIFY(result.messageText.startsWith(QStringLiteral("Error loading data file : ")));
         QCOMPARE(server.requestPaths(), QByteArrayList());

@@ -30,12 +30,9 @@ private slots:
         QCOMPARE(id.CpuID, (std::array<qint16, 4>{30, 31, 32, 33}));
         QCOMPARE(id.InfoBytes,
                  (std::array<qint16, 11>{'A', 'B', 'C', '1', '2', '3', 0xC1, 0xC2, 0xC3, 0xC4, 3}));
-    }
-
-    void highestSerialNumber() {
-        RxMsg frame{32};
-        frame[5] = frame[6] = 0xFF;
-        QCOMPARE(DecodeIdentityReply(frame).SerialNo, 65535);
+        RxMsg highest{32}; // the highest serial number
+        highest[5] = highest[6] = 0xFF;
+        QCOMPARE(DecodeIdentityReply(highest).SerialNo, 65535);
     }
 
     // An unanswered wait sleeps in the event loop instead of spinning.

@@ -92,7 +92,8 @@ private slots:
         const QByteArray identity = command(model, "10"); // 5A 20, last error, ID block, ...
         const IdBlock copy = model.backupIdBlock();
         QCOMPARE(Join(reply.toHex(), identity.mid(3, 8).toHex(),
-                      QByteArray(reinterpret_cast<const char*>(copy.data()), 8).toHex(), int(quint8(identity[2])),
+                      QByteArray(reinterpret_cast<const char*>(copy.data()), 8).toHex(),
+                      int(quint8(identity[2])),
                       model.memory() == QByteArray(65536, '\xff') ? "erased" : "kept"),
                  Join(lastReply, idBlock, backup, lastError, memory));
     }

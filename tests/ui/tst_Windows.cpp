@@ -4,7 +4,6 @@
 #include "BootAdmin.h"
 #include "BootloaderApp.h"
 #include "BootloaderMain.h"
-#include "CommsLink.h"
 #include "CommsLinkWindow.h"
 #include "Controls.h"
 #include "Dialogs.h"
@@ -23,8 +22,7 @@
 namespace {
 // Dialogs answered by the test: input boxes take their answers from a queue
 // (nothing = Cancel); everything asked is recorded.
-class ScriptedDialogs : public Dialogs {
-public:
+struct ScriptedDialogs : Dialogs {
     void Critical(const QString& title, const QString& text) override { criticals << title + ": " + text; }
     std::optional<QString> InputBox(const QString& title, const QString& prompt,
                                     const QString& initial) override {
@@ -37,10 +35,15 @@ public:
     }
     QString SaveFile(const FileDialogSettings& settings) override { return OpenFile(settings); }
 
-    QStringList criticals, questions, fileDialogs,
-        files; // questions: "title | prompt | initial text"
+    QStringList criticals, fileDialogs, files;
+    QStringList questions; // "title | prompt | initial text"
     QList<std::optional<QString>> answers;
 };
+
+// "G" for green, "-" for grey.
+QString Mark(const QColor& colour) {
+    return colour == QColor(0, 255, 0) ? "G" : colour == QColor(192, 192, 192) ? "-" : "";
+}
 
 struct WindowRig {
     explicit WindowRig(bool admin = false) {
@@ -56,59 +59,44 @@ struct WindowRig {
     CommsLinkWindow& comms() { return app->commsLinkWindow(); }
     CommsLink& link() { return app->core().link(); }
 
-    template <typename T = QWidget> static T* find(QWidget& window, const QString& name) {
-        T* found = window.findChild<T*>(name);
-        return found ? found : (qFatal("no control %s", qPrintable(name)), nullptr);
-    }
-    // A control of any window by its object name.
+    // A control by its object name: in the main window, else the admin
+    // window, else the comms window; "admin:<name>" in the admin window.
     template <typename T = QWidget> T* control(const QString& name) {
-        for (QWidget* window : {(QWidget*)&main(), (QWidget*)&admin()})
-            if (T* found = window->findChild<T*>(name))
+        const bool admin = name.startsWith("admin:");
+        for (QWidget* window : {(QWidget*)&main(), (QWidget*)&this->admin(), (QWidget*)&comms()})
+            if (T* found = window->findChild<T*>(name.mid(admin ? 6 : 0));
+                found && (!admin || window == &this->admin()))
                 return found;
-        return find<T>(comms(), name);
+        qFatal("no control %s", qPrintable(name));
     }
-    template <typename T = QWidget> T* mainControl(const QString& name) { return find<T>(main(), name); }
-    QString mainText(const QString& name) { return mainControl<QLabel>(name)->text(); }
-    // Admin window texts joined by blanks; "X*n" stands for X_0..X_n-1.
-    QString adminTexts(const QStringList& names) {
+    // Label texts joined by blanks; "X*n" stands for X_0..X_n-1.
+    QString text(const QStringList& names) {
         QStringList texts;
-        for (const QString& name : names) {
-            const int n = name.section('*', 1).toInt();
-            for (int i = 0; i < std::max(n, 1); ++i)
-                texts << find<QLabel>(admin(), n ? ArrayName(name.section('*', 0, 0), i) : name)->text();
-        }
+        for (const QString& name : names)
+            for (int i = 0, n = name.section('*', 1).toInt(); i < std::max(n, 1); ++i)
+                texts << control<QLabel>(n ? ArrayName(name.section('*', 0, 0), i) : name)->text();
         return texts.join(' ');
     }
     // Both status lines, main window first.
-    QStringList statusLines() { return {mainText("Statustb"), adminTexts({"Statustb"})}; }
-    void click(QWidget* control, Qt::KeyboardModifiers modifiers = {}) {
-        QTest::mouseClick(control, Qt::LeftButton, modifiers);
+    QStringList statusLines() { return {text({"Statustb"}), text({"admin:Statustb"})}; }
+    void click(const QString& name, Qt::KeyboardModifiers modifiers = {}) {
+        QTest::mouseClick(control(name), Qt::LeftButton, modifiers);
     }
-    void clickMain(const QString& name, Qt::KeyboardModifiers modifiers = {}) {
-        click(mainControl(name), modifiers);
-    }
-    void clickAdmin(const QString& name) { click(find<QWidget>(admin(), name)); }
-    void trigger(const char* action) { main().findChild<QAction*>(QLatin1String(action))->trigger(); }
-    // Green buttons as "G", grey ones as "-": Load, Connect, Program, Reboot.
+    void trigger(QWidget& window, const char* action) { window.findChild<QAction*>(action)->trigger(); }
+    // Load, Connect, Program, Reboot.
     QString highlights() {
         QString seen;
-        for (const char* button : {"LoadFWcb", "GetTgtStatuscb", "ProgramFwcb", "Rebootcb"}) {
-            const QColor colour = ButtonColour(mainControl<QPushButton>(QLatin1String(button)));
-            seen += colour == QColor(0, 255, 0) ? 'G' : colour == QColor(192, 192, 192) ? '-' : '?';
-        }
+        for (const char* button : {"LoadFWcb", "GetTgtStatuscb", "ProgramFwcb", "Rebootcb"})
+            seen += Mark(ButtonColour(control<QPushButton>(button)));
         return seen;
     }
-    // Each port button as its text with "*" when checked, "+" when shown, "G"
-    // when green, "-" when grey.
+    // Each port button as its text, with "*" when checked, "+" when shown, and its colour.
     QString ports() {
         QStringList ports;
         for (int i = 0; i < 18; ++i) {
             auto* button = control<QRadioButton>(ArrayName("CommsPortob", i));
-            const QColor colour = button->palette().color(QPalette::WindowText);
             ports << button->text() + (button->isChecked() ? "*" : "") + (button->isVisible() ? "+" : "") +
-                         (colour == QColor(0, 255, 0)       ? "G"
-                          : colour == QColor(192, 192, 192) ? "-"
-                                                            : "");
+                         Mark(button->palette().color(QPalette::WindowText));
         }
         return ports.join(' ');
     }
@@ -138,20 +126,16 @@ private slots:
         QVERIFY(rig.main().isVisible() && !rig.admin().isVisible() && !rig.comms().isVisible());
         const QRect frame = rig.main().frameGeometry();
         QCOMPARE(rig.admin().pos(), QPoint(frame.x() + frame.width(), frame.y()));
-        QVERIFY(rig.link().portOK());
-        QVERIFY(rig.dialogs.criticals.isEmpty());
-        QCOMPARE(rig.highlights(),
-                 QStringLiteral("GG--")); // the buttons of the next steps are green
-        // The capture and serial panes.
-        QCOMPARE(rig.adminTexts({"EncIDlb*6", "EncFwUploadProgresslb", "SetSeriallb*8"}),
+        QVERIFY(rig.link().portOK() && rig.dialogs.criticals.isEmpty());
+        QCOMPARE(rig.highlights(), QStringLiteral("GG--")); // the buttons of the next steps are green
+        QCOMPARE(rig.text({"EncIDlb*6", "EncFwUploadProgresslb", "SetSeriallb*8"}),
                  QStringLiteral("$01 $0B $00 $00 $22 $00 0/120 $5A $01 $01 $01 $00 $00 $00 $00"));
-        // The port buttons.
         QCOMPARE(rig.ports(), QStringLiteral("1 2 3 4 5 6 7 8 9 10* 11 12 13 14 15 16 17 18"));
         for (int i = 0; i < 18; ++i)
             QCOMPARE(rig.control(ArrayName("CommsPortob", i))->toolTip(), CommsLink::deviceForPort(i + 1));
         QCOMPARE(rig.control("CommsPortob_9")->toolTip(), rig.module.devicePath());
         auto* scan = rig.control<QPushButton>("RescanCOMportscb");
-        QCOMPARE(Join(scan->text(), scan->toolTip(), rig.control<QLabel>("ScanMsglb")->text()),
+        QCOMPARE(Join(scan->text(), scan->toolTip(), rig.text({"ScanMsglb"})),
                  QStringLiteral("Scan | Scan and show available COM ports | Please wait ..."));
     }
 
@@ -167,17 +151,16 @@ private slots:
     void connectFillsBothWindows() {
         WindowRig rig;
         rig.module.identity = SampleIdentity();
-        rig.clickMain("GetTgtStatuscb");
+        rig.click("GetTgtStatuscb");
         QCOMPARE(rig.statusLines(), (QStringList{"ID Request OK.", "ID Request OK."}));
-        QCOMPARE(Join(rig.mainText("TgtFwSystemtb"), rig.mainText("TgtFwVersionlb"),
-                      rig.mainText("TgtSerialNolb"), rig.mainText("BootloaderVersionlb"),
-                      rig.mainText("ErrorCodelb")),
-                 QStringLiteral("Solvane : PWM (FF) | 2:07 | 010A-1234:112233 | "
-                                "1:05[03] | InvParam"));
-        QCOMPARE(rig.adminTexts({"TgtIDlb*8", "Seriallb", "Systemlb", "SubSystemlb", "cpuidlb*4",
-                                 "BootloaderVersionlb", "AppVersionlb", "ErrorCodelb"}),
-                 QStringLiteral("$5A $01 $0A $34 $12 $11 $22 $33 4660 Solvane PWM "
-                                "(FF) 30 31 32 33 1:05[03] 2:07 InvParam"));
+        QCOMPARE(rig.text({"TgtFwSystemtb", "TgtFwVersionlb", "TgtSerialNolb", "BootloaderVersionlb",
+                           "ErrorCodelb"}),
+                 QStringLiteral("Solvane : PWM (FF) 2:07 010A-1234:112233 1:05[03] InvParam"));
+        QCOMPARE(
+            rig.text({"TgtIDlb*8", "Seriallb", "Systemlb", "SubSystemlb", "cpuidlb*4",
+                      "admin:BootloaderVersionlb", "AppVersionlb", "admin:ErrorCodelb"}),
+            QStringLiteral(
+                "$5A $01 $0A $34 $12 $11 $22 $33 4660 Solvane PWM (FF) 30 31 32 33 1:05[03] 2:07 InvParam"));
         QCOMPARE(rig.highlights(), QStringLiteral("G---"));
     }
 
@@ -198,35 +181,25 @@ private slots:
         rig.module.faults.replyDelayMs = 150;
         QStringList seen;
         QTimer::singleShot(50, [&] { seen << rig.statusLines(); });
-        if (button.startsWith("admin:"))
-            rig.clickAdmin(button.mid(6));
-        else
-            rig.clickMain(button);
+        rig.click(button);
         seen << rig.statusLines();
         QCOMPARE(seen, (QStringList{during, during, after, after}));
         QCOMPARE(Heard(rig.module), QStringList{wire});
     }
 
-    void rebootNeitherWaitsNorReports() {
+    // "Reboot" returns at once and reports nothing; "Enter" keeps the line at its speed.
+    void restartButtons() {
         WindowRig rig;
         QSignalSpy heard(&rig.module, &VirtualModule::frameHeard);
-        QVERIFY(MsToRun([&] { rig.clickMain("Rebootcb"); }) < 500);
+        QVERIFY(MsToRun([&] { rig.click("Rebootcb"); }) < 500);
         QCOMPARE(rig.statusLines(), (QStringList{"", ""}));
         QVERIFY(heard.wait(2000));
-        QCOMPARE(heard.at(0).at(0).toByteArray().toHex(' '), QByteArray("5a 1b 1b"));
-    }
-
-    // "Enter" keeps the line at its speed; the reset timer still runs.
-    void enterSendsAtTheCurrentSpeed() {
-        WindowRig rig;
-        QSignalSpy heard(&rig.module, &VirtualModule::frameHeard);
-        rig.clickMain("RebootToBootloadercb_1");
+        QTRY_VERIFY(!rig.app->core().exchange().operationActive());
+        rig.click("RebootToBootloadercb_1");
         QVERIFY(heard.wait(2000));
-        QCOMPARE(heard.at(0), (QVariantList{QByteArray::fromHex("5a03fe01"), 115200}));
-        QVERIFY(rig.link().ResetBaudRateTmr.isActive());
-        QSignalSpy reset(&rig.link().ResetBaudRateTmr, &QTimer::timeout);
-        QVERIFY(reset.wait(2000));
-        QCOMPARE(rig.module.lineBaud(), 115200);
+        QCOMPARE(QList<QVariantList>(heard),
+                 (QList<QVariantList>{{QByteArray::fromHex("5a1b1b"), 115200},
+                                      {QByteArray::fromHex("5a03fe01"), 115200}}));
     }
 
     void adminGesture() {
@@ -237,7 +210,7 @@ private slots:
                                                                        {true, Qt::ControlModifier, true}};
         for (const auto& [adminOption, modifiers, shown] : cases) {
             WindowRig rig(adminOption);
-            rig.clickMain("TgtFwSystemtb", modifiers);
+            rig.click("TgtFwSystemtb", modifiers);
             QCOMPARE(rig.admin().isVisible(), shown);
         }
     }
@@ -262,14 +235,12 @@ private slots:
                     enabledDuring << w->objectName();
             menusDuring = rig.main().findChild<QAction*>("mnuExit")->isEnabled() &&
                           rig.main().findChild<QAction*>("mnuCommsLink")->isEnabled();
-            // A label's input box cannot be opened meanwhile, nor a port chosen.
-            rig.clickAdmin("AppVersionlb");
-            rig.click(rig.control("CommsPortob_3"));
+            rig.click("AppVersionlb"); // a label's input box cannot be opened meanwhile, nor a port chosen
+            rig.click("CommsPortob_3");
         });
-        rig.clickMain("GetTgtStatuscb");
+        rig.click("GetTgtStatuscb");
         QCOMPARE(enabledDuring, QStringList{});
-        QVERIFY(menusDuring);
-        QVERIFY(rig.dialogs.questions.isEmpty());
+        QVERIFY(menusDuring && rig.dialogs.questions.isEmpty());
         QCOMPARE(rig.link().selectedPort(), 10);
         for (QWidget* w : inputs)
             QVERIFY2(w->isEnabled(), qPrintable(w->objectName()));
@@ -281,30 +252,35 @@ private slots:
         WindowRig rig;
         rig.module.faults.replyDelayMs = 1000;
         QTimer::singleShot(100, &rig.module, [&] { rig.module.hangUp(); });
-        rig.clickMain("Erasecb");
+        rig.click("Erasecb");
         QCOMPARE(rig.statusLines(), (QStringList{"No response.", "No response."}));
         QTRY_COMPARE(rig.dialogs.criticals.size(), 1);
         QCOMPARE(rig.dialogs.criticals[0].left(43), "Comms Port: Error reading from comms port: ");
-        QVERIFY(rig.mainControl("Erasecb")->isEnabled());
-        QVERIFY(!rig.link().portOK());
+        QVERIFY(rig.control("Erasecb")->isEnabled() && !rig.link().portOK());
     }
 
     void closingWhileWaiting() {
         WindowRig rig;
         rig.module.faults.unanswered.insert(17);
         QTimer::singleShot(100, &rig.main(), [&] { rig.main().close(); });
-        QVERIFY2(MsToRun([&] { rig.clickMain("Erasecb"); }) < 1000, "the wait outlived the window");
-        QVERIFY(!rig.main().isVisible());
-        QVERIFY(!rig.link().portOpen());
-        QCOMPARE(rig.mainText("Statustb"), QStringLiteral("No response."));
+        QVERIFY2(MsToRun([&] { rig.click("Erasecb"); }) < 1000, "the wait outlived the window");
+        QVERIFY(!rig.main().isVisible() && !rig.link().portOpen());
+        QCOMPARE(rig.text({"Statustb"}), QStringLiteral("No response."));
         QVERIFY(!rig.app->core().exchange().operationActive());
     }
 
-    void exitMenuClosesThePort() {
+    // The comms window's close box only hides it; "Exit" closes every window and the port.
+    void menus() {
         WindowRig rig(true);
-        rig.clickMain("TgtFwSystemtb", Qt::ControlModifier);
-        rig.trigger("mnuExit");
-        QVERIFY(!rig.main().isVisible() && !rig.admin().isVisible());
+        rig.comms().show();
+        rig.comms().close();
+        QVERIFY(!rig.comms().isVisible() && rig.link().portOK());
+        rig.trigger(rig.main(), "mnuCommsLink");
+        QVERIFY(rig.comms().isVisible());
+        QVERIFY(rig.control<QRadioButton>("CommsPortob_9")->isChecked());
+        rig.click("TgtFwSystemtb", Qt::ControlModifier);
+        rig.trigger(rig.main(), "mnuExit");
+        QVERIFY(!rig.main().isVisible() && !rig.admin().isVisible() && !rig.comms().isVisible());
         QVERIFY(!rig.link().portOpen());
     }
 
@@ -314,60 +290,53 @@ private slots:
         QTemporaryDir folder;
         QVERIFY(folder.path().size() < 36);
         const auto pathOf = [&](int length) {
-            return folder.path() + "/" + QString(length - folder.path().size() - 1, QLatin1Char('f'));
+            return folder.path() + "/" + QString(length - folder.path().size() - 1, 'f');
         };
         const std::tuple<QString, QByteArray, QString> cases[] = {
-            {pathOf(40), "02010000070201003b0d0a", pathOf(40) + " | MERLAX Linkbay | 2.07"},
-            {pathOf(41), "11020000000c00003b0d0a", pathOf(41).right(40) + " | MERLAX 1-Axis BLD | 12.00"},
-            {pathOf(42), "01020000050000003b0d0a", pathOf(42).right(40) + " | MERLAX 1-Axis BLD | 0.05"}};
+            {pathOf(40), "02010000070201003b0d0a", pathOf(40) + " MERLAX Linkbay 2.07"},
+            {pathOf(41), "11020000000c00003b0d0a", pathOf(41).right(40) + " MERLAX 1-Axis BLD 12.00"},
+            {pathOf(42), "01020000050000003b0d0a", pathOf(42).right(40) + " MERLAX 1-Axis BLD 0.05"}};
         WindowRig rig;
         for (const auto& [path, header, shown] : cases) {
             QVERIFY(WriteFile(path, QByteArray::fromHex(header)));
             rig.dialogs.files << path;
-            rig.clickMain("LoadFWcb");
-            QCOMPARE(Join(rig.mainText("FwFiletb"), rig.mainText("FWSystemtb"), rig.mainText("FwVersionlb")),
-                     shown);
-            QCOMPARE(rig.mainText("Statustb"), QStringLiteral("Firmware file loaded successfully."));
+            rig.click("LoadFWcb");
+            QCOMPARE(rig.text({"FwFiletb", "FWSystemtb", "FwVersionlb"}), shown);
+            QCOMPARE(rig.text({"Statustb"}), QStringLiteral("Firmware file loaded successfully."));
         }
         rig.dialogs.files << QString(); // Cancel changes nothing
-        rig.clickMain("LoadFWcb");
-        QCOMPARE(rig.mainText("FwFiletb"), pathOf(42).right(40));
+        rig.click("LoadFWcb");
+        QCOMPARE(rig.text({"FwFiletb"}), pathOf(42).right(40));
         QCOMPARE(rig.dialogs.fileDialogs.size(), 4);
     }
 
     // Load, connect, program, reboot: the highlights lead the way, the
-    // progress bar follows the pages, and Ctrl programs a file for another
-    // module.
+    // progress bar follows the pages, and Ctrl programs a file for another module.
     void programmingFromTheWindow() {
         QTemporaryDir folder;
         const QString path = folder.filePath("other.fw");
         QVERIFY(
             WriteFile(path, QByteArray::fromHex("01010000050200003b0d0a"))); // system 1, sub-system 1, mask 0
         WindowRig rig;
-        rig.dialogs.files << path;
-        rig.clickMain("LoadFWcb");
+        rig.dialogs.files << path << path;
+        rig.click("LoadFWcb");
         QCOMPARE(rig.highlights(), QStringLiteral("-G--"));
-        rig.clickMain("GetTgtStatuscb");
-        QCOMPARE(rig.highlights(),
-                 QStringLiteral("--G-")); // system 1 matches, mask 0: any sub-system
-
+        rig.click("GetTgtStatuscb");
+        QCOMPARE(rig.highlights(), QStringLiteral("--G-")); // system 1 matches, mask 0: any sub-system
         rig.module.identity.system = 2;
-        rig.clickMain("GetTgtStatuscb");
+        rig.click("GetTgtStatuscb");
         QCOMPARE(rig.highlights(), QStringLiteral("----"));
-        rig.clickMain("ProgramFwcb");
-        QCOMPARE(rig.mainText("Statustb"), QStringLiteral("Firmware is not for this module"));
-        rig.clickMain("ProgramFwcb", Qt::ControlModifier);
-        QCOMPARE(rig.mainText("Statustb"),
-                 QStringLiteral("Program complete.")); // 0 pages: erase only
+        rig.click("ProgramFwcb");
+        QCOMPARE(rig.text({"Statustb"}), QStringLiteral("Firmware is not for this module"));
+        rig.click("ProgramFwcb", Qt::ControlModifier);
+        QCOMPARE(rig.text({"Statustb"}), QStringLiteral("Program complete.")); // 0 pages: erase only
         QCOMPARE(rig.highlights(), QStringLiteral("---G"));
-        QCOMPARE(rig.mainControl<QProgressBar>("ProgramProgressbar")->maximum(), 0);
-        rig.dialogs.files << path;
-        rig.clickMain("LoadFWcb");
-        QCOMPARE(rig.highlights(),
-                 QStringLiteral("----")); // Reboot grey after a load
+        QCOMPARE(rig.control<QProgressBar>("ProgramProgressbar")->maximum(), 0);
+        rig.click("LoadFWcb");
+        QCOMPARE(rig.highlights(), QStringLiteral("----")); // Reboot grey after a load
     }
 
-    // Answers to the two questions: "-" is Cancel.
+    // Answers to the two questions ("-" is Cancel), and the version shown.
     void versionEditor_data() {
         AddRows({"both cancelled | - | - | 2:07", "both emptied | (empty) | (empty) | 2:07",
                  "major cancelled, minor set | - | 9 | 2:09", "0 and 256 leave it | 0 | 256 | 2:07",
@@ -380,30 +349,19 @@ private slots:
         WindowRig rig;
         rig.app->core().target().RequestTargetID(); // version 2:07
         rig.dialogs.answers = {Answer(major), Answer(minor)};
-        rig.clickAdmin("AppVersionlb");
+        rig.click("AppVersionlb");
         QCOMPARE(rig.dialogs.questions, // the second question is always asked
                  (QStringList{"Bootloader Parameter Entry | Enter new MAJOR version number | 2",
                               "Bootloader Parameter Entry | Enter new MINOR version number | 7"}));
-        QCOMPARE(rig.adminTexts({"AppVersionlb"}) + " " + rig.mainText("TgtFwVersionlb"),
-                 shown + " " + shown);
+        QCOMPARE(rig.text({"AppVersionlb", "TgtFwVersionlb"}), shown + " " + shown);
         rig.app->core().target().RequestTargetID(); // the next read brings the module's own version back
-        QCOMPARE(rig.adminTexts({"AppVersionlb"}), QStringLiteral("2:07"));
-    }
-
-    void maxSerialNumber_data() {
-        AddRows({"cancel | - | 0", "empty | (empty) | 0", "whole | 500 | 500", "half to even | 122.5 | 122",
-                 "leading number |   42abc | 42", "text | abc | 0", "beyond 16 bits | 99999 | 32767"});
-    }
-    void maxSerialNumber() {
-        const auto [answer, value] = Fields<2>();
-        WindowRig rig;
-        rig.dialogs.answers = {Answer(answer)};
-        QCOMPARE(QString::number(rig.admin().EnterMaxSerialNo()), value);
-        QCOMPARE(rig.dialogs.questions, QStringList{"Serial Number Entry | Enter maximum serial number | 0"});
+        QCOMPARE(rig.text({"AppVersionlb"}), QStringLiteral("2:07"));
     }
 
     // Each clickable label asks its own question and takes an answer in
-    // range; the values' own rules are the core's tests.
+    // range: the answer ("-" is Cancel), the prompt and initial text, then the
+    // text of labels. Preset 0 asks for the highest serial number (at most
+    // 32767) and takes its serial bytes from it.
     void labelsAskAndShow_data() {
         AddRows(
             {"mask | EncIDlb_4 | 255 | <mask> | 34 | EncIDlb_4 | $FF",
@@ -413,119 +371,99 @@ private slots:
              "serial byte | SetSeriallb_2 | 10 | Enter new value (0..255)  | 1 | SetSeriallb_2 | $0A",
              "next serial | NewSeriallb | 65535 | Enter new serial number | 1 | SetSeriallb_4 | $FF",
              "next serial out of range | NewSeriallb | 65536 | Enter new serial number | 1 | NewSeriallb | 1",
-             "preset 0 | QuickSetcb_0 | 300 | Enter maximum serial number | 0 | EncIDlb_2 | $2C"});
+             "preset 0 | QuickSetcb_0 | 300 | <max> | 0 | EncIDlb*4 | $01 $0A $2C $01",
+             "preset 0 cancelled | QuickSetcb_0 | - | <max> | 0 | EncIDlb*4 | $01 $0A $00 $00",
+             "preset 0 emptied | QuickSetcb_0 | (empty) | <max> | 0 | EncIDlb*4 | $01 $0A $00 $00",
+             "preset 0 half to even | QuickSetcb_0 | 122.5 | <max> | 0 | EncIDlb*4 | $01 $0A $7A $00",
+             "preset 0 leading number | QuickSetcb_0 |   42abc | <max> | 0 | EncIDlb*4 | $01 $0A $2A $00",
+             "preset 0 text | QuickSetcb_0 | abc | <max> | 0 | EncIDlb*4 | $01 $0A $00 $00",
+             "preset 0 beyond 16 bits | QuickSetcb_0 | 99999 | <max> | 0 | EncIDlb*4 | $01 $0A $FF $7F"});
     }
-    // Then the text of a label.
     void labelsAskAndShow() {
         auto [label, answer, prompt, initial, shownLabel, shown] = Fields<6>();
         WindowRig rig;
-        rig.dialogs.answers = {answer};
-        rig.clickAdmin(label);
-        prompt.replace("<mask>", kMaskPrompt).replace("<pages>", kPagesPrompt);
-        QCOMPARE(rig.dialogs.questions.size(), 1);
-        QCOMPARE(rig.dialogs.questions[0].section(" | ", 1), prompt + " | " + initial);
-        QCOMPARE(rig.adminTexts({shownLabel}), shown);
-    }
-
-    // The file name rule of the capture's save dialog.
-    void captureFileName() {
-        WindowRig rig;
-        rig.dialogs.files << "/fw/master" << QString();
-        rig.clickAdmin("FWFileNamelb");
-        QCOMPARE(rig.adminTexts({"FWFileNamelb"}), QStringLiteral("/fw/master.fw"));
-        rig.clickAdmin("FWFileNamelb"); // Cancel keeps it
-        QCOMPARE(rig.adminTexts({"FWFileNamelb"}), QStringLiteral("/fw/master.fw"));
-        QCOMPARE(rig.dialogs.fileDialogs,
-                 (QStringList{"Encrypted Firmware File Select", "Encrypted Firmware File Select"}));
+        rig.dialogs.answers = {Answer(answer)};
+        rig.click(label);
+        const QString title = prompt == "<max>" ? "Serial Number Entry" : "Bootloader Parameter Entry";
+        prompt.replace("<mask>", kMaskPrompt)
+            .replace("<pages>", kPagesPrompt)
+            .replace("<max>", "Enter maximum serial number");
+        QCOMPARE(rig.dialogs.questions, QStringList{Join(title, prompt, initial)});
+        QCOMPARE(rig.text({shownLabel}), shown);
     }
 
     // Hiding by "Close" or by the close box keeps every value; status texts
     // still reach both windows.
-    void hidingKeepsTheWindow_data() {
-        QTest::addColumn<bool>("closeBox");
-        QTest::newRow("Close menu") << false;
-        QTest::newRow("close box") << true;
-    }
-    void hidingKeepsTheWindow() {
-        QFETCH(bool, closeBox);
+    void hidingKeepsTheAdminWindow() {
         WindowRig rig(true);
-        rig.clickMain("TgtFwSystemtb", Qt::ControlModifier);
-        QVERIFY(rig.admin().isVisible());
         rig.app->core().target().RequestTargetID();
         auto* memo = rig.control<QLineEdit>("Memolb");
         memo->setText(QStringLiteral("batch 7"));
-        if (closeBox)
-            rig.admin().close();
-        else
-            rig.admin().findChild<QAction*>("mnuClose")->trigger();
-        QVERIFY(!rig.admin().isVisible());
         rig.module.faults.unanswered.insert(26);
-        rig.clickMain("Erasecb");
-        QCOMPARE(rig.statusLines(), (QStringList{"OK", "OK"}));
-        rig.clickMain("TgtFwSystemtb", Qt::ControlModifier);
+        for (const bool closeBox : {false, true}) {
+            rig.click("TgtFwSystemtb", Qt::ControlModifier);
+            QVERIFY(rig.admin().isVisible());
+            if (closeBox)
+                rig.admin().close();
+            else
+                rig.trigger(rig.admin(), "mnuClose");
+            QVERIFY(!rig.admin().isVisible());
+            rig.click("Erasecb");
+            QCOMPARE(rig.statusLines(), (QStringList{"OK", "OK"}));
+        }
+        rig.click("TgtFwSystemtb", Qt::ControlModifier);
         QVERIFY(rig.admin().isVisible());
         QCOMPARE(rig.control<QLineEdit>("Memolb"), memo);
-        QCOMPARE(memo->text() + " " + rig.adminTexts({"AppVersionlb"}), QStringLiteral("batch 7 2:07"));
+        QCOMPARE(memo->text() + " " + rig.text({"AppVersionlb"}), QStringLiteral("batch 7 2:07"));
     }
 
-    void fileDialogSettings() {
-        const FileDialogSettings fw = FileDialogs::FWFileSelect();
-        const FileDialogSettings ser = FileDialogs::SerialDBFileSelect();
+    // The dialogs' folders and filters, and the file name rule of the capture's save dialog.
+    void fileDialogs() {
 #ifndef Q_OS_WIN
-        QCOMPARE(ser.initialFile, QDir::home().filePath(QStringLiteral("Bootloader/Serials/Default.ser")));
-        QCOMPARE(fw.initialFolder, QDir::home().filePath(QStringLiteral("Firmware")));
+        QCOMPARE(FileDialogs::SerialDBFileSelect().initialFile,
+                 QDir::home().filePath("Bootloader/Serials/Default.ser"));
+        QCOMPARE(FileDialogs::FWFileSelect().initialFolder, QDir::home().filePath("Firmware"));
 #endif
-        QCOMPARE(QtDialogs::NameFilters(ser.filter) +
+        QCOMPARE(QtDialogs::NameFilters(FileDialogs::SerialDBFileSelect().filter) +
                      QtDialogs::NameFilters(FileDialogs::FirmwareFileSel().filter),
                  (QStringList{"Serial No DB Files (*.ser)", "All Files (*.*)", "Firmware files Files (*.fw)",
                               "All Files (*.*)"}));
-    }
-
-    void clickingAPortOpensIt() {
-        VirtualModule other;
-        QVERIFY(other.start());
         WindowRig rig;
-        MapPort(4, other.devicePath());
-        rig.comms().show();
-        rig.click(rig.control("CommsPortob_3"));
-        QCOMPARE(rig.link().selectedPort(), 4);
-        rig.clickMain("GetTgtStatuscb");
-        QCOMPARE(other.heardFrames().size(), 1);
-        rig.click(rig.control("CommsPortob_5")); // missing
-        QCOMPARE(rig.dialogs.criticals.size(), 1);
-        QCOMPARE(rig.dialogs.criticals[0].left(41), "Comms Port: Error opening comms port 6 : ");
+        rig.dialogs.files << "/fw/master" << QString();
+        rig.click("FWFileNamelb");
+        rig.click("FWFileNamelb"); // Cancel keeps it
+        QCOMPARE(rig.text({"FWFileNamelb"}), QStringLiteral("/fw/master.fw"));
+        QCOMPARE(rig.dialogs.fileDialogs, QStringList(2, "Encrypted Firmware File Select"));
     }
 
-    void scanShowsFoundPortsInGreen() {
-        VirtualModule com3;
-        QVERIFY(com3.start());
+    // A port button opens its port; a scan shows the ports it found in green
+    // and leads a port it did not find to the first one it did.
+    void portButtons() {
+        VirtualModule com3, com4;
+        QVERIFY(com3.start() && com4.start());
         WindowRig rig;
         MapPort(3, com3.devicePath());
+        MapPort(4, com4.devicePath());
         rig.comms().show();
+        rig.click("CommsPortob_3");
+        rig.click("GetTgtStatuscb");
+        QCOMPARE(Join(rig.link().selectedPort(), com4.heardFrames().size()), "4 | 1");
+        rig.click("CommsPortob_5"); // missing
+        QCOMPARE(rig.dialogs.criticals.size(), 1);
+        QCOMPARE(rig.dialogs.criticals[0].left(41), "Comms Port: Error opening comms port 6 : ");
+        rig.click("CommsPortob_9");
         bool messageShown = false;
         connect(&rig.link(), &CommsLink::scanStarted, this,
                 [&] { messageShown = rig.control("ScanMsglb")->isVisible(); });
-        rig.click(rig.control("RescanCOMportscb"));
-        QCOMPARE(rig.ports(), QStringLiteral("1- 2- 3+G 4- 5- 6- 7- 8- 9- 10*+G "
-                                             "11- 12- 13- 14- 15- 16- 17- 18-"));
-        QVERIFY(messageShown); // "Please wait ..." while the scan ran
-        QVERIFY(!rig.control("ScanMsglb")->isVisible());
-        QVERIFY(rig.link().portOK()); // COM10 reopened after the scan
-        // A port the scan did not find leads to the first one it did.
+        rig.click("RescanCOMportscb");
+        QCOMPARE(rig.ports(),
+                 QStringLiteral("1- 2- 3+G 4+G 5- 6- 7- 8- 9- 10*+G 11- 12- 13- 14- 15- 16- 17- 18-"));
+        QVERIFY(messageShown &&
+                !rig.control("ScanMsglb")->isVisible()); // "Please wait ..." while the scan ran
+        QVERIFY(rig.link().portOK());                    // COM10 reopened after the scan
         rig.link().SelectCommsPort(5);
         QVERIFY(rig.control<QRadioButton>("CommsPortob_2")->isChecked());
         QCOMPARE(rig.link().selectedPort(), 3);
-    }
-
-    void commsCloseBoxOnlyHides() {
-        WindowRig rig;
-        rig.comms().show();
-        rig.comms().close();
-        QVERIFY(!rig.comms().isVisible());
-        QVERIFY(rig.link().portOK());
-        rig.trigger("mnuCommsLink");
-        QVERIFY(rig.comms().isVisible());
-        QVERIFY(rig.control<QRadioButton>("CommsPortob_9")->isChecked());
     }
 };
 
