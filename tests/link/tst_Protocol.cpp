@@ -69,8 +69,8 @@ private slots:
             std::copy(elements.begin(), elements.end(), m.begin());
             return Frame::Encode(m, bytesToSend).toHex();
         };
-        QCOMPARE(encode({17, 0x1234}, 3), QByteArray("5a113445"));       // only the low byte of an element
-        QCOMPARE(encode({19, 0x5A, 0x5A}, 4), QByteArray("5a135a5ac7")); // 0x5A in data is not escaped
+        QCOMPARE(encode({17, 0x1234}, 3), "5a113445");               // only the low byte of an element
+        QCOMPARE(encode({19, 0x5A, 0x5A}, 4), "5a135a5ac7");         // 0x5A in data is not escaped
         QCOMPARE(encode({16}, 1) + encode({16}, 403), QByteArray()); // below 2, beyond the buffer: nothing
     }
 
@@ -124,7 +124,7 @@ private slots:
             rx.ProcessInputBytes(bytes);
             seen += rx.GetCommsGood() ? 'G' : '-';
         }
-        QCOMPARE(seen, QStringLiteral("---GG"));
+        QCOMPARE(seen, "---GG");
     }
 
     // A frame that completes while the previous one is still being handled

@@ -96,8 +96,7 @@ private slots:
             s.EnterSerialByte(7, byte);
             seen << QString::number(s.setSerialData()[7]);
         }
-        QCOMPARE(seen.join(" | "),
-                 QStringLiteral("1 | 1 | 1 | 1 | 65535 | 2 | 5a 1 1 10 0 0 0 0 | 2 | 0 | 0 | 255 | 12"));
+        QCOMPARE(seen.join(" | "), "1 | 1 | 1 | 1 | 65535 | 2 | 5a 1 1 10 0 0 0 0 | 2 | 0 | 0 | 255 | 12");
     }
 
     // A unit is logged, and the next serial number given out, only when the
@@ -127,7 +126,7 @@ private slots:
         QCOMPARE(rig.serials().nextSerial(), logged ? 2 : 1);
         // A new log: all zero but the serial bytes.
         QCOMPARE(rig.log().left(30) + rig.log().mid(70, 12) + rig.log().mid(97),
-                 logged ? QByteArray("00001,00,00,00,01,00,00,00,00,      line 3;\r\n") : QByteArray());
+                 logged ? "00001,00,00,00,01,00,00,00,00,      line 3;\r\n" : QByteArray());
     }
 
     // The serial bytes follow the next serial number; the log reloads it.
@@ -137,17 +136,17 @@ private slots:
         rig.serials().EnterNextSerial(255);
         rig.operations().ProgramAndLogSerialNo();
         QCOMPARE(Join(rig.serials().nextSerial(), block(rig.serials()), int(rig.module.model().idBlock()[3])),
-                 QStringLiteral("256 | 0 0 0 0 1 0 0 0 | 255"));
+                 "256 | 0 0 0 0 1 0 0 0 | 255");
         rig.module.identity.init = 0xFF;
         rig.operations().ProgramAndLogSerialNo();
         QCOMPARE(rig.serials().nextSerial(), 257);
-        QCOMPARE(rig.log().mid(100, 6), QByteArray("00256,"));
+        QCOMPARE(rig.log().mid(100, 6), "00256,");
 
         SerialAllocation reopened(rig.link(), rig.target(), rig.reporter);
         rig.serials().ReadSerialDBFile(rig.folder.filePath("other.ser")); // releases log.ser
         reopened.ReadSerialDBFile(rig.folder.filePath("log.ser"));
         QCOMPARE(reopened.nextSerial(), 257);
-        QCOMPARE(rig.reporter.statuses.last(), QStringLiteral("File loaded with no errors."));
+        QCOMPARE(rig.reporter.statuses.last(), "File loaded with no errors.");
 
         reopened.EnterNextSerial(65535);
         rig.module.identity.init = 0xFF;
@@ -229,8 +228,7 @@ private slots:
                        body.replace("<70 KiB>", QString(70 * 1024, '0')).toLatin1());
         const SerialRecoveryResult result = Fetch(server.baseUrl());
         QCOMPARE(result.status + result.messageText, told.replace("<failed>", kDownloadFailed));
-        QCOMPARE(result.messageTitle,
-                 result.messageText.isEmpty() ? QString() : QStringLiteral("Serial Recovery"));
+        QCOMPARE(result.messageTitle, result.messageText.isEmpty() ? QString() : "Serial Recovery");
         QByteArray written;
         for (const qint16 value : result.block)
             written += char(value);
@@ -318,7 +316,7 @@ private slots:
             result.messageTitle + ": " + result.messageText,
             QStringLiteral("Serial Recovery: No recovery server is configured. Set MERLAX_RECOVERY_URL to "
                            "the server's address (for example http://host/) and try again."));
-        QCOMPARE(GetTempDir(), TempFolder.path() + QStringLiteral("/"));
+        QCOMPARE(GetTempDir(), TempFolder.path() + "/");
         LocalHttpServer server;
         server.respond(kUnitPath, 200, "5A0103C812000000;");
         qputenv("TMPDIR", QFile::encodeName(TempFolder.filePath(QStringLiteral("missing"))));

@@ -158,7 +158,7 @@ private slots:
         if (!rig.link().portOK())
             rig.link().SelectCommsPort(10);
         rig.operations().RequestTargetID();
-        QCOMPARE(rig.reporter.statuses.last(), QStringLiteral("ID Request OK."));
+        QCOMPARE(rig.reporter.statuses.last(), "ID Request OK.");
     }
 };
 

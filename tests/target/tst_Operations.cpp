@@ -42,7 +42,7 @@ private slots:
         const double before = CpuMilliseconds();
         const qint64 elapsed = MsToRun([&] { rig.target().RequestTargetID(); });
         const double cpu = CpuMilliseconds() - before;
-        QCOMPARE(rig.reporter.statuses.last(), QStringLiteral("No response."));
+        QCOMPARE(rig.reporter.statuses.last(), "No response.");
         QVERIFY_BETWEEN(elapsed, 1480, 2500); // the 1500 ms reply time-out, neither shortened nor lengthened
         QVERIFY2(cpu < 150.0, qPrintable(QString::number(cpu)));
     }

@@ -193,7 +193,7 @@ private slots:
         const qint64 sentNs = tool.Clock.nsecsElapsed();
         QVERIFY(tool.write(Frame::Encode(frame, 266))); // 267 bytes
         QVERIFY(tool.waitForBytes(2));
-        QCOMPARE(tool.received.toHex(), QByteArray("5a5b"));
+        QCOMPARE(tool.received.toHex(), "5a5b");
         const qint64 earliestNs = (267 + 2) * 86'806 + latencyMs * 1'000'000LL;
         QVERIFY_BETWEEN(tool.lastArrivalNs - sentNs, earliestNs, earliestNs + 100'000'000);
     }
@@ -204,7 +204,7 @@ private slots:
         module.sendRaw(QByteArray::fromHex("5a5b"));
         ToolEnd tool(module.devicePath());
         QVERIFY(tool.waitForBytes(2));
-        QCOMPARE(tool.received.toHex(), QByteArray("5a5b"));
+        QCOMPARE(tool.received.toHex(), "5a5b");
     }
 };
 

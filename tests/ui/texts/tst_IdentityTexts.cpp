@@ -91,7 +91,7 @@ private slots:
     }
 
     void printedIdentity() {
-        QCOMPARE(GetSerialStr(TargetIdentity{}), QStringLiteral("0000-0000:000000"));
+        QCOMPARE(GetSerialStr(TargetIdentity{}), "0000-0000:000000");
         const TargetIdentity id{.SystemID = 17,
                                 .SubsystemID = 2,
                                 .SerialLow = 0xEF,
