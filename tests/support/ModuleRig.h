@@ -44,11 +44,7 @@ inline void UnmapAllPorts() {
 // Short time-outs (reply 250 ms, reset 60 ms, page 300 ms), so that only the
 // tests about a time-out wait real time. The inter-byte limit stays as it is.
 inline LinkTimings FastTimings() {
-    LinkTimings timings;
-    timings.replyTimeoutMs = 250;
-    timings.resetBaudDelayMs = 60;
-    timings.pageTimeoutMs = 300;
-    return timings;
+    return {.replyTimeoutMs = 250, .resetBaudDelayMs = 60, .pageTimeoutMs = 300};
 }
 
 // An identity with every field set to a value of its own: system 1,
