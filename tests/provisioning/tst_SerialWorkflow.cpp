@@ -1,14 +1,21 @@
+// Serial numbers end to end: writing, logging, and recovery from the server.
+
 #include "FirmwareProgrammer.h"
 #include "LocalHttpServer.h"
 #include "ModuleRig.h"
+#include "RecoveryServer.h"
 #include "SerialAllocation.h"
+#include "SerialRecovery.h"
+#include "TempDir.h"
 
-#include <QFile>
 #include <QTemporaryDir>
-#include <QtTest>
+
+using namespace std::chrono_literals;
+using Outcome = SerialRecoveryResult::Outcome;
 
 namespace {
-using Kind = PlannedFault::Kind;
+const QByteArray kUnitPath = "/Temp/004711_Fix.dat";
+const QString kDownloadFailed = QStringLiteral("Unable to find the required file from the internet.");
 
 // The core with a blank module (ID block not yet written) and a fresh
 // serial-number database.
@@ -20,10 +27,7 @@ struct SerialRig : ModuleRig {
         reporter.statuses.clear();
     }
     SerialAllocation& serials() { return core->serials(); }
-    QByteArray log() const {
-        QFile file(folder.filePath("log.ser"));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
+    QByteArray log() const { return ReadFile(folder.filePath("log.ser")); }
     QTemporaryDir folder;
 };
 
@@ -33,125 +37,128 @@ QString block(const SerialAllocation& serials) {
         bytes << QString::number(b, 16);
     return bytes.join(' ');
 }
+
+SerialRecoveryResult Fetch(const QString& server, std::chrono::milliseconds limit = 5s,
+                           const QString& typed = QStringLiteral("004711")) {
+    return SerialRecovery(server, limit).OpenAndReadInternetSerialFile(typed);
+}
+
+// The files this process holds open in the folder, named or not (a temporary
+// file may have no name at all until it is linked).
+QFileInfoList OpenFilesIn(const QString& folder) {
+    QFileInfoList open;
+    for (const QFileInfo& fd :
+         QDir(QStringLiteral("/proc/self/fd")).entryInfoList(QDir::AllEntries | QDir::System))
+        if (fd.symLinkTarget().startsWith(folder + u'/'))
+            open.append(fd);
+    return open;
+}
 } // namespace
 
+// Every case runs with TMPDIR pointing at a folder of its own, which must be
+// empty again afterwards: a downloaded copy never stays behind.
 class TestSerialWorkflow : public QObject {
     Q_OBJECT
+    QTemporaryDir TempFolder;
+
 private slots:
-    void progOnlyWritesTheBlockAndNothingElse() {
+    void initTestCase() {
+        QVERIFY(TempFolder.isValid());
+        qputenv("TMPDIR", QFile::encodeName(TempFolder.path()));
+        qunsetenv("MERLAX_RECOVERY_URL");
+    }
+    void cleanup() {
+        const QFileInfoList left =
+            QDir(TempFolder.path()).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+        for (const QFileInfo& entry : left) // so that one failure does not fail the cases after it
+            QFile::remove(entry.filePath());
+        QCOMPARE(left.size(), 0);
+    }
+
+    // Without a database "Prog" writes the block and nothing else, "Program
+    // and Log" sends nothing; the editor's ranges.
+    void withoutADatabase() {
         ModuleRig rig;
         rig.operations().WriteSerialNo();
+        rig.operations().ProgramAndLogSerialNo();
         QCOMPARE(rig.heard(), QStringList{"5a 13 5a 01 01 01 00 00 00 00 70"});
-        QCOMPARE(rig.reporter.statuses, (QStringList{"Writing serial number ...", "Write Serial OK."}));
-        QCOMPARE(rig.core->serials().nextSerial(), 1);
+        QCOMPARE(rig.reporter.statuses, (QStringList{"Writing serial number ...", "Write Serial OK.",
+                                                     "Error: No Serial DB file open."}));
+        SerialAllocation& s = rig.core->serials();
+        QStringList seen{QString::number(s.nextSerial())};
+        for (double serial : {0.0, 65536.0, 70000.0, 65535.0, 2.5}) {
+            s.EnterNextSerial(serial);
+            seen << QString::number(s.nextSerial());
+        }
+        s.EnterSerialByte(3, 16); // SerL by hand: NextSerial stays
+        seen << block(s) << QString::number(s.nextSerial());
+        for (double byte : {256.0, -1.0, 255.0, 12.5}) {
+            s.EnterSerialByte(7, byte);
+            seen << QString::number(s.setSerialData()[7]);
+        }
+        QCOMPARE(seen.join(" | "), "1 | 1 | 1 | 1 | 65535 | 2 | 5a 1 1 10 0 0 0 0 | 2 | 0 | 0 | 255 | 12");
     }
 
     // A unit is logged, and the next serial number given out, only when the
-    // module holds the block written.
+    // module holds the block written. The ID block's first byte, a fault on
+    // the write, then the statuses: {R} stands for the identity read, {W} for
+    // the write.
     void programAndLog_data() {
-        QTest::addColumn<int>("fault"); // on the write, -1: none
-        QTest::addColumn<int>("init");
-        QTest::addColumn<QStringList>("statuses");
-        QTest::addColumn<bool>("logged");
-        const QStringList read{"Requesting Target ID", "ID Request OK."};
-        const QStringList write{"Writing serial number ..."};
-        QTest::newRow("logged") << -1 << 0xFF
-                                << read + write + QStringList{"Write Serial OK."} + read +
-                                       QStringList{"Writing the device data to the serial DB file", "OK"}
-                                << true;
-        QTest::newRow("already programmed")
-            << -1 << 0x5A << read + QStringList{"Aborted - Serial No. already programmed"} << false;
-        QTest::newRow("write refused")
-            << int(Kind::Refuse) << 0xFF
-            << read + write + QStringList{"Write Serial Failed."} + read + QStringList{"Write Serial Failed."}
-            << false;
-        QTest::newRow("acknowledgement lost, block written")
-            << int(Kind::Delay) << 0xFF
-            << read + write + QStringList{"No response."} + read +
-                   QStringList{"Writing the device data to the serial DB file", "OK"}
-            << true;
+        AddRows(
+            {"logged | 0xFF |  | {R}, {W}, Write Serial OK., {R}, Writing the device data to the serial DB "
+             "file, OK",
+             "already programmed | 0x5A |  | {R}, Aborted - Serial No. already programmed",
+             "write refused | 0xFF | 19:1:refuse | {R}, {W}, Write Serial Failed., {R}, Write Serial "
+             "Failed."});
     }
     void programAndLog() {
-        QFETCH(int, fault);
-        QFETCH(int, init);
-        QFETCH(QStringList, statuses);
-        QFETCH(bool, logged);
+        const auto [init, fault, statuses] = Fields<3>();
         SerialRig rig;
-        rig.module.identity.init = static_cast<quint8>(init);
-        if (fault >= 0)
-            rig.module.faults.plan(19, 1, {static_cast<Kind>(fault), 400});
+        rig.module.identity.init = static_cast<quint8>(init.toInt(nullptr, 16));
+        if (!fault.isEmpty())
+            rig.module.faults.plan(*ParseFaultPlan(fault));
         rig.serials().setMemo(QStringLiteral("line 3"));
         rig.operations().ProgramAndLogSerialNo();
-        QCOMPARE(rig.reporter.statuses, statuses);
+        QCOMPARE(rig.reporter.statuses.join(", "), QString(statuses)
+                                                       .replace("{R}", "Requesting Target ID, ID Request OK.")
+                                                       .replace("{W}", "Writing serial number ..."));
+        const bool logged = statuses.endsWith("OK");
         QCOMPARE(rig.serials().nextSerial(), logged ? 2 : 1);
-        const QByteArray log = rig.log();
-        QCOMPARE(log.size(), logged ? 100 : 0);
-        if (logged) {
-            QCOMPARE(log.left(30), QByteArray("00001,00,00,00,01,00,00,00,00,")); // a new log: all zero
-            QCOMPARE(log.mid(70, 12), QByteArray("      line 3"));
-            QCOMPARE(log.right(3), QByteArray(";\r\n"));
-        }
-    }
-
-    void withoutADatabaseNothingIsSent() {
-        ModuleRig rig;
-        rig.operations().ProgramAndLogSerialNo();
-        QCOMPARE(rig.reporter.statuses, QStringList{"Error: No Serial DB file open."});
-        QVERIFY(rig.module.heardFrames().isEmpty());
+        // A new log: all zero but the serial bytes.
+        QCOMPARE(rig.log().left(30) + rig.log().mid(70, 12) + rig.log().mid(97),
+                 logged ? "00001,00,00,00,01,00,00,00,00,      line 3;\r\n" : QByteArray());
     }
 
     // The serial bytes follow the next serial number; the log reloads it.
+    // Past 65535 no unit is written or logged.
     void consecutiveUnits() {
         SerialRig rig;
         rig.serials().EnterNextSerial(255);
         rig.operations().ProgramAndLogSerialNo();
-        QCOMPARE(rig.serials().nextSerial(), 256);
-        QCOMPARE(block(rig.serials()), QStringLiteral("0 0 0 0 1 0 0 0"));
-        QCOMPARE(rig.module.model().idBlock()[3], quint8(0xFF));
-
+        QCOMPARE(Join(rig.serials().nextSerial(), block(rig.serials()), int(rig.module.model().idBlock()[3])),
+                 "256 | 0 0 0 0 1 0 0 0 | 255");
         rig.module.identity.init = 0xFF;
         rig.operations().ProgramAndLogSerialNo();
         QCOMPARE(rig.serials().nextSerial(), 257);
-        QCOMPARE(rig.log().mid(100, 6), QByteArray("00256,"));
+        QCOMPARE(rig.log().mid(100, 6), "00256,");
 
         SerialAllocation reopened(rig.link(), rig.target(), rig.reporter);
         rig.serials().ReadSerialDBFile(rig.folder.filePath("other.ser")); // releases log.ser
         reopened.ReadSerialDBFile(rig.folder.filePath("log.ser"));
         QCOMPARE(reopened.nextSerial(), 257);
-        QCOMPARE(rig.reporter.statuses.last(), QStringLiteral("File loaded with no errors."));
-    }
+        QCOMPARE(rig.reporter.statuses.last(), "File loaded with no errors.");
 
-    // Past 65535 no unit is written or logged.
-    void theLastSerialNumber() {
-        SerialRig rig;
-        rig.serials().EnterNextSerial(65535);
-        rig.operations().ProgramAndLogSerialNo();
-        QCOMPARE(rig.serials().nextSerial(), 65536);
+        reopened.EnterNextSerial(65535);
+        rig.module.identity.init = 0xFF;
+        reopened.ProgramAndLogSerialNo();
+        QCOMPARE(reopened.nextSerial(), 65536);
         rig.module.identity.init = 0xFF;
         rig.module.clearHeardFrames();
         rig.reporter.statuses.clear();
-        rig.operations().ProgramAndLogSerialNo();
+        reopened.ProgramAndLogSerialNo();
         QCOMPARE(rig.reporter.statuses, QStringList{"Error: Next serial number must be 1 to 65535."});
         QVERIFY(rig.module.heardFrames().isEmpty());
-        QCOMPARE(rig.log().size(), 100);
-    }
-
-    void editorRanges() {
-        ModuleRig rig;
-        SerialAllocation& s = rig.core->serials();
-        const std::pair<double, int> serials[] = {{0, 1}, {65536, 1}, {70000, 1}, {65535, 65535}, {2.5, 2}};
-        for (const auto& [entered, result] : serials) {
-            s.EnterNextSerial(entered);
-            QCOMPARE(s.nextSerial(), result);
-        }
-        s.EnterSerialByte(3, 16); // SerL by hand: NextSerial stays
-        QCOMPARE(block(s), QStringLiteral("5a 1 1 10 0 0 0 0"));
-        QCOMPARE(s.nextSerial(), 2);
-        const std::pair<double, int> bytes[] = {{256, 0}, {-1, 0}, {255, 255}, {12.5, 12}};
-        for (const auto& [entered, result] : bytes) {
-            s.EnterSerialByte(7, entered);
-            QCOMPARE(s.setSerialData()[7], qint16(result));
-        }
+        QCOMPARE(rig.log().size(), 300);
     }
 
     void progLogWriteFirmware() {
@@ -159,12 +166,9 @@ private slots:
         rig.operations().ProgAll(false);
         QCOMPARE(rig.reporter.statuses, QStringList{"No Firmware file loaded"});
         QVERIFY(rig.module.heardFrames().isEmpty());
-
-        QFile file(rig.folder.filePath("empty.fw"));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray::fromHex("01010000050200003b0d0a"));
-        file.close();
-        rig.core->programmer().ReadFirmwareFile(file.fileName());
+        const QString path = rig.folder.filePath("empty.fw");
+        QVERIFY(WriteFile(path, QByteArray::fromHex("01010000050200003b0d0a")));
+        rig.core->programmer().ReadFirmwareFile(path);
         rig.serials().EnterSerialByte(1, 1); // the unit stays a system 1 module
         rig.reporter.statuses.clear();
         rig.operations().ProgAll(false);
@@ -173,34 +177,155 @@ private slots:
         QCOMPARE(rig.log().size(), 100);
     }
 
-    // The unit's ID block from the recovery server, written into the module.
+    // "Apply": the unit's ID block from the recovery server, written into the module.
     void recovery_data() {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<QStringList>("statuses");
-        QTest::addColumn<QString>("written");
-        QTest::newRow("good file") << "004711" << QByteArray("5A0103C812000000;\r\n")
-                                   << QStringList{"OK.", "Writing serial number ...", "Write Serial OK."}
-                                   << "5a 13 5a 01 03 c8 12 00 00 00 4b";
-        QTest::newRow("one short") << "004711" << QByteArray("5A0103C81200000;") << QStringList{"Failed"}
-                                   << "";
-        QTest::newRow("short entry") << "4711" << QByteArray() << QStringList{} << "";
+        AddRows({"good file | 004711 | 5A0103C812000000;\r\n | OK., Writing serial number ..., Write Serial "
+                 "OK. | "
+                 "5a 13 5a 01 03 c8 12 00 00 00 4b",
+                 "one short | 004711 | 5A0103C81200000; | Failed | ", "short entry | 4711 |  |  | "});
     }
     void recovery() {
-        QFETCH(QString, typed);
-        QFETCH(QByteArray, file);
-        QFETCH(QStringList, statuses);
-        QFETCH(QString, written);
+        const auto [typed, file, statuses, written] = Fields<4>();
         LocalHttpServer server;
-        server.respond("/Temp/004711_Fix.dat", 200, file);
+        server.respond(kUnitPath, 200, file.toLatin1());
         qputenv("MERLAX_RECOVERY_URL", server.baseUrl().toLatin1() + "/");
         ModuleRig rig;
         rig.operations().RecoverSerialNo(typed);
         qunsetenv("MERLAX_RECOVERY_URL");
-        QCOMPARE(rig.reporter.statuses, statuses);
-        QCOMPARE(rig.heard(), written.isEmpty() ? QStringList{} : QStringList{written});
-        QCOMPARE(rig.reporter.mainStatuses, typed.size() == 6 ? QStringList{} : QStringList{"Invalid code."});
-        QCOMPARE(server.requestPaths().size(), typed.size() == 6 ? 1 : 0);
+        QCOMPARE(rig.reporter.statuses.join(", "), statuses);
+        QCOMPARE(rig.heard().join(""), written);
+        const bool six = typed.size() == 6;
+        QCOMPARE(rig.reporter.mainStatuses, six ? QStringList{} : QStringList{"Invalid code."});
+        QCOMPARE(server.requestPaths().size(), six ? 1 : 0);
+    }
+
+    // What the operator is told and which block is written. Error pages that
+    // look like a good file must not be taken for one. The answer's status,
+    // body, a redirect, what is told, the block.
+    void download_data() {
+        AddRows(
+            {"good file | 200 | 5A0103C812000000;\r\n |  | OK. | 5a0103c812000000",
+             "rest ignored | 200 | FF00000000000001;x |  | OK. | ff00000000000001",
+             "one byte short | 200 | 5A0103C81200000;\r\n |  | Failed | ",
+             "only 16 bytes | 200 | 5A0103C812000000 |  | Failed | ",
+             "no ';' at byte 17 | 200 | 5A0103C8120000001 |  | Failed | ",
+             "non-hex digit | 200 | 5A0103C81200G000; |  | Failed | ",
+             "lower-case hex | 200 | 5a0103c812000000; |  | Failed | ",
+             "not found | 404 | 5A0103C812000000;\r\n |  | <failed> | ",
+             "server error | 500 | 5A0103C812000000;\r\n |  | <failed> | ",
+             "redirect followed | 200 | 5A0103C812000000;\r\n | /moved/004711.dat | OK. | 5a0103c812000000",
+             "oversized body | 200 | 5A0103C812000000;\r\n<70 KiB> |  | <failed> | "});
+    }
+    void download() {
+        auto [status, body, redirectTo, told, block] = Fields<5>();
+        LocalHttpServer server;
+        QByteArrayList paths{kUnitPath};
+        if (!redirectTo.isEmpty()) {
+            server.respond(kUnitPath, 302, {}, redirectTo.toLatin1());
+            paths.append(redirectTo.toLatin1());
+        }
+        server.respond(paths.last(), status.toInt(),
+                       body.replace("<70 KiB>", QString(70 * 1024, '0')).toLatin1());
+        const SerialRecoveryResult result = Fetch(server.baseUrl());
+        QCOMPARE(result.status + result.messageText, told.replace("<failed>", kDownloadFailed));
+        QCOMPARE(result.messageTitle, result.messageText.isEmpty() ? QString() : "Serial Recovery");
+        QByteArray written;
+        for (const qint16 value : result.block)
+            written += char(value);
+        QCOMPARE(result.good() ? written.toHex() : QByteArray(), block.toLatin1());
+        QCOMPARE(server.requestPaths(), paths);
+    }
+
+    // Whatever the operator types selects one file in /Temp and nothing else.
+    void typedTextIsOnePathSegment_data() {
+        AddRows({"letters and digits | AB12cd | AB12cd", "slash | 00/471 | 00%2F471",
+                 "question mark | 00?471 | 00%3F471", "hash | 00#471 | 00%23471",
+                 "percent | 00%2F1 | 00%252F1", "blank | 00 471 | 00%20471"});
+    }
+    void typedTextIsOnePathSegment() {
+        const auto [typed, segment] = Fields<2>();
+        LocalHttpServer server;
+        Fetch(server.baseUrl(), 5s, typed);
+        QCOMPARE(server.requestPaths(), QByteArrayList{"/Temp/" + segment.toLatin1() + "_Fix.dat"});
+    }
+
+    void silentServerGivesUpAtTheTimeLimit() {
+        LocalHttpServer server;
+        server.respond(kUnitPath, 0);
+        bool timerRanDuringTheWait = false;
+        QTimer::singleShot(50, this, [&] { timerRanDuringTheWait = true; });
+        SerialRecoveryResult result;
+        const double cpuBefore = CpuMilliseconds();
+        QVERIFY_BETWEEN(MsToRun([&] { result = Fetch(server.baseUrl(), 300ms); }), 250, 5000);
+        const double cpuUsed = CpuMilliseconds() - cpuBefore;
+        QVERIFY(timerRanDuringTheWait);
+        QVERIFY2(cpuUsed < 100, qPrintable(QString::number(cpuUsed)));
+        QCOMPARE(result.messageText, kDownloadFailed);
+        QCOMPARE(server.requestPaths(), QByteArrayList{kUnitPath});
+    }
+
+    // While the download runs, its copy is a file of this user's alone, not a
+    // name another user could have planted; closing the window ends the wait.
+    void localCopyIsPrivateAndAbandonEndsTheWait() {
+        LocalHttpServer server;
+        server.respond(kUnitPath, 0);
+        SerialRecovery recovery(server.baseUrl()); // the real 20 s limit
+        QFileInfoList copies;
+        bool fixedName = true;
+        QTimer::singleShot(100, this, [&] {
+            copies = OpenFilesIn(TempFolder.path());
+            fixedName = QFile::exists(TempFolder.filePath(QStringLiteral("t.dat")));
+            recovery.abandon();
+        });
+        SerialRecoveryResult result;
+        QVERIFY(MsToRun([&] { result = recovery.OpenAndReadInternetSerialFile(QStringLiteral("004711")); }) <
+                5000);
+        QCOMPARE(result.outcome, Outcome::DownloadFailed);
+        QCOMPARE(copies.size(), 1);
+        const auto ownerOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser;
+        QCOMPARE(int(copies[0].permissions() & ~ownerOnly), 0);
+        QVERIFY(!fixedName);
+    }
+
+    // The built-in address, the environment's, and the one used.
+    void serverAddress_data() {
+        AddRows(
+            {"neither |  |  | ", "built in | http://units.example/fix |  | http://units.example/fix",
+             "environment replaces built in | http://units.example/fix | http://127.0.0.1:8080/a | "
+             "http://127.0.0.1:8080/a",
+             "trailing '/' ignored | http://units.example/fix/ |  | http://units.example/fix",
+             "trailing '/' of the environment ignored |  | http://127.0.0.1:8080/ | http://127.0.0.1:8080"});
+    }
+    void serverAddress() {
+        const auto [builtIn, environment, address] = Fields<3>();
+        QCOMPARE(ChooseRecoveryBaseURL(builtIn, environment), address);
+        if (environment.isEmpty())
+            return;
+        qputenv("MERLAX_RECOVERY_URL", environment.toLatin1());
+        QCOMPARE(RecoveryBaseURL(), address); // read at run time
+        qunsetenv("MERLAX_RECOVERY_URL");
+    }
+
+    // Nothing is fetched without a server or a temporary folder; the
+    // folder follows TMPDIR; a download gives up after 20 s by default.
+    void recoveryNeedsAServerAndAFolder() {
+        QCOMPARE(FileDownload().timeLimit(), 20000ms);
+        SerialRecoveryResult result = Fetch(QString(), 300ms);
+        QCOMPARE(result.outcome, Outcome::NoServerConfigured);
+        QCOMPARE(
+            result.messageTitle + ": " + result.messageText,
+            QStringLiteral("Serial Recovery: No recovery server is configured. Set MERLAX_RECOVERY_URL to "
+                           "the server's address (for example http://host/) and try again."));
+        QCOMPARE(GetTempDir(), TempFolder.path() + "/");
+        LocalHttpServer server;
+        server.respond(kUnitPath, 200, "5A0103C812000000;");
+        qputenv("TMPDIR", QFile::encodeName(TempFolder.filePath(QStringLiteral("missing"))));
+        const auto restore = qScopeGuard([this] { qputenv("TMPDIR", QFile::encodeName(TempFolder.path())); });
+        QCOMPARE(GetTempDir(), QString());
+        result = Fetch(server.baseUrl());
+        QCOMPARE(result.outcome, Outcome::LocalFileError);
+        QVERIFY(result.messageText.startsWith(QStringLiteral("Error loading data file : ")));
+        QCOMPARE(server.requestPaths(), QByteArrayList());
     }
 };
 

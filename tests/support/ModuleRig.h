@@ -5,41 +5,123 @@
 #include "CommsLink.h"
 #include "Maintenance.h"
 #include "Operations.h"
-#include "RecordingReporter.h"
+#include "PortMap.h"
+#include "Reporter.h"
 #include "TargetSession.h"
+#include "TestKit.h"
 #include "VirtualModule.h"
 
+#include <QFile>
+#include <QRandomGenerator>
+
 #include <memory>
+#include <sys/resource.h>
 
-// Points every port number at a device that does not exist, so that a test
-// never touches the machine's real serial ports; MapPort then gives single
-// ports a device.
-void UnmapAllPorts();
-void MapPort(int port, const QString& device);
+// Keeps everything the core tells the operator, in order.
+class RecordingReporter : public Reporter {
+public:
+    void ShowCritical(const QString& title, const QString& text) override {
+        criticals << title + ": " + text;
+    }
+    void UpdateStatusDisp(const QString& text) override { statuses << text; }
+    void PutStatusMsg(const QString& text) override { mainStatuses << text; }
 
-// Short time-outs, so that only the tests about a time-out wait real time.
-// The inter-byte limit stays as it is: tests of gaps inside a reply need it.
-LinkTimings FastTimings();
+    QStringList criticals;    // "title: text"
+    QStringList statuses;     // UpdateStatusDisp, both windows
+    QStringList mainStatuses; // PutStatusMsg, main window only
+};
+
+// Gives a port number a device; UnmapAllPorts points every port at a device
+// that does not exist, so that a test never touches the machine's real ports.
+inline void MapPort(int port, const QString& device) {
+    qputenv(PortMap::OverrideVariable(port).toLatin1().constData(), device.toLocal8Bit());
+}
+inline void UnmapAllPorts() {
+    for (int port = PortMap::kFirstPort; port <= PortMap::kLastPort; ++port)
+        MapPort(port, QStringLiteral("/nonexistent/merlax-test-com%1").arg(port));
+}
+
+// Short time-outs (reply 250 ms, reset 60 ms, page 300 ms), so that only the
+// tests about a time-out wait real time. The inter-byte limit stays as it is.
+inline LinkTimings FastTimings() {
+    return {.replyTimeoutMs = 250, .resetBaudDelayMs = 60, .pageTimeoutMs = 300};
+}
 
 // An identity with every field set to a value of its own: system 1,
 // sub-system 10, serial 4660, ID bytes 11 22 33, bootloader 1.05 with
 // capabilities 3, application 2.07, last error 9 (InvParam), processor values
-// 30..33, information bytes "ABC123" C1 C2 C3 C4.
-ModuleIdentity SampleIdentity();
+// 30..33, information bytes "ABC123" C1 C2 C3 C4. All but the last error, the
+// ID bytes, the processor and information bytes are how a module comes.
+inline ModuleIdentity SampleIdentity() {
+    ModuleIdentity id;
+    id.lastError = 9;
+    id.idBytes = {0x11, 0x22, 0x33};
+    id.cpuId = {30, 31, 32, 33};
+    id.info = {'A', 'B', 'C', '1', '2', '3', 0xC1, 0xC2, 0xC3, 0xC4};
+    return id;
+}
 
 // Whether this process may hang a line up (TIOCVHANGUP needs CAP_SYS_ADMIN).
-bool CanHangUpLines();
+inline bool CanHangUpLines() {
+    VirtualModule scratch;
+    return scratch.start() && scratch.hangUp();
+}
 
 // Process CPU time (user + system) in milliseconds.
-double CpuMilliseconds();
+inline double CpuMilliseconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto ms = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) * 1000.0 + t.tv_usec / 1000.0;
+    };
+    return ms(usage.ru_utime) + ms(usage.ru_stime);
+}
 
 // A frame for the link: element 0 the code, then the data bytes.
-OutMsg Message(std::initializer_list<qint16> elements);
+inline OutMsg Message(std::initializer_list<qint16> elements) {
+    OutMsg m{};
+    std::copy(elements.begin(), elements.end(), m.begin());
+    return m;
+}
+
+// 64 KiB of memory, the same for the same seed.
+inline QByteArray RandomMemory(quint32 seed) {
+    QRandomGenerator random(seed);
+    QByteArray memory(65536, '\0');
+    for (char& c : memory)
+        c = static_cast<char>(random.bounded(256));
+    return memory;
+}
+
+inline QByteArray ReadFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+inline bool WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+// The hex of every frame the module heard, in order.
+inline QStringList Heard(const VirtualModule& module) {
+    QStringList frames;
+    for (const VirtualModule::HeardFrame& frame : module.heardFrames())
+        frames << QString::fromLatin1(frame.bytes.toHex(' '));
+    return frames;
+}
 
 // The core as the program builds it, started on COM10, with a virtual module
 // on the other end of a pseudo-terminal.
 struct ModuleRig {
-    explicit ModuleRig(LinkTimings timings = FastTimings());
+    explicit ModuleRig(LinkTimings timings = FastTimings()) {
+        QString error;
+        if (!module.start(&error))
+            qFatal("virtual module: %s", qPrintable(error));
+        UnmapAllPorts();
+        MapPort(CommsLink::kStartPort, module.devicePath());
+        core = std::make_unique<BootloaderCore>(reporter, timings);
+        core->start();
+    }
 
     RecordingReporter reporter;
     VirtualModule module;
@@ -50,6 +132,5 @@ struct ModuleRig {
     TargetSession& target() { return core->target(); }
     Maintenance& maintenance() { return core->maintenance(); }
     Operations& operations() { return core->operations(); }
-    // The hex of every frame the module heard, in order.
-    QStringList heard() const;
+    QStringList heard() const { return Heard(module); }
 };

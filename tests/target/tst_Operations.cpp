@@ -1,76 +1,65 @@
+// The core on a virtual module: the identity read, and operations single and
+// compound under the operation gate.
+
 #include "ModuleRig.h"
-
-#include <QtTest>
-
-namespace {
-using Operation = void (Operations::*)();
-} // namespace
-Q_DECLARE_METATYPE(Operation)
 
 class TestOperations : public QObject {
     Q_OBJECT
 private slots:
-    // The waiting maintenance operations: what goes on the line and what the
-    // operator reads.
-    void maintenance_data() {
-        QTest::addColumn<Operation>("operation");
-        QTest::addColumn<QString>("fault");
-        QTest::addColumn<QString>("wire");
-        QTest::addColumn<QStringList>("statuses");
-        const Operation erase = &Operations::EraseTarget;
-        const Operation wipe = &Operations::WipeTarget;
-        const Operation restore = &Operations::RestoreSerialBackup;
-        QTest::newRow("erase") << erase << ""
-                               << "5a 11 11" << QStringList{"Erasing ....", "OK"};
-        QTest::newRow("erase refused") << erase << "refuse"
-                                       << "5a 11 11" << QStringList{"Erasing ....", "Erase Failed."};
-        QTest::newRow("erase unanswered") << erase << "silent"
-                                          << "5a 11 11" << QStringList{"Erasing ....", "No response."};
-        QTest::newRow("wipe") << wipe << ""
-                              << "5a 1a 1a" << QStringList{"Wiping ....", "OK - Wiped"};
-        QTest::newRow("wipe refused") << wipe << "refuse"
-                                      << "5a 1a 1a" << QStringList{"Wiping ....", "Wipe Failed."};
-        QTest::newRow("wipe unanswered") << wipe << "silent"
-                                         << "5a 1a 1a" << QStringList{"Wiping ....", "No response."};
-        QTest::newRow("restore") << restore << ""
-                                 << "5a 17 17" << QStringList{"Restore OK."};
-        QTest::newRow("restore refused") << restore << "refuse"
-                                         << "5a 17 17" << QStringList{"Restore Failed (Program Error)."};
-        QTest::newRow("restore unanswered") << restore << "silent"
-                                            << "5a 17 17" << QStringList{"Restore Failed (No Response)."};
-    }
-    void maintenance() {
-        QFETCH(Operation, operation);
-        QFETCH(QString, fault);
-        QFETCH(QString, wire);
-        QFETCH(QStringList, statuses);
+    void readEndToEnd() {
         ModuleRig rig;
-        const int code = QByteArray::fromHex(wire.toLatin1()).at(1);
-        if (fault == "refuse")
-            rig.module.faults.refused.insert(code);
-        else if (fault == "silent")
-            rig.module.faults.unanswered.insert(code);
-        (rig.operations().*operation)();
-        QCOMPARE(rig.reporter.statuses, statuses);
-        QCOMPARE(rig.heard(), QStringList{wire});
-        QVERIFY(!rig.exchange().operationActive());
+        rig.module.identity = SampleIdentity();
+        QSignalSpy updated(&rig.target(), &TargetSession::identityUpdated);
+        QSignalSpy statusRead(&rig.target(), &TargetSession::targetStatusRead);
+        bool completedFirst = false; // the command is completed before the reply is taken over
+        connect(&rig.target(), &TargetSession::identityUpdated, this,
+                [&] { completedFirst = !rig.exchange().GetMessageInProgress(); });
+        rig.target().RequestTargetID();
+        QCOMPARE(rig.reporter.statuses, (QStringList{"Requesting Target ID", "ID Request OK."}));
+        QVERIFY(rig.exchange().GetMessageSuccessful() && rig.target().tgtStatusRead() &&
+                rig.link().GetCommsGood());
+        QVERIFY(completedFirst && updated.size() == 1 && statusRead.size() == 1);
+        const TargetIdentity& id = rig.target().identity();
+        QCOMPARE(Join(id.LastErrorCode, id.InitByte, id.SystemID, id.SubsystemID, id.SerialLow, id.SerialHigh,
+                      id.IDByte1, id.IDByte2, id.IDByte3, id.SerialNo, id.BLVersionMajor, id.BLVersionMinor,
+                      id.AppVersionMajor, id.AppVersionMinor, id.BLCapabilities,
+                      rig.target().GetTgtSystemID()),
+                 Join(9, 0x5A, 1, 10, 0x34, 0x12, 0x11, 0x22, 0x33, 4660, 1, 5, 2, 7, 3,
+                      1)); // error 9 is no failure
+        QCOMPARE(id.IDBlock(), (std::array<qint16, 8>{0x5A, 1, 10, 0x34, 0x12, 0x11, 0x22, 0x33}));
+        QCOMPARE(id.CpuID, (std::array<qint16, 4>{30, 31, 32, 33}));
+        QCOMPARE(id.InfoBytes,
+                 (std::array<qint16, 11>{'A', 'B', 'C', '1', '2', '3', 0xC1, 0xC2, 0xC3, 0xC4, 3}));
+        RxMsg highest{32}; // the highest serial number
+        highest[5] = highest[6] = 0xFF;
+        QCOMPARE(DecodeIdentityReply(highest).SerialNo, 65535);
+    }
+
+    // An unanswered wait sleeps in the event loop instead of spinning.
+    void unansweredWaitUsesNoCpu() {
+        ModuleRig rig(LinkTimings{});
+        rig.module.faults.unanswered.insert(16);
+        const double before = CpuMilliseconds();
+        const qint64 elapsed = MsToRun([&] { rig.target().RequestTargetID(); });
+        const double cpu = CpuMilliseconds() - before;
+        QCOMPARE(rig.reporter.statuses.last(), "No response.");
+        QVERIFY_BETWEEN(elapsed, 1480, 2500); // the 1500 ms reply time-out, neither shortened nor lengthened
+        QVERIFY2(cpu < 150.0, qPrintable(QString::number(cpu)));
     }
 
     // A larger operation built only from steps, under one gate.
     void compoundOperationOfSteps() {
         ModuleRig rig;
-        rig.module.identity = SampleIdentity();
         QSignalSpy gate(&rig.exchange(), &CommandExchange::operationActiveChanged);
-        QStringList outcomes;
+        QList<CommandOutcome> outcomes;
         {
             const OperationScope operation(rig.exchange());
             QVERIFY(operation.granted());
-            outcomes << (rig.target().RequestTargetID() == CommandOutcome::Succeeded ? "id" : "-");
-            outcomes << (rig.maintenance().EraseFlash() == CommandOutcome::Succeeded ? "erase" : "-");
+            outcomes << rig.target().RequestTargetID() << rig.maintenance().EraseFlash();
             rig.module.identity.serial = 0x0102;
-            outcomes << (rig.target().RequestTargetID() == CommandOutcome::Succeeded ? "id" : "-");
+            outcomes << rig.target().RequestTargetID();
         }
-        QCOMPARE(outcomes, (QStringList{"id", "erase", "id"}));
+        QCOMPARE(outcomes, QList<CommandOutcome>(3, CommandOutcome::Succeeded));
         QCOMPARE(rig.heard(), (QStringList{"5a 10 10", "5a 11 11", "5a 10 10"}));
         QCOMPARE(rig.target().identity().SerialNo, 0x0102);
         QCOMPARE(gate.size(), 2); // taken once, released once
@@ -93,60 +82,43 @@ private slots:
     // Restart returns at once but holds the gate until its command is settled:
     // its late acknowledgement cannot complete the next command.
     void restartHoldsTheGateUntilSettled_data() {
-        QTest::addColumn<QString>("answer");
-        QTest::newRow("acknowledged late") << "late";
-        QTest::newRow("not answered") << "silent";
+        AddRows({"acknowledged late | 27:1:delay=150", "not answered | 27:1:no-reply"});
     }
     void restartHoldsTheGateUntilSettled() {
-        QFETCH(QString, answer);
         ModuleRig rig;
-        if (answer == "late")
-            rig.module.faults.replyDelayMs = 150;
-        else
-            rig.module.faults.unanswered.insert(27);
+        rig.module.faults.plan(*ParseFaultPlan(Fields<1>()[0]));
+        rig.module.faults.unanswered.insert(17);
         QElapsedTimer clock;
         clock.start();
         rig.operations().Restart();
         QVERIFY(clock.elapsed() < 100);
-        QVERIFY(rig.reporter.statuses.isEmpty());
         QVERIFY(rig.exchange().operationActive());
         rig.operations().EraseTarget(); // refused: the restart has not settled
-        QVERIFY(rig.reporter.statuses.isEmpty());
-
         QSignalSpy gate(&rig.exchange(), &CommandExchange::operationActiveChanged);
         QVERIFY(gate.wait(1000));
-        const qint64 settled = clock.elapsed();
-        QVERIFY2(settled >= 120 && settled < 800, qPrintable(QString::number(settled)));
+        QVERIFY_BETWEEN(clock.elapsed(), 120, 800);
         QVERIFY(!rig.exchange().operationActive());
         QVERIFY(rig.reporter.statuses.isEmpty());
-
         // An erase the module does not answer is not completed by anything left over.
-        rig.module.faults = {};
-        rig.module.faults.unanswered.insert(17);
         rig.operations().EraseTarget();
         QCOMPARE(rig.reporter.statuses, (QStringList{"Erasing ....", "No response."}));
         QCOMPARE(rig.heard(), (QStringList{"5a 1b 1b", "5a 11 11"}));
     }
 
     void restartIntoBootloader_data() {
-        QTest::addColumn<bool>("switchBaud");
-        QTest::addColumn<int>("frameBaud");
-        QTest::newRow("switching to 38400") << true << 38400;
-        QTest::newRow("at the current speed") << false << 115200;
+        AddRows({"switching to 38400 | 38400", "at the current speed | 115200"});
     }
     void restartIntoBootloader() {
-        QFETCH(bool, switchBaud);
-        QFETCH(int, frameBaud);
+        const int baud = Fields<1>()[0].toInt();
         ModuleRig rig;
         rig.module.setInApplication(true);
         QSignalSpy heard(&rig.module, &VirtualModule::frameHeard);
-        rig.operations().RestartIntoBootloader(switchBaud);
+        rig.operations().RestartIntoBootloader(baud == 38400);
         QVERIFY(!rig.exchange().GetMessageInProgress()); // the flags are not touched
         QVERIFY(rig.exchange().operationActive());       // until the line is back at 115200
         QVERIFY(heard.wait(2000));
-        QCOMPARE(heard.at(0).at(0).toByteArray().toHex(' '), QByteArray("5a 03 fe 01"));
-        QCOMPARE(heard.at(0).at(1).toInt(), frameBaud);
-        QCOMPARE(rig.module.inApplication(), !switchBaud); // the application hears only 38400
+        QCOMPARE(heard.at(0), (QVariantList{QByteArray::fromHex("5a03fe01"), baud}));
+        QCOMPARE(rig.module.inApplication(), baud != 38400); // the application hears only 38400
         QTRY_VERIFY(!rig.exchange().operationActive());
         QCOMPARE(rig.module.lineBaud(), 115200);
         QVERIFY(rig.reporter.statuses.isEmpty());
@@ -158,16 +130,13 @@ private slots:
         ModuleRig rig;
         rig.module.faults.unanswered.insert(17);
         QTimer::singleShot(80, &rig.module, [&] { rig.core->shutdown(); });
-        QStringList outcomes;
+        QList<CommandOutcome> outcomes;
         {
             const OperationScope operation(rig.exchange());
             rig.target().RequestTargetID();
-            if (rig.maintenance().EraseFlash() != CommandOutcome::Abandoned)
-                outcomes << "erase not abandoned";
-            if (rig.target().RequestIDFromTarget() != CommandOutcome::Abandoned)
-                outcomes << "identity not abandoned";
+            outcomes << rig.maintenance().EraseFlash() << rig.target().RequestIDFromTarget();
         }
-        QVERIFY(outcomes.isEmpty());
+        QCOMPARE(outcomes, QList<CommandOutcome>(2, CommandOutcome::Abandoned));
         QCOMPARE(rig.heard(), (QStringList{"5a 10 10", "5a 11 11"}));
     }
 };

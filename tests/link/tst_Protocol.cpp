@@ -1,0 +1,241 @@
+// The protocol without a line: the bytes a command puts on it, what the
+// receiver makes of the bytes that come back, and which report completes
+// which command.
+
+#include "CommandExchange.h"
+#include "Frames.h"
+#include "ReplyReceiver.h"
+#include "TestKit.h"
+
+namespace {
+// A data reply: sync, code, data, checksum (off by `checksumError`).
+QByteArray dataReply(quint8 code, const QByteArray& data, int checksumError = 0) {
+    const QByteArray body = char(code) + data;
+    quint8 sum = 0;
+    for (char c : body)
+        sum = static_cast<quint8>(sum + static_cast<quint8>(c));
+    return "\x5a" + body + char(sum + checksumError);
+}
+QByteArray identityReply(char fill = 0x11, int checksumError = 0) {
+    return dataReply(32, QByteArray(28, fill), checksumError);
+}
+const QByteArray kAck = QByteArray::fromHex("5a5b"), kPage = dataReply(33, QByteArray(264, 0x22));
+
+// What the receiver reports, as text: "ack", "nak", "data <code> <first data byte>", "bad".
+struct Recorder {
+    explicit Recorder(ReplyReceiver& rx) {
+        QObject::connect(&rx, &ReplyReceiver::commandAcknowledged,
+                         [this](bool ok) { events << (ok ? "ack" : "nak"); });
+        QObject::connect(&rx, &ReplyReceiver::dataReplyReceived, [this](const RxMsg& f) {
+            events << QStringLiteral("data %1 %2").arg(f[0]).arg(f[1]);
+        });
+        QObject::connect(&rx, &ReplyReceiver::checksumFailed, [this] { events << "bad"; });
+    }
+    QStringList events;
+};
+
+// One report from the link, named as in the tables.
+bool report(CommandExchange& exchange, const QString& what) {
+    if (what == "ack 91" || what == "ack 171")
+        return exchange.PutCommandOKFromTgt(what == "ack 91");
+    if (what == "identity" || what == "page")
+        return exchange.PutDataReply(what == "page" ? ReplyKind::EncryptedPage : ReplyKind::Identity);
+    if (what == "damaged")
+        return exchange.PutDamagedReply();
+    if (what == "link time-out")
+        return exchange.PutLinkTimeout();
+    if (what == "own deadline")
+        return exchange.PutOwnDeadline();
+    if (what == "write failure")
+        return exchange.PutWriteFailure();
+    qFatal("unknown report %s", qPrintable(what));
+}
+
+struct SequenceRow {
+    const char* name;
+    QByteArray input;
+    QStringList events;
+};
+} // namespace
+Q_DECLARE_METATYPE(SequenceRow)
+
+class TestProtocol : public QObject {
+    Q_OBJECT
+private slots:
+    // The frames of every command are checked where the commands are sent; these are the edges.
+    void commandFrameEdges() {
+        const auto encode = [](std::initializer_list<qint16> elements, int bytesToSend) {
+            OutMsg m{};
+            std::copy(elements.begin(), elements.end(), m.begin());
+            return Frame::Encode(m, bytesToSend).toHex();
+        };
+        QCOMPARE(encode({17, 0x1234}, 3), "5a113445");               // only the low byte of an element
+        QCOMPARE(encode({19, 0x5A, 0x5A}, 4), "5a135a5ac7");         // 0x5A in data is not escaped
+        QCOMPARE(encode({16}, 1) + encode({16}, 403), QByteArray()); // below 2, beyond the buffer: nothing
+    }
+
+    void sequences_data() {
+        AddRows<SequenceRow>(
+            {{"accepted", kAck, {"ack"}},
+             {"refused", QByteArray::fromHex("5aab"), {"nak"}},
+             {"stray bytes before an ack", QByteArray::fromHex("00ff13") + kAck, {"ack"}},
+             {"unknown code then ack", QByteArray::fromHex("5a40") + kAck, {"ack"}},
+             {"unknown code drops what follows", QByteArray::fromHex("5a405b"), {}},
+             {"identity", identityReply(), {"data 32 17"}},
+             {"identity after garbage", QByteArray::fromHex("00ff13") + identityReply(), {"data 32 17"}},
+             {"0x5A inside data", identityReply(0x5A), {"data 32 90"}},
+             {"identity with bad checksum", identityReply(0x11, 1), {"bad"}},
+             {"page", kPage, {"data 33 34"}},
+             {"page with bad checksum", dataReply(33, QByteArray(264, 0x22), 7), {"bad"}},
+             {"doubled sync drops the frame", "\x5a" + identityReply(0x01), {}},
+             {"doubled sync, then a good frame", "\x5a" + identityReply(0x01) + kAck, {"ack"}},
+             {"two replies back to back", kAck + identityReply(), {"ack", "data 32 17"}}});
+    }
+    // Every sequence gives the same result whether it arrives at once or one
+    // byte at a time.
+    void sequences() {
+        QFETCH(SequenceRow, row);
+        ReplyReceiver whole, single;
+        Recorder wholeEvents(whole), singleEvents(single);
+        whole.ProcessInputBytes(row.input);
+        for (char c : row.input)
+            single.ProcessInputByte(static_cast<quint8>(c));
+        QCOMPARE(wholeEvents.events, row.events);
+        QCOMPARE(singleEvents.events, row.events);
+    }
+
+    void silenceInsideAFrameDropsIt() {
+        ReplyReceiver rx;
+        Recorder recorder(rx);
+        rx.ProcessInputBytes(kPage.left(100));
+        QSignalSpy silence(&rx.RxTimeout, &QTimer::timeout);
+        QVERIFY(silence.wait(1000));
+        QVERIFY(!rx.inSync());
+        rx.ProcessInputBytes(kPage.mid(100) + kPage); // the rest of the old frame is noise
+        QCOMPARE(recorder.events, QStringList{"data 33 34"});
+    }
+
+    // An acknowledgement has no checksum.
+    void commsGoodAfterFirstGoodChecksum() {
+        ReplyReceiver rx;
+        QString seen = rx.GetCommsGood() ? "G" : "-";
+        for (const QByteArray& bytes :
+             {kAck, identityReply(0x11, 1), identityReply(), identityReply(0x11, 1)}) {
+            rx.ProcessInputBytes(bytes);
+            seen += rx.GetCommsGood() ? 'G' : '-';
+        }
+        QCOMPARE(seen, "---GG");
+    }
+
+    // A frame that completes while the previous one is still being handled
+    // (a consumer that lets events run) is dropped, not nested.
+    void frameDuringHandlingIsDropped() {
+        ReplyReceiver rx;
+        int handled = 0;
+        connect(&rx, &ReplyReceiver::dataReplyReceived, this, [&](const RxMsg&) {
+            if (++handled == 1)
+                rx.ProcessInputBytes(identityReply());
+        });
+        rx.ProcessInputBytes(identityReply());
+        QCOMPARE(handled, 1);
+    }
+
+    // Which report completes which command, and how it ends: a page request
+    // runs to its own deadline. "-": the command is still in progress.
+    void completion_data() {
+        AddRows({"ack completes an ack command | ack | ack 91 | succeeded",
+                 "refusal completes an ack command | ack | ack 171 | refused",
+                 "stray identity leaves an ack command | ack | identity | -",
+                 "stray page leaves an ack command | ack | page | -",
+                 "damaged data leaves an ack command | ack | damaged | -",
+                 "time-out ends an ack command | ack | link time-out | no response",
+                 "write failure ends an ack command | ack | write failure | no response",
+                 "identity completes an identity request | identity | identity | succeeded",
+                 "ack leaves an identity request | identity | ack 91 | -",
+                 "refusal completes an identity request | identity | ack 171 | refused",
+                 "stray page leaves an identity request | identity | page | -",
+                 "damaged reply fails an identity request | identity | damaged | refused",
+                 "page completes a page request | page | page | succeeded",
+                 "stray identity leaves a page request | page | identity | -",
+                 "ack leaves a page request | page | ack 91 | -",
+                 "link time-out leaves an own deadline | page | link time-out | -",
+                 "own deadline ends a page request | page | own deadline | no response"});
+    }
+    void completion() {
+        const auto [awaited, reported, outcome] = Fields<3>();
+        CommandExchange exchange;
+        QSignalSpy completions(&exchange, &CommandExchange::completed);
+        exchange.SetMessageInProgress(awaited == "ack"    ? ReplyKind::Acknowledgement
+                                      : awaited == "page" ? ReplyKind::EncryptedPage
+                                                          : ReplyKind::Identity,
+                                      awaited == "page" ? Deadline::Own : Deadline::Link);
+        const bool completed = outcome != "-";
+        QCOMPARE(report(exchange, reported), completed);
+        QCOMPARE(exchange.GetMessageInProgress(), !completed);
+        QCOMPARE(completions.size(), completed ? 1 : 0);
+        if (!completed)
+            return;
+        // Only the first report counts: not a late time-out, nor an unsolicited refusal.
+        QVERIFY(!report(exchange, "link time-out") && !report(exchange, "ack 171") &&
+                completions.size() == 1);
+        QCOMPARE(OutcomeTexts({"refused", "no response", "succeeded"}).textFor(exchange.WaitForOutcome()),
+                 outcome);
+    }
+
+    // Each outcome after each earlier one, to see each flag set and cleared.
+    void flagsFollowTheLastCompletion() {
+        const QString reports[] = {"identity", "ack 171", "link time-out", "damaged"};
+        const char* flags[] = {"success", "failed", "timed out", "failed"};
+        for (int now = 0; now < 4; ++now) {
+            for (const QString& previous : reports) {
+                CommandExchange exchange;
+                exchange.SetMessageInProgress(ReplyKind::Identity);
+                report(exchange, previous);
+                exchange.SetMessageInProgress(ReplyKind::Identity);
+                QVERIFY(!exchange.GetMessageSuccessful()); // never while in progress
+                report(exchange, reports[now]);
+                const QString set = QString(exchange.GetMessageSuccessful() ? "success" : "") +
+                                    (exchange.GetMessageFailed() ? "failed" : "") +
+                                    (exchange.GetMessageTimedOut() ? "timed out" : "");
+                QCOMPARE(set, flags[now]);
+            }
+        }
+    }
+
+    void waitEndsOnCompletion() {
+        CommandExchange exchange;
+        exchange.SetMessageInProgress(ReplyKind::Acknowledgement);
+        QTimer::singleShot(50, &exchange, [&] { exchange.PutCommandOKFromTgt(false); });
+        CommandOutcome outcome{};
+        QVERIFY_BETWEEN(MsToRun([&] { outcome = exchange.WaitForOutcome(); }), 40, 1000);
+        QCOMPARE(outcome, CommandOutcome::Refused);
+    }
+
+    void closingAbandonsTheWaitAndEveryLaterCommand() {
+        CommandExchange exchange;
+        exchange.SetMessageInProgress(ReplyKind::Acknowledgement);
+        QTimer::singleShot(20, &exchange, [&] { exchange.Close(); });
+        QCOMPARE(exchange.WaitForOutcome(), CommandOutcome::Abandoned);
+        QVERIFY(exchange.closed());
+        exchange.SetMessageInProgress(ReplyKind::Acknowledgement);
+        exchange.PutCommandOKFromTgt(true);
+        QCOMPARE(exchange.WaitForOutcome(), CommandOutcome::Abandoned);
+    }
+
+    void oneOperationAtATime() {
+        CommandExchange exchange;
+        QSignalSpy activity(&exchange, &CommandExchange::operationActiveChanged);
+        {
+            const OperationScope first(exchange);
+            const OperationScope second(exchange);
+            QVERIFY(first.granted() && !second.granted());
+            QVERIFY(exchange.operationActive()); // the refused one does not end the first
+        }
+        QVERIFY(!exchange.operationActive());
+        QCOMPARE(QList<QVariantList>(activity), (QList<QVariantList>{{true}, {false}}));
+        QVERIFY(OperationScope(exchange).granted());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestProtocol)
+#include "tst_Protocol.moc"

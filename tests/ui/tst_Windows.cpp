@@ -1,0 +1,466 @@
+// The three windows, clicked through their object names, with the whole
+// program on COM10 and a virtual module on the other side.
+
+#include "BootAdmin.h"
+#include "BootloaderApp.h"
+#include "BootloaderMain.h"
+#include "CommsLinkWindow.h"
+#include "Controls.h"
+#include "Dialogs.h"
+#include "FileDialogs.h"
+#include "ModuleRig.h"
+#include "QtDialogs.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+
+namespace {
+// Dialogs answered by the test: input boxes take their answers from a queue
+// (nothing = Cancel); everything asked is recorded.
+struct ScriptedDialogs : Dialogs {
+    void Critical(const QString& title, const QString& text) override { criticals << title + ": " + text; }
+    std::optional<QString> InputBox(const QString& title, const QString& prompt,
+                                    const QString& initial) override {
+        questions << Join(title, prompt, initial);
+        return answers.isEmpty() ? std::nullopt : answers.takeFirst();
+    }
+    QString OpenFile(const FileDialogSettings& settings) override {
+        fileDialogs << settings.title;
+        return files.isEmpty() ? QString() : files.takeFirst();
+    }
+    QString SaveFile(const FileDialogSettings& settings) override { return OpenFile(settings); }
+
+    QStringList criticals, fileDialogs, files;
+    QStringList questions; // "title | prompt | initial text"
+    QList<std::optional<QString>> answers;
+};
+
+// "G" for green, "-" for grey.
+QString Mark(const QColor& colour) {
+    return colour == QColor(0, 255, 0) ? "G" : colour == QColor(192, 192, 192) ? "-" : "";
+}
+
+struct WindowRig {
+    explicit WindowRig(bool admin = false) {
+        if (!module.start())
+            qFatal("no virtual module");
+        UnmapAllPorts();
+        MapPort(10, module.devicePath());
+        app = std::make_unique<BootloaderApp>(dialogs, BootloaderApp::Options{admin, FastTimings()});
+        app->start();
+    }
+    BootloaderMain& main() { return app->mainWindow(); }
+    BootAdmin& admin() { return app->adminWindow(); }
+    CommsLinkWindow& comms() { return app->commsLinkWindow(); }
+    CommsLink& link() { return app->core().link(); }
+
+    // A control by its object name: in the main window, else the admin
+    // window, else the comms window; "admin:<name>" in the admin window.
+    template <typename T = QWidget> T* control(const QString& name) {
+        const bool admin = name.startsWith("admin:");
+        for (QWidget* window : {(QWidget*)&main(), (QWidget*)&this->admin(), (QWidget*)&comms()})
+            if (T* found = window->findChild<T*>(name.mid(admin ? 6 : 0));
+                found && (!admin || window == &this->admin()))
+                return found;
+        qFatal("no control %s", qPrintable(name));
+    }
+    // Label texts joined by blanks; "X*n" stands for X_0..X_n-1.
+    QString text(const QStringList& names) {
+        QStringList texts;
+        for (const QString& name : names)
+            for (int i = 0, n = name.section('*', 1).toInt(); i < std::max(n, 1); ++i)
+                texts << control<QLabel>(n ? ArrayName(name.section('*', 0, 0), i) : name)->text();
+        return texts.join(' ');
+    }
+    // Both status lines, main window first.
+    QStringList statusLines() { return {text({"Statustb"}), text({"admin:Statustb"})}; }
+    void click(const QString& name, Qt::KeyboardModifiers modifiers = {}) {
+        QTest::mouseClick(control(name), Qt::LeftButton, modifiers);
+    }
+    void trigger(QWidget& window, const char* action) { window.findChild<QAction*>(action)->trigger(); }
+    // Load, Connect, Program, Reboot.
+    QString highlights() {
+        QString seen;
+        for (const char* button : {"LoadFWcb", "GetTgtStatuscb", "ProgramFwcb", "Rebootcb"})
+            seen += Mark(ButtonColour(control<QPushButton>(button)));
+        return seen;
+    }
+    // Each port button as its text, with "*" when checked, "+" when shown, and its colour.
+    QString ports() {
+        QStringList ports;
+        for (int i = 0; i < 18; ++i) {
+            auto* button = control<QRadioButton>(ArrayName("CommsPortob", i));
+            ports << button->text() + (button->isChecked() ? "*" : "") + (button->isVisible() ? "+" : "") +
+                         Mark(button->palette().color(QPalette::WindowText));
+        }
+        return ports.join(' ');
+    }
+
+    ScriptedDialogs dialogs;
+    VirtualModule module;
+    std::unique_ptr<BootloaderApp> app;
+};
+
+const QString kMaskPrompt =
+    "Enter new value (0..255)(Mask:ls4=serial, ms4=subsys, 0=any, 1=TgtMustBe>=Header, "
+    "2=TgtMustBe<=Header, $F=TgtMust=Header";
+const QString kPagesPrompt = "Enter pages to upload (8K=32, 16K=64, 32K=128, 64K=256)";
+// An answer as written in a table: "-" for Cancel, "(empty)" for an empty entry.
+std::optional<QString> Answer(const QString& text) {
+    return text == "-" ? std::nullopt : std::optional(text == "(empty)" ? QString() : text);
+}
+} // namespace
+
+class TestWindows : public QObject {
+    Q_OBJECT
+private slots:
+    void startUp() {
+        WindowRig rig;
+        QCOMPARE(Join(rig.main().windowTitle(), rig.admin().windowTitle(), rig.comms().windowTitle()),
+                 "MERLAX Bootloader 1.3 | BootloaderAdmin | Comms Link");
+        QVERIFY(rig.main().isVisible() && !rig.admin().isVisible() && !rig.comms().isVisible());
+        QVERIFY(rig.link().portOK() && rig.dialogs.criticals.isEmpty());
+        QCOMPARE(rig.highlights(), "GG--"); // the buttons of the next steps are green
+        QCOMPARE(rig.text({"EncIDlb*6", "EncFwUploadProgresslb", "SetSeriallb*8"}),
+                 "$01 $0B $00 $00 $22 $00 0/120 $5A $01 $01 $01 $00 $00 $00 $00");
+        QCOMPARE(rig.ports(), "1 2 3 4 5 6 7 8 9 10* 11 12 13 14 15 16 17 18");
+        QCOMPARE(rig.control("CommsPortob_9")->toolTip(), rig.module.devicePath());
+        auto* scan = rig.control<QPushButton>("RescanCOMportscb");
+        QCOMPARE(Join(scan->text(), scan->toolTip(), rig.text({"ScanMsglb"})),
+                 "Scan | Scan and show available COM ports | Please wait ...");
+    }
+
+    void missingCom10IsReportedAtStartUp() {
+        UnmapAllPorts();
+        ScriptedDialogs dialogs;
+        BootloaderApp app(dialogs, {});
+        app.start();
+        QCOMPARE(dialogs.criticals.size(), 1);
+        QCOMPARE(dialogs.criticals[0].left(42), "Comms Port: Error opening comms port 10 : ");
+    }
+
+    void connectFillsBothWindows() {
+        WindowRig rig;
+        rig.module.identity = SampleIdentity();
+        rig.click("GetTgtStatuscb");
+        QCOMPARE(rig.statusLines(), (QStringList{"ID Request OK.", "ID Request OK."}));
+        QCOMPARE(rig.text({"TgtFwSystemtb", "TgtFwVersionlb", "TgtSerialNolb", "BootloaderVersionlb",
+                           "ErrorCodelb"}),
+                 "Solvane : PWM (FF) 2:07 010A-1234:112233 1:05[03] InvParam");
+        QCOMPARE(
+            rig.text({"TgtIDlb*8", "Seriallb", "Systemlb", "SubSystemlb", "cpuidlb*4",
+                      "admin:BootloaderVersionlb", "AppVersionlb", "admin:ErrorCodelb"}),
+            QStringLiteral(
+                "$5A $01 $0A $34 $12 $11 $22 $33 4660 Solvane PWM (FF) 30 31 32 33 1:05[03] 2:07 InvParam"));
+        QCOMPARE(rig.highlights(), "G---");
+    }
+
+    // Each waiting button runs its operation and shows its texts in both
+    // status lines, while it waits and after; the outcomes themselves are the
+    // operations' tests.
+    void waitingButtons_data() {
+        AddRows({"Connect to Target | GetTgtStatuscb | 5a 10 10 | Requesting Target ID | ID Request OK.",
+                 "Erase | Erasecb | 5a 11 11 | Erasing .... | OK",
+                 "Restore | RestoreSercb | 5a 17 17 |  | Restore OK.",
+                 "Read | admin:Readidcb | 5a 10 10 | Requesting Target ID | ID Request OK.",
+                 "Erase Target | admin:Erasecb | 5a 11 11 | Erasing .... | OK",
+                 "Wipe Target | admin:WipeTgtcb | 5a 1a 1a | Wiping .... | OK - Wiped"});
+    }
+    void waitingButtons() {
+        const auto [button, wire, during, after] = Fields<4>();
+        WindowRig rig;
+        rig.module.faults.replyDelayMs = 150;
+        QStringList seen;
+        QTimer::singleShot(50, [&] { seen << rig.statusLines(); });
+        rig.click(button);
+        seen << rig.statusLines();
+        QCOMPARE(seen, (QStringList{during, during, after, after}));
+        QCOMPARE(Heard(rig.module), QStringList{wire});
+    }
+
+    // "Reboot" returns at once and reports nothing; "Enter" keeps the line at its speed.
+    void restartButtons() {
+        WindowRig rig;
+        QSignalSpy heard(&rig.module, &VirtualModule::frameHeard);
+        QVERIFY(MsToRun([&] { rig.click("Rebootcb"); }) < 500);
+        QCOMPARE(rig.statusLines(), (QStringList{"", ""}));
+        QVERIFY(heard.wait(2000));
+        QTRY_VERIFY(!rig.app->core().exchange().operationActive());
+        rig.click("RebootToBootloadercb_1");
+        QVERIFY(heard.wait(2000));
+        QCOMPARE(QList<QVariantList>(heard),
+                 (QList<QVariantList>{{QByteArray::fromHex("5a1b1b"), 115200},
+                                      {QByteArray::fromHex("5a03fe01"), 115200}}));
+    }
+
+    void adminGesture() {
+        const std::tuple<bool, Qt::KeyboardModifiers, bool> cases[] = {{false, Qt::ControlModifier, false},
+                                                                       {false, Qt::NoModifier, false},
+                                                                       {true, Qt::NoModifier, false},
+                                                                       {true, Qt::ShiftModifier, false},
+                                                                       {true, Qt::ControlModifier, true}};
+        for (const auto& [adminOption, modifiers, shown] : cases) {
+            WindowRig rig(adminOption);
+            rig.click("TgtFwSystemtb", modifiers);
+            QCOMPARE(rig.admin().isVisible(), shown);
+        }
+    }
+
+    // While an operation runs every input of every window is locked: buttons,
+    // port buttons, clickable labels and text entries. The menus stay.
+    void inputsAreLockedWhileWaiting() {
+        WindowRig rig(true);
+        rig.module.faults.replyDelayMs = 150;
+        QList<QWidget*> inputs;
+        for (QWidget* window : {(QWidget*)&rig.main(), (QWidget*)&rig.admin(), (QWidget*)&rig.comms()})
+            for (QWidget* w : window->findChildren<QWidget*>())
+                if (qobject_cast<QAbstractButton*>(w) || qobject_cast<QLineEdit*>(w) ||
+                    qobject_cast<ClickableLabel*>(w))
+                    inputs << w;
+        QVERIFY(inputs.size() > 60);
+        QStringList enabledDuring;
+        bool menusDuring = false;
+        QTimer::singleShot(60, [&] {
+            for (QWidget* w : inputs)
+                if (w->isEnabled())
+                    enabledDuring << w->objectName();
+            menusDuring = rig.main().findChild<QAction*>("mnuExit")->isEnabled() &&
+                          rig.main().findChild<QAction*>("mnuCommsLink")->isEnabled();
+            rig.click("AppVersionlb"); // a label's input box cannot be opened meanwhile, nor a port chosen
+            rig.click("CommsPortob_3");
+        });
+        rig.click("GetTgtStatuscb");
+        QCOMPARE(enabledDuring, QStringList{});
+        QVERIFY(menusDuring && rig.dialogs.questions.isEmpty());
+        QCOMPARE(rig.link().selectedPort(), 10);
+        for (QWidget* w : inputs)
+            QVERIFY2(w->isEnabled(), qPrintable(w->objectName()));
+    }
+
+    void moduleVanishesDuringAnErase() {
+        if (!CanHangUpLines())
+            QSKIP("hanging up a line needs CAP_SYS_ADMIN");
+        WindowRig rig;
+        rig.module.faults.replyDelayMs = 1000;
+        QTimer::singleShot(100, &rig.module, [&] { rig.module.hangUp(); });
+        rig.click("Erasecb");
+        QCOMPARE(rig.statusLines(), (QStringList{"No response.", "No response."}));
+        QTRY_COMPARE(rig.dialogs.criticals.size(), 1);
+        QCOMPARE(rig.dialogs.criticals[0].left(43), "Comms Port: Error reading from comms port: ");
+        QVERIFY(rig.control("Erasecb")->isEnabled() && !rig.link().portOK());
+    }
+
+    void closingWhileWaiting() {
+        WindowRig rig;
+        rig.module.faults.unanswered.insert(17);
+        QTimer::singleShot(100, &rig.main(), [&] { rig.main().close(); });
+        QVERIFY2(MsToRun([&] { rig.click("Erasecb"); }) < 1000, "the wait outlived the window");
+        QVERIFY(!rig.main().isVisible() && !rig.link().portOpen());
+        QCOMPARE(rig.text({"Statustb"}), "No response.");
+        QVERIFY(!rig.app->core().exchange().operationActive());
+    }
+
+    // The comms window's close box only hides it; "Exit" closes every window and the port.
+    void menus() {
+        WindowRig rig(true);
+        rig.comms().show();
+        rig.comms().close();
+        QVERIFY(!rig.comms().isVisible() && rig.link().portOK());
+        rig.trigger(rig.main(), "mnuCommsLink");
+        QVERIFY(rig.comms().isVisible());
+        QVERIFY(rig.control<QRadioButton>("CommsPortob_9")->isChecked());
+        rig.click("TgtFwSystemtb", Qt::ControlModifier);
+        rig.trigger(rig.main(), "mnuExit");
+        QVERIFY(!rig.main().isVisible() && !rig.admin().isVisible() && !rig.comms().isVisible());
+        QVERIFY(!rig.link().portOpen());
+    }
+
+    // The firmware file pane shows what a loaded file is for; a name the
+    // table does not know leaves the system text as it was.
+    void firmwareFilePane() {
+        QTemporaryDir folder;
+        QVERIFY(folder.path().size() < 36);
+        const auto pathOf = [&](int length) {
+            return folder.path() + "/" + QString(length - folder.path().size() - 1, 'f');
+        };
+        const std::tuple<QString, QByteArray, QString> cases[] = {
+            {pathOf(40), "02010000070201003b0d0a", pathOf(40) + " MERLAX Linkbay 2.07"},
+            {pathOf(41), "11020000000c00003b0d0a", pathOf(41).right(40) + " MERLAX 1-Axis BLD 12.00"},
+            {pathOf(42), "01020000050000003b0d0a", pathOf(42).right(40) + " MERLAX 1-Axis BLD 0.05"}};
+        WindowRig rig;
+        for (const auto& [path, header, shown] : cases) {
+            QVERIFY(WriteFile(path, QByteArray::fromHex(header)));
+            rig.dialogs.files << path;
+            rig.click("LoadFWcb");
+            QCOMPARE(rig.text({"FwFiletb", "FWSystemtb", "FwVersionlb"}), shown);
+            QCOMPARE(rig.text({"Statustb"}), "Firmware file loaded successfully.");
+        }
+        rig.dialogs.files << QString(); // Cancel changes nothing
+        rig.click("LoadFWcb");
+        QCOMPARE(rig.text({"FwFiletb"}), pathOf(42).right(40));
+        QCOMPARE(rig.dialogs.fileDialogs.size(), 4);
+    }
+
+    // Load, connect, program, reboot: the highlights lead the way, the
+    // progress bar follows the pages, and Ctrl programs a file for another module.
+    void programmingFromTheWindow() {
+        QTemporaryDir folder;
+        const QString path = folder.filePath("other.fw");
+        QVERIFY(
+            WriteFile(path, QByteArray::fromHex("01010000050200003b0d0a"))); // system 1, sub-system 1, mask 0
+        WindowRig rig;
+        rig.dialogs.files << path << path;
+        rig.click("LoadFWcb");
+        QCOMPARE(rig.highlights(), "-G--");
+        rig.click("GetTgtStatuscb");
+        QCOMPARE(rig.highlights(), "--G-"); // system 1 matches, mask 0: any sub-system
+        rig.module.identity.system = 2;
+        rig.click("GetTgtStatuscb");
+        QCOMPARE(rig.highlights(), "----");
+        rig.click("ProgramFwcb");
+        QCOMPARE(rig.text({"Statustb"}), "Firmware is not for this module");
+        rig.click("ProgramFwcb", Qt::ControlModifier);
+        QCOMPARE(rig.text({"Statustb"}), "Program complete."); // 0 pages: erase only
+        QCOMPARE(rig.highlights(), "---G");
+        QCOMPARE(rig.control<QProgressBar>("ProgramProgressbar")->maximum(), 0);
+        rig.click("LoadFWcb");
+        QCOMPARE(rig.highlights(), "----"); // Reboot grey after a load
+    }
+
+    // Answers to the two questions ("-" is Cancel), and the version shown.
+    void versionEditor_data() {
+        AddRows({"both cancelled | - | - | 2:07", "both emptied | (empty) | (empty) | 2:07",
+                 "major cancelled, minor set | - | 9 | 2:09", "0 and 256 leave it | 0 | 256 | 2:07",
+                 "255 is allowed | 255 | 7 | 255:07", "halves to even | 2.5 | 3.5 | 2:04",
+                 "text reads as 0 | abc | x1 | 2:07", "leading number |  3 major | 12.4 | 3:12",
+                 "huge | 1e30 | -1 | 2:07"});
+    }
+    void versionEditor() {
+        const auto [major, minor, shown] = Fields<3>();
+        WindowRig rig;
+        rig.app->core().target().RequestTargetID(); // version 2:07
+        rig.dialogs.answers = {Answer(major), Answer(minor)};
+        rig.click("AppVersionlb");
+        QCOMPARE(rig.dialogs.questions, // the second question is always asked
+                 (QStringList{"Bootloader Parameter Entry | Enter new MAJOR version number | 2",
+                              "Bootloader Parameter Entry | Enter new MINOR version number | 7"}));
+        QCOMPARE(rig.text({"AppVersionlb", "TgtFwVersionlb"}), shown + " " + shown);
+        rig.app->core().target().RequestTargetID(); // the next read brings the module's own version back
+        QCOMPARE(rig.text({"AppVersionlb"}), "2:07");
+    }
+
+    // Each clickable label asks its own question and takes an answer in
+    // range: the answer ("-" is Cancel), the prompt and initial text, then the
+    // text of labels. Preset 0 asks for the highest serial number (at most
+    // 32767) and takes its serial bytes from it.
+    void labelsAskAndShow_data() {
+        AddRows(
+            {"mask | EncIDlb_4 | 255 | <mask> | 34 | EncIDlb_4 | $FF",
+             "mask out of range | EncIDlb_4 | 256 | <mask> | 34 | EncIDlb_4 | $22",
+             "pages | UploadPageslb | 256 | <pages> | 120 | UploadPageslb | 256",
+             "pages out of range | UploadPageslb | 0 | <pages> | 120 | UploadPageslb | 120",
+             "serial byte | SetSeriallb_2 | 10 | Enter new value (0..255)  | 1 | SetSeriallb_2 | $0A",
+             "next serial | NewSeriallb | 65535 | Enter new serial number | 1 | SetSeriallb_4 | $FF",
+             "next serial out of range | NewSeriallb | 65536 | Enter new serial number | 1 | NewSeriallb | 1",
+             "preset 0 | QuickSetcb_0 | 300 | <max> | 0 | EncIDlb*4 | $01 $0A $2C $01",
+             "preset 0 cancelled | QuickSetcb_0 | - | <max> | 0 | EncIDlb*4 | $01 $0A $00 $00",
+             "preset 0 emptied | QuickSetcb_0 | (empty) | <max> | 0 | EncIDlb*4 | $01 $0A $00 $00",
+             "preset 0 half to even | QuickSetcb_0 | 122.5 | <max> | 0 | EncIDlb*4 | $01 $0A $7A $00",
+             "preset 0 leading number | QuickSetcb_0 |   42abc | <max> | 0 | EncIDlb*4 | $01 $0A $2A $00",
+             "preset 0 text | QuickSetcb_0 | abc | <max> | 0 | EncIDlb*4 | $01 $0A $00 $00",
+             "preset 0 beyond 16 bits | QuickSetcb_0 | 99999 | <max> | 0 | EncIDlb*4 | $01 $0A $FF $7F"});
+    }
+    void labelsAskAndShow() {
+        auto [label, answer, prompt, initial, shownLabel, shown] = Fields<6>();
+        WindowRig rig;
+        rig.dialogs.answers = {Answer(answer)};
+        rig.click(label);
+        const QString title = prompt == "<max>" ? "Serial Number Entry" : "Bootloader Parameter Entry";
+        prompt.replace("<mask>", kMaskPrompt)
+            .replace("<pages>", kPagesPrompt)
+            .replace("<max>", "Enter maximum serial number");
+        QCOMPARE(rig.dialogs.questions, QStringList{Join(title, prompt, initial)});
+        QCOMPARE(rig.text({shownLabel}), shown);
+    }
+
+    // Hiding by "Close" or by the close box keeps every value; status texts
+    // still reach both windows.
+    void hidingKeepsTheAdminWindow() {
+        WindowRig rig(true);
+        rig.app->core().target().RequestTargetID();
+        auto* memo = rig.control<QLineEdit>("Memolb");
+        memo->setText(QStringLiteral("batch 7"));
+        rig.module.faults.unanswered.insert(26);
+        for (const bool closeBox : {false, true}) {
+            rig.click("TgtFwSystemtb", Qt::ControlModifier);
+            QVERIFY(rig.admin().isVisible());
+            if (closeBox)
+                rig.admin().close();
+            else
+                rig.trigger(rig.admin(), "mnuClose");
+            QVERIFY(!rig.admin().isVisible());
+            rig.click("Erasecb");
+            QCOMPARE(rig.statusLines(), (QStringList{"OK", "OK"}));
+        }
+        rig.click("TgtFwSystemtb", Qt::ControlModifier);
+        QVERIFY(rig.admin().isVisible());
+        QCOMPARE(rig.control<QLineEdit>("Memolb"), memo);
+        QCOMPARE(memo->text() + " " + rig.text({"AppVersionlb"}), "batch 7 2:07");
+    }
+
+    // The dialogs' folders and filters, and the file name rule of the capture's save dialog.
+    void fileDialogs() {
+#ifndef Q_OS_WIN
+        QCOMPARE(FileDialogs::SerialDBFileSelect().initialFile,
+                 QDir::home().filePath("Bootloader/Serials/Default.ser"));
+        QCOMPARE(FileDialogs::FWFileSelect().initialFolder, QDir::home().filePath("Firmware"));
+#endif
+        QCOMPARE(QtDialogs::NameFilters(FileDialogs::SerialDBFileSelect().filter) +
+                     QtDialogs::NameFilters(FileDialogs::FirmwareFileSel().filter),
+                 (QStringList{"Serial No DB Files (*.ser)", "All Files (*.*)", "Firmware files Files (*.fw)",
+                              "All Files (*.*)"}));
+        WindowRig rig;
+        rig.dialogs.files << "/fw/master" << QString();
+        rig.click("FWFileNamelb");
+        rig.click("FWFileNamelb"); // Cancel keeps it
+        QCOMPARE(rig.text({"FWFileNamelb"}), "/fw/master.fw");
+        QCOMPARE(rig.dialogs.fileDialogs, QStringList(2, "Encrypted Firmware File Select"));
+    }
+
+    // A port button opens its port; a scan shows the ports it found in green
+    // and leads a port it did not find to the first one it did.
+    void portButtons() {
+        VirtualModule com3, com4;
+        QVERIFY(com3.start() && com4.start());
+        WindowRig rig;
+        MapPort(3, com3.devicePath());
+        MapPort(4, com4.devicePath());
+        rig.comms().show();
+        rig.click("CommsPortob_3");
+        rig.click("GetTgtStatuscb");
+        QCOMPARE(Join(rig.link().selectedPort(), com4.heardFrames().size()), "4 | 1");
+        rig.click("CommsPortob_5"); // missing
+        QCOMPARE(rig.dialogs.criticals.size(), 1);
+        QCOMPARE(rig.dialogs.criticals[0].left(41), "Comms Port: Error opening comms port 6 : ");
+        rig.click("CommsPortob_9");
+        bool messageShown = false;
+        connect(&rig.link(), &CommsLink::scanStarted, this,
+                [&] { messageShown = rig.control("ScanMsglb")->isVisible(); });
+        rig.click("RescanCOMportscb");
+        QCOMPARE(rig.ports(), "1- 2- 3+G 4+G 5- 6- 7- 8- 9- 10*+G 11- 12- 13- 14- 15- 16- 17- 18-");
+        QVERIFY(messageShown &&
+                !rig.control("ScanMsglb")->isVisible()); // "Please wait ..." while the scan ran
+        QVERIFY(rig.link().portOK());                    // COM10 reopened after the scan
+        rig.link().SelectCommsPort(5);
+        QVERIFY(rig.control<QRadioButton>("CommsPortob_2")->isChecked());
+        QCOMPARE(rig.link().selectedPort(), 3);
+    }
+};
+
+QTEST_MAIN(TestWindows)
+#include "tst_Windows.moc"
