@@ -1,12 +1,15 @@
 // Every operation against every fault of the line and the module: the text the
 // operator reads, the time it takes, the CPU it uses, the frames it sends, the
-// files it leaves, and a link that works again afterwards.
+// files it leaves, and a link that works again afterwards. With
+// MERLAX_FAULT_MATRIX set to a file name the results are written there as a
+// Markdown table (scripts/fault-matrix.sh).
 
 #include "FirmwareCapture.h"
 #include "FirmwareProgrammer.h"
 #include "ModuleRig.h"
 #include "SerialAllocation.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 
 namespace {
@@ -72,6 +75,8 @@ bool WholeRecords(const QByteArray& bytes, int offset, int size) {
 
 class TestFaultMatrix : public QObject {
     Q_OBJECT
+    QStringList Results;
+
 private slots:
     void cell_data() {
         QTest::addColumn<int>("op");
@@ -130,6 +135,14 @@ private slots:
         const double cpu = CpuMilliseconds() - cpuBefore;
         const QString expected = ExpectedStatus(Op(op), effect);
         const bool ok = expected == row.ok;
+        const bool filesWhole = (op != Capture || WholeRecords(ReadFile(fw), 11, 268)) &&
+                                (op != ProgramAndLog || WholeRecords(ReadFile(ser), 0, 100));
+        Results << QStringLiteral("| %1 | %2 | %3 | %4 ms | %5 ms | %6 |")
+                       .arg(QLatin1String(row.name), QLatin1String(faultName),
+                            rig.reporter.statuses.value(rig.reporter.statuses.size() - 1))
+                       .arg(elapsed)
+                       .arg(qRound(cpu))
+                       .arg(filesWhole ? "whole" : "BROKEN");
         QCOMPARE(rig.reporter.statuses.value(rig.reporter.statuses.size() - 1), expected);
         QVERIFY(!rig.exchange().operationActive());
         // Every wait ends by a reply or a time-out; none spins.
@@ -159,6 +172,16 @@ private slots:
             rig.link().SelectCommsPort(10);
         rig.operations().RequestTargetID();
         QCOMPARE(rig.reporter.statuses.last(), "ID Request OK.");
+    }
+
+    void cleanupTestCase() {
+        const QString out = qEnvironmentVariable("MERLAX_FAULT_MATRIX");
+        if (out.isEmpty())
+            return;
+        QFile file(out);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write("| operation | fault | status shown | time | CPU | files |\n|---|---|---|---|---|---|\n");
+        file.write(Results.join('\n').toUtf8() + '\n');
     }
 };
 
