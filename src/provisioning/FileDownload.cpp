@@ -20,6 +20,7 @@ std::optional<QByteArray> FileDownload::DownloadFile(const QUrl& address) {
     request.setMaximumRedirectsAllowed(kMaxRedirects);
     const std::unique_ptr<QNetworkReply> reply(Network.get(request));
     Waiting = reply.get();
+    Abandoned = false;
 
     QByteArray body;
     bool tooLarge = false;
@@ -44,8 +45,10 @@ std::optional<QByteArray> FileDownload::DownloadFile(const QUrl& address) {
         loop.exec();
     // exec() also returns when the application quits; the transfer must not
     // outlive the wait.
-    if (!reply->isFinished())
+    if (!reply->isFinished()) {
+        Abandoned = true;
         reply->abort();
+    }
     // What came with the end of the transfer; an aborted reply holds nothing.
     if (!tooLarge && reply->isOpen())
         takeArrived();
@@ -56,6 +59,8 @@ std::optional<QByteArray> FileDownload::DownloadFile(const QUrl& address) {
 }
 
 void FileDownload::abandon() {
-    if (Waiting)
+    if (Waiting) {
+        Abandoned = true;
         Waiting->abort();
+    }
 }

@@ -31,6 +31,9 @@ public:
     // Ends a running DownloadFile without a result, for a window that closes
     // while it waits.
     void abandon();
+    // The last DownloadFile was ended by abandon() or by the application
+    // quitting, not by the server.
+    bool abandoned() const { return Abandoned; }
 
     std::chrono::milliseconds timeLimit() const { return TimeLimit; }
 
@@ -38,4 +41,5 @@ private:
     std::chrono::milliseconds TimeLimit;
     QNetworkAccessManager Network;
     QPointer<QNetworkReply> Waiting;
+    bool Abandoned = false;
 };

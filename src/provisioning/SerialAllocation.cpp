@@ -44,7 +44,10 @@ void SerialAllocation::EnterSerialByte(int index, double value) {
 void SerialAllocation::EnterNextSerial(double value) {
     if (const auto v = OperatorNumber::WholeInRange(value, kLowestSerial, kHighestSerial))
         NextSerial = *v;
-    PutNewSerialNo(NextSerial);
+    if (NextSerial)
+        PutNewSerialNo(*NextSerial);
+    else
+        emit changed();
 }
 
 CommandOutcome SerialAllocation::WriteSerialNo() {
@@ -75,7 +78,14 @@ void SerialAllocation::ReadSerialDBFile(const QString& path) {
         emit memoChanged(Memo);
     }
     Report.UpdateStatusDisp(load.StatusText());
-    PutNewSerialNo(load.nextSerial.value_or(NextSerial));
+    if (load.nextSerial) {
+        PutNewSerialNo(*load.nextSerial);
+    } else {
+        // Neither the present number nor any other may follow this log: it
+        // could give a serial number twice.
+        NextSerial.reset();
+        emit changed();
+    }
 }
 
 bool SerialAllocation::WriteSerialDBRecord() {
@@ -83,11 +93,19 @@ bool SerialAllocation::WriteSerialDBRecord() {
         Report.UpdateStatusDisp(QStringLiteral("Error: Serial DB file not open"));
         return false;
     }
+    const qint32 serial = NextSerial.value_or(0);
     const QByteArray record =
-        BuildSerialRecord(static_cast<quint16>(NextSerial), SetSerialData, Target.identity(), Memo,
+        BuildSerialRecord(static_cast<quint16>(serial), SetSerialData, Target.identity(), Memo,
                           QDateTime::currentDateTime(), DateTimeSeparatorsOf(QLocale::system()));
     if (!Database.Append(record)) {
         Report.ShowCritical(QString::fromLatin1(kSerialDBWriteTitle), Database.WriteErrorText());
+        // The file may be failing; the operator decides whether to go on
+        // with it by choosing it again.
+        Database.Close();
+        Report.UpdateStatusDisp(QStringLiteral("Not logged: the module now holds serial number %1, which is "
+                                               "not in the serial DB file. Choose the file again to go on.")
+                                    .arg(serial));
+        emit changed();
         return false;
     }
     return true;
@@ -98,8 +116,13 @@ bool SerialAllocation::ProgramAndLogSerialNo() {
         Report.UpdateStatusDisp(QStringLiteral("Error: No Serial DB file open."));
         return false;
     }
+    if (!NextSerial) {
+        Report.UpdateStatusDisp(
+            QStringLiteral("Error: No next serial number. Set the next serial number by clicking it."));
+        return false;
+    }
     // A serial number beyond 16 bits would be written as another one.
-    if (NextSerial < kLowestSerial || NextSerial > kHighestSerial) {
+    if (*NextSerial < kLowestSerial || *NextSerial > kHighestSerial) {
         Report.UpdateStatusDisp(QStringLiteral("Error: Next serial number must be 1 to 65535."));
         return false;
     }
@@ -124,7 +147,7 @@ bool SerialAllocation::ProgramAndLogSerialNo() {
     Report.UpdateStatusDisp(QStringLiteral("Writing the device data to the serial DB file"));
     if (!WriteSerialDBRecord())
         return false;
-    PutNewSerialNo(NextSerial + 1);
+    PutNewSerialNo(*NextSerial + 1);
     Report.UpdateStatusDisp(QStringLiteral("OK"));
     return true;
 }

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <array>
+#include <optional>
 
 class CommsLink;
 class Reporter;
@@ -26,7 +27,9 @@ public:
     SerialAllocation(CommsLink& link, TargetSession& target, Reporter& reporter, QObject* parent = nullptr);
 
     const IdBlock& setSerialData() const { return SetSerialData; }
-    qint32 nextSerial() const { return NextSerial; }
+    // Nothing after a database whose last serial number leaves no next one,
+    // until the operator sets it.
+    std::optional<qint32> nextSerial() const { return NextSerial; }
 
     // NextSerial = NewSerial, and its low and high bytes into SerL and SerH.
     void PutNewSerialNo(qint32 NewSerial);
@@ -34,8 +37,8 @@ public:
     void PutSerialData(const IdBlock& block);
     // The operator's entries: a value outside the range leaves the field as
     // it was. Editing SerL or SerH does not change NextSerial; a new serial
-    // number is taken when it lies in 1..65535, and SerL and SerH follow it
-    // either way.
+    // number is taken when it lies in 1..65535, and SerL and SerH follow the
+    // next serial number either way.
     void EnterSerialByte(int index, double value);
     void EnterNextSerial(double value);
 
@@ -53,8 +56,11 @@ public:
     void setMemo(const QString& memo) { Memo = memo; }
 
     // Appends the record of the unit just programmed; made durable before it
-    // returns true.
+    // returns true. A record that could not be made durable is taken back and
+    // the database is closed: logging goes on only once the operator has
+    // chosen the file again.
     bool WriteSerialDBRecord();
+    SerialDatabase& database() { return Database; }
     // Reads the module, refuses one already programmed, writes the ID block,
     // reads the module again and logs the unit when it now holds the block
     // written; then advances the serial number. True when the unit was logged.
@@ -73,5 +79,5 @@ private:
     QString DatabaseFile;
     QString Memo;
     IdBlock SetSerialData{90, 1, 1, 0, 0, 0, 0, 0};
-    qint32 NextSerial = 1;
+    std::optional<qint32> NextSerial = 1;
 };

@@ -1,5 +1,7 @@
 #include "SerialDatabase.h"
 
+#include "SerialRecord.h"
+
 #include <QFileInfo>
 
 #include <cerrno>
@@ -44,6 +46,8 @@ SerialLoad failedLoad(const QString& description) {
 
 } // namespace
 
+SerialDatabase::SerialDatabase() : Calls{::write, ::fsync} {}
+
 SerialDatabase::~SerialDatabase() {
     Close();
 }
@@ -73,20 +77,35 @@ bool SerialDatabase::Append(QByteArrayView record) {
     if (!File.isOpen())
         return fail(QStringLiteral("the file is not open"));
     const qint64 end = File.size();
-    if (!File.seek(end))
-        return fail(File.errorString());
-    if (File.write(record.data(), record.size()) != record.size()) {
-        const QString description = File.errorString();
-        // A disk that filled up mid-record leaves no half record behind to
-        // shift every record after it.
-        File.resize(end);
-        return fail(description);
+    // A record cut short by some other writer is completed first: spaces
+    // (so it reads back as one bad record) and its line end. Without that,
+    // every record after it would be read shifted and lost.
+    const qint64 partial = end % SerialRecordFormat::kRecordSize;
+    QByteArray bytes;
+    if (partial != 0) {
+        QByteArray completion(SerialRecordFormat::kRecordSize, ' ');
+        completion[SerialRecordFormat::kRecordSize - 2] = '\r';
+        completion[SerialRecordFormat::kRecordSize - 1] = '\n';
+        bytes = completion.mid(partial);
     }
-    if (!File.flush())
-        return fail(File.errorString());
-    if (::fsync(File.handle()) != 0)
-        return fail(systemError());
-    return true;
+    bytes.append(record.data(), record.size());
+
+    const int fd = File.handle();
+    QString description;
+    if (::lseek(fd, 0, SEEK_END) < 0)
+        description = systemError();
+    else if (const ssize_t written = Calls.write(fd, bytes.constData(), size_t(bytes.size()));
+             written != bytes.size())
+        description = written < 0 ? systemError() : QStringLiteral("the disk took only part of the record");
+    else if (Calls.fsync(fd) != 0)
+        description = systemError();
+    if (description.isEmpty())
+        return true;
+    // A record that is not surely on the disk is taken back, so that the file
+    // and the next serial number agree.
+    if (::ftruncate(fd, end) == 0)
+        ::fsync(fd);
+    return fail(description);
 }
 
 void SerialDatabase::Close() {

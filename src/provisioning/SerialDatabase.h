@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QString>
 
+#include <sys/types.h>
+
 // The operator's serial-number database file: read completely when chosen,
 // then held open and locked for appending until another file is chosen.
 //
@@ -15,7 +17,7 @@
 // in this process or another, is refused while the lock is held.
 class SerialDatabase {
 public:
-    SerialDatabase() = default;
+    SerialDatabase();
     ~SerialDatabase();
     SerialDatabase(const SerialDatabase&) = delete;
     SerialDatabase& operator=(const SerialDatabase&) = delete;
@@ -26,13 +28,23 @@ public:
     SerialLoad Open(const QString& path);
     // Appends one 100-byte record (BuildSerialRecord) in a single write and
     // waits until it is on the disk, so a record the operator was told about
-    // survives a crash or a power cut. On failure the file holds no part of
-    // it and ErrorString() says why.
+    // survives a crash or a power cut. A file that ends in a partial record
+    // has it completed (as a bad record) in the same write, so that every
+    // record appended reads back. On failure the file is cut back to its
+    // length before the append and ErrorString() says why.
     bool Append(QByteArrayView record);
     // Releases the lock. Closing a database that is not open does nothing.
     void Close();
 
     bool IsOpen() const { return File.isOpen(); }
+
+    // The system calls an append makes. Tests replace them to make a write
+    // or a sync fail.
+    struct SystemCalls {
+        ssize_t (*write)(int fd, const void* data, size_t size);
+        int (*fsync)(int fd);
+    };
+    void setSystemCalls(SystemCalls calls) { Calls = calls; }
     QString ErrorString() const { return Error; }
     // "Error writing to Serial Number Database file: " and ErrorString().
     QString WriteErrorText() const;
@@ -42,6 +54,7 @@ private:
 
     QFile File;
     QString Error;
+    SystemCalls Calls;
 };
 
 // Titles of the message boxes for a failed load and a failed append.

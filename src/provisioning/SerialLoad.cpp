@@ -27,15 +27,20 @@ QString SerialLoad::StatusText() const {
     QString text = badRecords != 0 ? QStringLiteral("Failed: %1 error lines found.").arg(badRecords)
                                    : QStringLiteral("File loaded with no errors.");
     static const char* const kIdBlockNames[] = {"Init", "Sys", "Sub", "SerL", "SerH", "#1", "#2", "#3"};
-    QStringList unusable;
     if (!nextSerial)
-        unusable << QStringLiteral("serial number");
+        text += QStringLiteral(" The last record's serial number leaves no next one: set the next serial "
+                               "number by clicking it.");
+    QStringList unusable;
     for (size_t i = 0; i < idBlock.size(); ++i)
         if (!idBlock[i])
             unusable << QString::fromLatin1(kIdBlockNames[i]);
     if (!unusable.isEmpty())
         text += QStringLiteral(" Unusable in the last record, previous values kept: %1.")
                     .arg(unusable.join(", "));
+    if (partialTailBytes != 0)
+        text += QStringLiteral(" The file ends in a partial record of %1 bytes; it is completed before the "
+                               "next record.")
+                    .arg(partialTailBytes);
     return text;
 }
 
@@ -55,8 +60,10 @@ SerialLoad ReadSerialRecords(QIODevice& device) {
             failure.error = device.errorString();
             return failure;
         }
-        if (got < qint64(sizeof record))
+        if (got < qint64(sizeof record)) {
+            load.partialTailBytes = static_cast<int>(got);
             break;
+        }
         ParsedSerialRecord parsed = ParseSerialRecord(QByteArrayView(record, sizeof record));
         load.badRecords += parsed.bad ? 1 : 0;
         if (parsed.terminated)

@@ -10,9 +10,10 @@ class QIODevice;
 // What loading a serial-number database gives the admin window. The values
 // are those of the last record that ends in ";", whether or not it failed a
 // field check; an empty file gives next serial 1 and an all-zero ID block.
-// A value the last record cannot give sensibly is left empty, and the caller
-// keeps what it had for it: a serial field without a number or one whose
-// successor lies outside 1..65535, or an ID-block byte that is not hex.
+// An ID-block byte of the last record that is not hex is left empty, and the
+// caller keeps what it had for it. A serial field without a number, or one
+// whose successor lies outside 1..65535, gives no next serial number at all:
+// the operator must set one, since any other would give a number twice.
 struct SerialLoad {
     // Opening or reading failed: nothing below may be used.
     bool failed = false;
@@ -20,6 +21,8 @@ struct SerialLoad {
     QString error;
 
     int badRecords = 0;
+    // Bytes after the last whole record: a record cut short.
+    int partialTailBytes = 0;
     std::optional<qint32> nextSerial = 1;
     // Init, Sys, Sub, SerL, SerH, #1, #2, #3.
     std::array<std::optional<qint16>, 8> idBlock{0, 0, 0, 0, 0, 0, 0, 0};
@@ -28,8 +31,9 @@ struct SerialLoad {
     std::optional<QString> memo;
 
     // "Failed: N error lines found." or "File loaded with no errors.",
-    // followed by what the last record could not give, e.g.
-    // " Unusable in the last record, previous values kept: serial number, Sys."
+    // followed by what the last record could not give and by a partial
+    // record at the end, e.g. " Unusable in the last record, previous values
+    // kept: Sys."
     QString StatusText() const;
     // "Error reading Serial Number Database file: " and the reason.
     QString MessageBoxText() const;

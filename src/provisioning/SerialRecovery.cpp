@@ -49,6 +49,8 @@ SerialRecoveryResult SerialRecovery::OpenAndReadInternetSerialFile(const QString
         return LocalFileError(copy.errorString());
 
     const std::optional<QByteArray> body = Download.DownloadFile(UnitFileAddress(BaseUrl, serialText));
+    if (Download.abandoned())
+        return Status(Outcome::Abandoned, {});
     if (!body)
         return Message(Outcome::DownloadFailed,
                        QStringLiteral("Unable to find the required file from the internet."));

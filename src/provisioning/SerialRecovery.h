@@ -13,6 +13,7 @@ struct SerialRecoveryResult {
     enum class Outcome {
         NoServerConfigured,
         DownloadFailed,
+        Abandoned, // the program closed while it downloaded: nothing to tell
         LocalFileError,
         BadFile, // downloaded, but not a unit file
         Good,

@@ -72,8 +72,9 @@ SerialPane::SerialPane(BootloaderCore& core, NumberEntry& entry, Dialogs& dialog
     Operations& ops = Core.operations();
     connect(NewSeriallb, &ClickableLabel::clicked, this, [this] {
         SerialAllocation& serials = Core.serials();
-        serials.EnterNextSerial(
-            Entry.EnterParameter(serials.nextSerial(), QStringLiteral("Enter new serial number")));
+        // With no next serial number, Cancel gives 0, which is refused.
+        serials.EnterNextSerial(Entry.EnterParameter(serials.nextSerial().value_or(0),
+                                                     QStringLiteral("Enter new serial number")));
     });
     connect(SerialDBFileNamelb, &ClickableLabel::clicked, this, &SerialPane::SerialDBFileNamelb_Click);
     connect(Memolb, &QLineEdit::textEdited, &serials, &SerialAllocation::setMemo);
@@ -91,7 +92,8 @@ void SerialPane::UpdateSetSerialPane() {
     for (size_t i = 0; i < SetSeriallb.size(); ++i)
         SetSeriallb[i]->setText(QStringLiteral("$") +
                                 GeneralUtilities::BytetoHexStr(serials.setSerialData()[i]));
-    NewSeriallb->setText(QString::number(serials.nextSerial()));
+    const std::optional<qint32> next = serials.nextSerial();
+    NewSeriallb->setText(next ? QString::number(*next) : QStringLiteral("-"));
     SerialDBFileNamelb->setText(serials.SerialDBFileName());
 }
 

@@ -112,6 +112,8 @@ private slots:
         const QString noErrors = "File loaded with no errors.";
         const QString oneError = "Failed: 1 error lines found.";
         const QString kept = " Unusable in the last record, previous values kept: ";
+        const QString noNext =
+            " The last record's serial number leaves no next one: set the next serial number by clicking it.";
         AddRows<LoadRow>(
             {{"empty file", "", noErrors, "1 0 0 0 0 0 0 0 0|-"},
              {"three good, last 00041", first + first + kGoodRecord, noErrors, last},
@@ -121,11 +123,14 @@ private slots:
              {"missing comma after a pair", withBytes(kGoodRecord, 40, ";"), oneError, last},
              {"unchecked bytes may hold anything",
               withBytes(withBytes(kGoodRecord, 31, QByteArray("\0;\r\n,\xFF", 6)), 67, "x"), noErrors, last},
-             {"partial record ignored", kGoodRecord + kGoodRecord.left(99), noErrors, last},
-             {"last serial not a number", first + withBytes(kGoodRecord, 1, "0004x"),
-              noErrors + kept + "serial number.", "- 5A 1 A 34 12 11 22 33| Line 7 memo"},
-             {"last serial 65535 has no successor", withBytes(kGoodRecord, 1, "65535"),
-              noErrors + kept + "serial number.", "- 5A 1 A 34 12 11 22 33| Line 7 memo"},
+             {"partial record reported", kGoodRecord + kGoodRecord.left(99),
+              noErrors +
+                  " The file ends in a partial record of 99 bytes; it is completed before the next record.",
+              last},
+             {"last serial not a number", first + withBytes(kGoodRecord, 1, "0004x"), noErrors + noNext,
+              "- 5A 1 A 34 12 11 22 33| Line 7 memo"},
+             {"last serial 65535 has no successor", withBytes(kGoodRecord, 1, "65535"), noErrors + noNext,
+              "- 5A 1 A 34 12 11 22 33| Line 7 memo"},
              {"bad hex in the ID block", withBytes(withBytes(kGoodRecord, 10, "0a"), 28, "G3"),
               oneError + kept + "Sys, #3.", "42 5A - A 34 12 11 22 -| Line 7 memo"}});
     }

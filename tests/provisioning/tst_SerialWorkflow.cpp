@@ -10,6 +10,9 @@
 
 #include <QTemporaryDir>
 
+#include <cerrno>
+#include <unistd.h>
+
 using namespace std::chrono_literals;
 using Outcome = SerialRecoveryResult::Outcome;
 
@@ -20,16 +23,36 @@ const QString kDownloadFailed = QStringLiteral("Unable to find the required file
 // The core with a blank module (ID block not yet written) and a fresh
 // serial-number database.
 struct SerialRig : ModuleRig {
-    SerialRig() {
+    explicit SerialRig(const QByteArray& logged = {}) {
         module.identity.init = 0xFF;
         module.identity.serial = 0xFFFF;
+        WriteFile(folder.filePath("log.ser"), logged);
         serials().ReadSerialDBFile(folder.filePath("log.ser"));
-        reporter.statuses.clear();
     }
     SerialAllocation& serials() { return core->serials(); }
     QByteArray log() const { return ReadFile(folder.filePath("log.ser")); }
+    QString next() const {
+        const std::optional<qint32> n = core->serials().nextSerial();
+        return n ? QString::number(*n) : "-";
+    }
+    // "Program and Log" on a module that is blank again.
+    void programAndLog() {
+        module.identity.init = 0xFF;
+        operations().ProgramAndLogSerialNo();
+    }
     QTemporaryDir folder;
 };
+
+// A record logged for serial `serial` (five characters), ID block 5A 01 0A.
+QByteArray Record(const char* serial) {
+    return QByteArray(serial) + ",5A,01,0A,34,12,11,22,33,ABC123,C1,C2,C3,C4,03,1E,1F,20,21,05,01,"
+                                " Line 7 memo,03/03/26-14:05;\r\n";
+}
+
+int FailingFsync(int) {
+    errno = EIO;
+    return -1;
+}
 
 QString block(const SerialAllocation& serials) {
     QStringList bytes;
@@ -85,13 +108,13 @@ private slots:
         QCOMPARE(rig.reporter.statuses, (QStringList{"Writing serial number ...", "Write Serial OK.",
                                                      "Error: No Serial DB file open."}));
         SerialAllocation& s = rig.core->serials();
-        QStringList seen{QString::number(s.nextSerial())};
+        QStringList seen{QString::number(*s.nextSerial())};
         for (double serial : {0.0, 65536.0, 70000.0, 65535.0, 2.5}) {
             s.EnterNextSerial(serial);
-            seen << QString::number(s.nextSerial());
+            seen << QString::number(*s.nextSerial());
         }
         s.EnterSerialByte(3, 16); // SerL by hand: NextSerial stays
-        seen << block(s) << QString::number(s.nextSerial());
+        seen << block(s) << QString::number(*s.nextSerial());
         for (double byte : {256.0, -1.0, 255.0, 12.5}) {
             s.EnterSerialByte(7, byte);
             seen << QString::number(s.setSerialData()[7]);
@@ -114,6 +137,7 @@ private slots:
     void programAndLog() {
         const auto [init, fault, statuses] = Fields<3>();
         SerialRig rig;
+        rig.reporter.statuses.clear();
         rig.module.identity.init = static_cast<quint8>(init.toInt(nullptr, 16));
         if (!fault.isEmpty())
             rig.module.faults.plan(*ParseFaultPlan(fault));
@@ -123,7 +147,7 @@ private slots:
                                                        .replace("{R}", "Requesting Target ID, ID Request OK.")
                                                        .replace("{W}", "Writing serial number ..."));
         const bool logged = statuses.endsWith("OK");
-        QCOMPARE(rig.serials().nextSerial(), logged ? 2 : 1);
+        QCOMPARE(rig.next(), logged ? "2" : "1");
         // A new log: all zero but the serial bytes.
         QCOMPARE(rig.log().left(30) + rig.log().mid(70, 12) + rig.log().mid(97),
                  logged ? "00001,00,00,00,01,00,00,00,00,      line 3;\r\n" : QByteArray());
@@ -134,35 +158,93 @@ private slots:
     void consecutiveUnits() {
         SerialRig rig;
         rig.serials().EnterNextSerial(255);
-        rig.operations().ProgramAndLogSerialNo();
-        QCOMPARE(Join(rig.serials().nextSerial(), block(rig.serials()), int(rig.module.model().idBlock()[3])),
+        rig.programAndLog();
+        QCOMPARE(Join(rig.next(), block(rig.serials()), int(rig.module.model().idBlock()[3])),
                  "256 | 0 0 0 0 1 0 0 0 | 255");
-        rig.module.identity.init = 0xFF;
-        rig.operations().ProgramAndLogSerialNo();
-        QCOMPARE(rig.serials().nextSerial(), 257);
+        rig.programAndLog();
+        QCOMPARE(rig.next(), "257");
         QCOMPARE(rig.log().mid(100, 6), "00256,");
 
         SerialAllocation reopened(rig.link(), rig.target(), rig.reporter);
         rig.serials().ReadSerialDBFile(rig.folder.filePath("other.ser")); // releases log.ser
         reopened.ReadSerialDBFile(rig.folder.filePath("log.ser"));
-        QCOMPARE(reopened.nextSerial(), 257);
+        QCOMPARE(reopened.nextSerial().value_or(0), 257);
         QCOMPARE(rig.reporter.statuses.last(), "File loaded with no errors.");
+    }
 
-        reopened.EnterNextSerial(65535);
-        rig.module.identity.init = 0xFF;
-        reopened.ProgramAndLogSerialNo();
-        QCOMPARE(reopened.nextSerial(), 65536);
-        rig.module.identity.init = 0xFF;
-        rig.module.clearHeardFrames();
+    // A log whose last serial number leaves no next one refuses to give any
+    // until the operator sets it: never the number it had before. The last
+    // serial field, the next serial after the load, the status of a "Program
+    // and Log" that follows, and the records it added.
+    void lastSerialOfTheLog_data() {
+        AddRows({"65534 gives 65535 | 65534 | 65535 | OK | 1",
+                 "65535 | 65535 | - | Error: No next serial number. Set the next serial number by clicking "
+                 "it. | 0",
+                 "65536 | 65536 | - | Error: No next serial number. Set the next serial number by clicking "
+                 "it. | 0",
+                 "not a number | 0004x | - | Error: No next serial number. Set the next serial number by "
+                 "clicking it. | 0"});
+    }
+    void lastSerialOfTheLog() {
+        const auto [field, next, status, added] = Fields<4>();
+        SerialRig rig(Record("00007") + Record(qPrintable(field)));
+        QCOMPARE(rig.next(), next);
+        QCOMPARE(rig.reporter.statuses.last().contains("leaves no next one"), next == "-");
+        rig.programAndLog();
+        QCOMPARE(rig.reporter.statuses.last(), status);
+        QCOMPARE(rig.log().size(), 200 + 100 * added.toInt());
+        QCOMPARE(rig.heard().isEmpty(), added == "0");
+        rig.serials().EnterNextSerial(0); // still refused: out of range
+        QCOMPARE(rig.next(), next == "-" ? "-" : "65536");
+        rig.serials().EnterNextSerial(9);
+        rig.programAndLog();
+        QCOMPARE(rig.next(), "10");
+    }
+
+    // A log cut short inside a record: the next record completes it, and
+    // every record after that reads back.
+    void appendsAfterAPartialRecord() {
+        SerialRig rig(Record("00041") + Record("00042").left(37));
+        QVERIFY(rig.reporter.statuses.last().endsWith(
+            " The file ends in a partial record of 37 bytes; it is completed before the next record."));
+        rig.programAndLog();
+        rig.programAndLog();
+        QCOMPARE(rig.log().size(), 400);
+        rig.serials().ReadSerialDBFile(rig.folder.filePath("log.ser"));
+        QCOMPARE(rig.next(), "44");
+        QCOMPARE(rig.reporter.statuses.last(), "Failed: 1 error lines found.");
+        QCOMPARE(rig.log().mid(137, 63), QByteArray(61, ' ') + "\r\n");
+    }
+
+    // A record that could not be made durable is taken back: the file keeps
+    // its length, the next serial number stays, and logging waits until the
+    // operator chooses the file again.
+    void recordNotDurable() {
+        SerialRig rig(Record("00041"));
+        rig.serials().database().setSystemCalls({::write, FailingFsync});
         rig.reporter.statuses.clear();
-        reopened.ProgramAndLogSerialNo();
-        QCOMPARE(rig.reporter.statuses, QStringList{"Error: Next serial number must be 1 to 65535."});
-        QVERIFY(rig.module.heardFrames().isEmpty());
-        QCOMPARE(rig.log().size(), 300);
+        rig.programAndLog();
+        QCOMPARE(rig.log(), Record("00041"));
+        QCOMPARE(rig.next(), "42");
+        QCOMPARE(rig.reporter.criticals.size(), 1);
+        QVERIFY(rig.reporter.criticals[0].startsWith(
+            "File Write: Error writing to Serial Number Database file: "));
+        QCOMPARE(rig.reporter.statuses.last(),
+                 "Not logged: the module now holds serial number 42, which is not in "
+                 "the serial DB file. Choose the file again to go on.");
+        rig.module.clearHeardFrames();
+        rig.programAndLog();
+        QCOMPARE(rig.reporter.statuses.last(), "Error: No Serial DB file open.");
+        QVERIFY(rig.heard().isEmpty());
+        rig.serials().database().setSystemCalls({::write, ::fsync});
+        rig.serials().ReadSerialDBFile(rig.folder.filePath("log.ser"));
+        rig.programAndLog();
+        QCOMPARE(rig.log().mid(100, 6), "00042,");
     }
 
     void progLogWriteFirmware() {
         SerialRig rig;
+        rig.reporter.statuses.clear();
         rig.operations().ProgAll(false);
         QCOMPARE(rig.reporter.statuses, QStringList{"No Firmware file loaded"});
         QVERIFY(rig.module.heardFrames().isEmpty());
@@ -280,7 +362,8 @@ private slots:
         SerialRecoveryResult result;
         QVERIFY(MsToRun([&] { result = recovery.OpenAndReadInternetSerialFile(QStringLiteral("004711")); }) <
                 5000);
-        QCOMPARE(result.outcome, Outcome::DownloadFailed);
+        QCOMPARE(result.outcome, Outcome::Abandoned);
+        QCOMPARE(result.messageText + result.status, QString()); // nothing to tell a closing program
         QCOMPARE(copies.size(), 1);
         const auto ownerOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser;
         QCOMPARE(int(copies[0].permissions() & ~ownerOnly), 0);
