@@ -85,17 +85,22 @@ void FirmwareCapture::fileError(const QString& description) {
 }
 
 bool FirmwareCapture::UploadEncryptedFirmware() {
-    Target.RequestTargetID(); // its outcome is not needed: the last identity read serves
+    // Its outcome is not needed (the last identity read serves), unless the
+    // program is closing: then no file is touched.
+    if (Target.RequestTargetID() == CommandOutcome::Abandoned)
+        return false;
     const TargetIdentity& id = Target.identity();
     if (id.AppVersionMajor == 0 && id.AppVersionMinor == 0) {
         Report.UpdateStatusDisp(QStringLiteral("Read Target ID for version number first."));
         return false;
     }
-    FirmwareFileWriter writer;
     if (FileName_.isEmpty()) {
         fileError(QStringLiteral("No file name has been chosen."));
         return false;
     }
+    // The pages go into a file beside the chosen one, which is replaced only
+    // by a complete capture.
+    FirmwareFileWriter writer;
     if (!writer.Create(FileName_)) {
         fileError(writer.ErrorString());
         return false;
@@ -107,10 +112,11 @@ bool FirmwareCapture::UploadEncryptedFirmware() {
                                              byte(Header_[3]), byte(id.AppVersionMinor),
                                              byte(id.AppVersionMajor), byte(Header_[4]), byte(Header_[5])))) {
         fileError(writer.ErrorString());
+        writer.Discard();
         return false;
     }
 
-    bool complete = false;
+    QString stoppedWith; // the status text of a capture that ended early
     for (int page = 0; page < UploadPages_; ++page) {
         OutMsg message{};
         message[0] = Frame::kRequestEncryptedPage;
@@ -119,8 +125,11 @@ bool FirmwareCapture::UploadEncryptedFirmware() {
         message[7] = static_cast<qint16>(page);
         message[8] = 0; // the eighth data byte is not used by the capture
         Report.UpdateStatusDisp(QStringLiteral("Uploading firmware ..."));
-        if (Link.Transact(message, 10, ReplyKind::EncryptedPage, &UploadTimer) != CommandOutcome::Succeeded) {
-            Report.UpdateStatusDisp(QStringLiteral("No response."));
+        const CommandOutcome outcome = Link.Transact(message, 10, ReplyKind::EncryptedPage, &UploadTimer);
+        if (outcome != CommandOutcome::Succeeded) {
+            // A program that is closing shows nothing more.
+            if (outcome != CommandOutcome::Abandoned)
+                stoppedWith = QStringLiteral("No response.");
             break;
         }
         if (!writer.WriteLine(FirmwarePageLine(LastPage))) {
@@ -129,14 +138,33 @@ bool FirmwareCapture::UploadEncryptedFirmware() {
         }
         ++PagesUploaded_;
         emit progress(PagesUploaded_, UploadPages_);
-        if (page == UploadPages_ - 1) {
-            Report.UpdateStatusDisp(QStringLiteral("Firmware upload completed successfully."));
-            complete = true;
-        }
     }
-    // Whichever way the capture ended, what was stored reaches the disk.
-    if (!writer.Flush())
+
+    if (PagesUploaded_ == UploadPages_) {
+        if (!writer.Commit()) {
+            fileError(writer.ErrorString());
+            return keepPartial(writer, {});
+        }
+        Report.UpdateStatusDisp(QStringLiteral("Firmware upload completed successfully."));
+        return true;
+    }
+    return keepPartial(writer, stoppedWith);
+}
+
+bool FirmwareCapture::keepPartial(FirmwareFileWriter& writer, const QString& stoppedWith) {
+    if (PagesUploaded_ == 0) {
+        // Nothing arrived that would be worth keeping.
+        writer.Discard();
+        if (!stoppedWith.isEmpty())
+            Report.UpdateStatusDisp(stoppedWith);
+        return false;
+    }
+    if (!writer.Keep())
         fileError(writer.ErrorString());
-    writer.Close();
-    return complete;
+    const QString kept = QStringLiteral("%1 of %2 pages kept in %3")
+                             .arg(PagesUploaded_)
+                             .arg(UploadPages_)
+                             .arg(writer.PartialPath());
+    Report.UpdateStatusDisp(stoppedWith.isEmpty() ? kept : stoppedWith + QLatin1Char(' ') + kept);
+    return false;
 }

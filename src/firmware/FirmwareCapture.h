@@ -10,6 +10,7 @@
 #include <array>
 
 class CommsLink;
+class FirmwareFileWriter;
 class Reporter;
 class TargetSession;
 
@@ -41,7 +42,10 @@ public:
     // empty choice (Cancel) keeps the previous one.
     void ChooseFile(const QString& path);
 
-    // The capture as a step, with its texts. True when every page was stored.
+    // The capture as a step, with its texts. True when every page was stored
+    // and the chosen file replaced. A capture that ends early leaves the
+    // chosen file as it was and keeps the pages that arrived in
+    // "<chosen name>.partial".
     bool UploadEncryptedFirmware();
 
     // The per-page reply time-out; it belongs to the capture.
@@ -55,6 +59,7 @@ signals:
 private:
     void PutEncryptedFirmwarePage(const RxMsg& Message);
     void fileError(const QString& description);
+    bool keepPartial(FirmwareFileWriter& writer, const QString& stoppedWith);
 
     CommsLink& Link;
     TargetSession& Target;

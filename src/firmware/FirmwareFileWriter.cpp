@@ -1,9 +1,29 @@
 #include "FirmwareFileWriter.h"
 
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+// Makes a rename as durable as the file it names.
+void syncDirectoryOf(const QString& path) {
+    const QByteArray directory = QFile::encodeName(QFileInfo(path).absolutePath());
+    const int fd = ::open(directory.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+} // namespace
+
 bool FirmwareFileWriter::Create(const QString& path) {
     Close();
     Error.clear();
-    File.setFileName(path);
+    FinalPath = path;
+    File.setFileName(path + QStringLiteral(".partial"));
     if (File.exists() && !File.remove())
         return fail(File.errorString());
     // Unbuffered: every WriteLine reaches the system as one write, so what a
@@ -26,10 +46,38 @@ bool FirmwareFileWriter::WriteLine(const QByteArray& line) {
     return fail(description);
 }
 
-bool FirmwareFileWriter::Flush() {
-    if (File.isOpen() && !File.flush())
-        return fail(File.errorString());
+bool FirmwareFileWriter::sync() {
+    if (!File.isOpen())
+        return fail(QStringLiteral("the firmware file is not open"));
+    if (::fsync(File.handle()) != 0)
+        return fail(qt_error_string(errno));
+    File.close();
     return true;
+}
+
+bool FirmwareFileWriter::Commit() {
+    if (!sync())
+        return false;
+    // rename() replaces an existing file in one step: there is no moment
+    // without a file of that name.
+    if (std::rename(QFile::encodeName(File.fileName()).constData(),
+                    QFile::encodeName(FinalPath).constData()) != 0)
+        return fail(qt_error_string(errno));
+    syncDirectoryOf(FinalPath);
+    return true;
+}
+
+bool FirmwareFileWriter::Keep() {
+    // A failed Commit has synced and closed the file already.
+    if (File.isOpen() && !sync())
+        return false;
+    syncDirectoryOf(File.fileName());
+    return true;
+}
+
+void FirmwareFileWriter::Discard() {
+    Close();
+    File.remove();
 }
 
 void FirmwareFileWriter::Close() {

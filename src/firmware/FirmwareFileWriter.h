@@ -4,26 +4,38 @@
 #include <QFile>
 #include <QString>
 
-// Writes a new .fw file one whole line at a time (FirmwareHeaderLine, then
-// FirmwarePageLine per page). Each line goes to the file in a single write; a
-// line that cannot be written whole is taken back, so after any error the
-// file still holds only complete lines. Every operation returns false on a
-// file error, with the system's description in ErrorString().
+// Writes a new .fw file beside the one it is to replace: the lines go into
+// "<name>.partial", and only a whole file, flushed and synced, is renamed over
+// the chosen name, so that a file of that name is either the complete new one
+// or whatever it was before. Each line goes to the file in a single write; a
+// line that cannot be written whole is taken back, so the partial file holds
+// complete lines only. Every operation returns false on a file error, with
+// the system's description in ErrorString().
 class FirmwareFileWriter {
 public:
-    // Deletes an existing file of that name, then creates it empty.
+    ~FirmwareFileWriter() { Close(); }
+
+    // Starts "<path>.partial" anew (an older partial file is removed). The
+    // file `path` itself is not touched.
     bool Create(const QString& path);
     bool WriteLine(const QByteArray& line);
-    bool Flush();
+    // Syncs the partial file to the disk and renames it over the chosen name.
+    bool Commit();
+    // Syncs what was written and closes it, keeping it as the partial file.
+    bool Keep();
+    // Removes the partial file.
+    void Discard();
     // Closing a writer that is not open does nothing.
     void Close();
 
-    bool IsOpen() const { return File.isOpen(); }
+    QString PartialPath() const { return File.fileName(); }
     QString ErrorString() const { return Error; }
 
 private:
+    bool sync();
     bool fail(const QString& description);
 
     QFile File;
+    QString FinalPath;
     QString Error;
 };

@@ -280,6 +280,7 @@ private slots:
         QCOMPARE(rig.reporter.statuses.last(), "Firmware upload completed successfully.");
         const QByteArray file = ReadFile(rig.path("cap.fw"));
         QCOMPARE(file.size(), 32171);
+        QVERIFY(!QFile::exists(rig.path("cap.fw.partial")));
         QCOMPARE(file.left(11).toHex(' '), "01 0b 00 00 05 02 22 00 3b 0d 0a");
         for (int page = 0; page < 120; ++page)
             QCOMPARE(file.mid(11 + page * 268, 268).right(3), ";\r\n");
@@ -305,6 +306,33 @@ private slots:
         rig.target().RequestTargetID();
         QVERIFY_BETWEEN(MsToRun([&] { rig.capture().UploadEncryptedFirmware(); }), minMs.toInt(), 3000);
         QCOMPARE(rig.reporter.statuses.last(), status);
+    }
+
+    // A capture that ends early leaves the chosen file as it was and keeps
+    // what arrived beside it. The fault, whether the program closes during
+    // the first identity request, the size of the partial file (0: none),
+    // the last status.
+    void captureThatStops_data() {
+        AddRows(
+            {"silent at page 10 | 20:11:no-reply |  | 2691 | No response. 10 of 120 pages kept in {partial}",
+             "silent at page 0 | 20:1:no-reply |  | 0 | No response.",
+             "closed while identifying | 16:2:delay=200 | close | 0 | No response."});
+    }
+    void captureThatStops() {
+        const auto [fault, close, partialSize, status] = Fields<4>();
+        FirmwareRig rig;
+        rig.link().SelectCommsPort(11);
+        QVERIFY(WriteFile(rig.path("old.fw"), "old"));
+        rig.capture().ChooseFile(rig.path("old.fw"));
+        rig.master.faults.plan(*ParseFaultPlan(fault));
+        rig.target().RequestTargetID(); // the version is known
+        if (!close.isEmpty())
+            QTimer::singleShot(50, [&rig] { rig.core->shutdown(); });
+        rig.operations().UploadEncryptedFirmware();
+        QCOMPARE(ReadFile(rig.path("old.fw")), "old");
+        QCOMPARE(ReadFile(rig.path("old.fw.partial")).size(), partialSize.toInt());
+        QCOMPARE(rig.reporter.statuses.last(),
+                 QString(status).replace("{partial}", rig.path("old.fw.partial")));
     }
 
     void captureRefusals() {

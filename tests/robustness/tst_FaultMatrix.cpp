@@ -33,7 +33,8 @@ const OpRow kOps[] = {{"identity", "16:2", &Operations::RequestTargetID, "ID Req
                       {"program 256 pages", "18:101", nullptr, "Program complete.",
                        "Program Failed (Program Error).", "Program Failed (No Response)."}, // page 100
                       {"capture 120 pages", "20:61", &Operations::UploadEncryptedFirmware,  // page 60
-                       "Firmware upload completed successfully.", "No response.", "No response."},
+                       "Firmware upload completed successfully.", "No response. {kept}",
+                       "No response. {kept}"},
                       {"write serial", "19:1", &Operations::WriteSerialNo, "Write Serial OK.",
                        "Write Serial Failed.", "No response."},
                       {"program and log", "19:1", &Operations::ProgramAndLogSerialNo, "OK",
@@ -123,7 +124,7 @@ private slots:
             rig.link().SelectCommsPort(10);
         }
         QSignalSpy complete(&rig.core->programmer(), &FirmwareProgrammer::programComplete);
-        QSignalSpy captured(&capture, &FirmwareCapture::progress);
+        QSignalSpy progress(&capture, &FirmwareCapture::progress);
 
         const double cpuBefore = CpuMilliseconds();
         const qint64 elapsed = MsToRun([&] {
@@ -133,9 +134,12 @@ private slots:
                 (rig.operations().*row.run)();
         });
         const double cpu = CpuMilliseconds() - cpuBefore;
-        const QString expected = ExpectedStatus(Op(op), effect);
-        const bool ok = expected == row.ok;
-        const bool filesWhole = (op != Capture || WholeRecords(ReadFile(fw), 11, 268)) &&
+        const bool ok = ExpectedStatus(Op(op), effect) == row.ok;
+        // A capture that stops keeps what arrived beside the file it was to replace.
+        const QString captured = ok ? fw : fw + ".partial";
+        const QString expected =
+            QString(ExpectedStatus(Op(op), effect)).replace("{kept}", "60 of 120 pages kept in " + captured);
+        const bool filesWhole = (op != Capture || WholeRecords(ReadFile(captured), 11, 268)) &&
                                 (op != ProgramAndLog || WholeRecords(ReadFile(ser), 0, 100));
         Results << QStringLiteral("| %1 | %2 | %3 | %4 ms | %5 ms | %6 |")
                        .arg(QLatin1String(row.name), QLatin1String(faultName),
@@ -158,10 +162,11 @@ private slots:
                 sent += quint8(frame.bytes.at(1)) == code;
             QCOMPARE(sent, occurrence - (op == Identity ? 1 : 0));
         }
-        if (op == Capture) { // whole records, as many as were received
-            QVERIFY(WholeRecords(ReadFile(fw), 11, 268));
-            QCOMPARE(captured.last(), (QVariantList{ok ? 120 : occurrence - 1, 120}));
-            QCOMPARE(ReadFile(fw).size(), 11 + captured.last().at(0).toInt() * 268);
+        if (op == Capture) { // whole records, as many as were received, and only one file
+            QVERIFY(WholeRecords(ReadFile(captured), 11, 268));
+            QCOMPARE(progress.last(), (QVariantList{ok ? 120 : occurrence - 1, 120}));
+            QCOMPARE(ReadFile(captured).size(), 11 + progress.last().at(0).toInt() * 268);
+            QCOMPARE(QFile::exists(fw) + QFile::exists(fw + ".partial"), 1);
         }
         if (op == ProgramAndLog)
             QVERIFY(WholeRecords(ReadFile(ser), 0, 100) && ReadFile(ser).size() == (ok ? 100 : 0));
