@@ -32,7 +32,7 @@ void TargetSession::PutStatusFromTarget(const RxMsg& Data) {
 void TargetSession::SetAppVersion(qint16 major, qint16 minor) {
     Identity.AppVersionMajor = major;
     Identity.AppVersionMinor = minor;
-    emit identityUpdated();
+    emit appVersionEdited();
 }
 
 void TargetSession::FlagTgtStatusRead() {

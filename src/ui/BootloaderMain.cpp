@@ -11,6 +11,7 @@
 #include "TargetSession.h"
 
 #include <QCloseEvent>
+
 #include <QCoreApplication>
 #include <QGridLayout>
 #include <QGuiApplication>
@@ -18,6 +19,7 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 constexpr int kFileNameChars = 40;
@@ -32,8 +34,15 @@ BootloaderMain::BootloaderMain(BootloaderCore& core, CommsLinkWindow& commsLinkW
     buildControls();
     buildMenus();
 
-    connect(&Core.target(), &TargetSession::identityUpdated, this, &BootloaderMain::showIdentity);
-    connect(&Core.target(), &TargetSession::targetStatusRead, this, &BootloaderMain::UpdateButtonHighlights);
+    connect(&Core.target(), &TargetSession::identityUpdated, this, [this] {
+        showIdentity();
+        ErrorCodelb->setText(DisplayIdentity(Core.target().identity()).lastError);
+    });
+    connect(&Core.target(), &TargetSession::appVersionEdited, this, &BootloaderMain::showIdentity);
+    connect(&Core.target(), &TargetSession::targetStatusRead, this, [this] {
+        UpdateButtonHighlights();
+        resetProgress(); // another module, or the same one anew
+    });
 
     FirmwareProgrammer& programmer = Core.programmer();
     connect(&programmer, &FirmwareProgrammer::recordsLoaded, this,
@@ -41,11 +50,15 @@ BootloaderMain::BootloaderMain(BootloaderCore& core, CommsLinkWindow& commsLinkW
     connect(&programmer, &FirmwareProgrammer::imageChanged, this, [this] {
         ShowFirmwareFileInfo();
         UpdateButtonHighlights();
+        resetProgress();
     });
-    connect(&programmer, &FirmwareProgrammer::programComplete, this,
-            [this] { SetButtonColour(Rebootcb, Colours::kHighlight); });
+    connect(&programmer, &FirmwareProgrammer::programComplete, this, [this] {
+        SetButtonColour(Rebootcb, Colours::kHighlight);
+        ProgramProgressbar->setValue(ProgramProgressbar->maximum()); // full also for a file of 0 pages
+    });
     connect(&programmer, &FirmwareProgrammer::progress, this, [this](int acknowledged, int total) {
-        ProgramProgressbar->setRange(0, total);
+        // A range of 0..0 would show Qt's busy animation, not a bar.
+        ProgramProgressbar->setRange(0, std::max(total, 1));
         ProgramProgressbar->setValue(acknowledged);
     });
 
@@ -149,8 +162,7 @@ void BootloaderMain::buildControls() {
     Statustb->setMinimumWidth(220);
     ProgramProgressbar = new QProgressBar;
     ProgramProgressbar->setObjectName(QStringLiteral("ProgramProgressbar"));
-    ProgramProgressbar->setRange(0, 1);
-    ProgramProgressbar->setValue(0);
+    resetProgress();
     Statusfr->layout()->addWidget(ProgramProgressbar);
 
     grid->addWidget(Frame4, 0, 0, 1, 2);
@@ -205,7 +217,11 @@ void BootloaderMain::showIdentity() {
     TgtFwSystemtb->setText(d.mainSystem);
     TgtFwVersionlb->setText(d.appVersion);
     TgtSerialNolb->setText(d.printedSerial);
-    ErrorCodelb->setText(d.lastError);
+}
+
+void BootloaderMain::resetProgress() {
+    ProgramProgressbar->setRange(0, 1);
+    ProgramProgressbar->setValue(0);
 }
 
 void BootloaderMain::LoadFirmwareFile() {

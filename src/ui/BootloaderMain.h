@@ -43,7 +43,9 @@ protected:
 private:
     void buildControls();
     void buildMenus();
+    // The identity labels; the error label changes only with a reply.
     void showIdentity();
+    void resetProgress();
     void TgtFwSystemtb_Click(Qt::KeyboardModifiers modifiers);
     void LoadFirmwareFile();
 

@@ -15,6 +15,8 @@ struct FileDialogSettings {
     int filterIndex = 1; // 1-based: the entry selected when the dialog opens
     QString defaultExtension;
     bool fileMustExist = false;
+    // A name in a folder that does not exist is refused in the dialog.
+    bool pathMustExist = false;
     bool confirmOverwrite = false;
 };
 

@@ -22,6 +22,7 @@ FileDialogSettings FirmwareFileSel() {
     s.filterIndex = 1;
     s.defaultExtension = QStringLiteral("fw");
     s.fileMustExist = true;
+    s.pathMustExist = true;
     s.initialFolder = LocalPath(QStringLiteral("C:\\Firmware"));
     return s;
 }
@@ -33,6 +34,7 @@ FileDialogSettings FWFileSelect() {
     s.initialFolder = LocalPath(QStringLiteral("C:\\Firmware"));
     s.filter = QStringLiteral("Firmware Files (*.fw)|*.fw|All Files (*.*)|*.*");
     s.defaultExtension = QStringLiteral("fw");
+    s.pathMustExist = true;
     s.confirmOverwrite = true;
     return s;
 }
@@ -44,6 +46,7 @@ FileDialogSettings SerialDBFileSelect() {
     s.initialFolder = LocalPath(QStringLiteral("C:\\Firmware"));
     s.filter = QStringLiteral("Serial No DB Files (*.ser)|*.ser|All Files (*.*)|*.*");
     s.defaultExtension = QStringLiteral("ser");
+    s.pathMustExist = true;
     return s;
 }
 

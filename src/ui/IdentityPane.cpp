@@ -71,6 +71,7 @@ IdentityPane::IdentityPane(BootloaderCore& core, NumberEntry& entry, QWidget* pa
     layout->addWidget(Frame3, 1, 0, 1, 4);
 
     connect(&Core.target(), &TargetSession::identityUpdated, this, &IdentityPane::UpdateTargetIDPane);
+    connect(&Core.target(), &TargetSession::appVersionEdited, this, &IdentityPane::UpdateTargetIDPane);
 }
 
 void IdentityPane::UpdateTargetIDPane() {

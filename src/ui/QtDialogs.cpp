@@ -1,8 +1,43 @@
 #include "QtDialogs.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
+
+namespace {
+// A file dialog that refuses, and stays open for, a name in a folder that
+// does not exist.
+class PathCheckingFileDialog : public QFileDialog {
+public:
+    PathCheckingFileDialog(QWidget* parent, const FileDialogSettings& settings)
+        : QFileDialog(parent, settings.title, settings.initialFolder), PathMustExist(settings.pathMustExist) {
+        // The check runs in accept(), which a desktop's own dialog would bypass.
+        if (PathMustExist)
+            setOption(QFileDialog::DontUseNativeDialog);
+    }
+
+protected:
+    void accept() override {
+        const QStringList chosen = selectedFiles();
+        if (PathMustExist && !chosen.isEmpty()) {
+            const QFileInfo file(chosen.constFirst());
+            if (!file.isDir() && !file.absoluteDir().exists()) {
+                QMessageBox::warning(
+                    this, windowTitle(),
+                    QStringLiteral("%1\nThe folder does not exist. Check the path and try again.")
+                        .arg(QDir::toNativeSeparators(file.absolutePath())));
+                return;
+            }
+        }
+        QFileDialog::accept();
+    }
+
+private:
+    bool PathMustExist;
+};
+} // namespace
 
 void QtDialogs::Critical(const QString& title, const QString& text) {
     QMessageBox::critical(Parent, title, text);
@@ -31,7 +66,7 @@ QStringList QtDialogs::NameFilters(const QString& barSeparated) {
 }
 
 QString QtDialogs::runFileDialog(const FileDialogSettings& settings, bool save) {
-    QFileDialog dialog(Parent, settings.title, settings.initialFolder);
+    PathCheckingFileDialog dialog(Parent, settings);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save || !settings.fileMustExist ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     const QStringList filters = NameFilters(settings.filter);

@@ -12,8 +12,11 @@
 #include "QtDialogs.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -119,6 +122,34 @@ std::optional<QString> Answer(const QString& text) {
 class TestWindows : public QObject {
     Q_OBJECT
 private slots:
+    // The admin window's save dialogs refuse a name in a folder that does not
+    // exist and stay open for another.
+    void saveDialogRefusesAMissingFolder() {
+        QTemporaryDir folder;
+        QtDialogs dialogs;
+        FileDialogSettings settings = FileDialogs::FWFileSelect();
+        settings.initialFolder = folder.path();
+        QStringList refusals;
+        QTimer::singleShot(0, this, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            QTimer::singleShot(0, this, [&] {
+                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                QVERIFY(box);
+                refusals << box->text();
+                box->accept();
+            });
+            dialog->selectFile(folder.filePath("missing/master.fw"));
+            QMetaObject::invokeMethod(dialog, "accept"); // refused: returns once the box is closed
+            dialog->selectFile(folder.filePath("master.fw"));
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        QCOMPARE(dialogs.SaveFile(settings), folder.filePath("master.fw"));
+        QCOMPARE(refusals,
+                 QStringList{folder.filePath("missing") + "\nThe folder does not exist. Check the path "
+                                                          "and try again."});
+    }
+
     void startUp() {
         WindowRig rig;
         QCOMPARE(Join(rig.main().windowTitle(), rig.admin().windowTitle(), rig.comms().windowTitle()),
@@ -327,9 +358,24 @@ private slots:
         rig.click("ProgramFwcb", Qt::ControlModifier);
         QCOMPARE(rig.text({"Statustb"}), "Program complete."); // 0 pages: erase only
         QCOMPARE(rig.highlights(), "---G");
-        QCOMPARE(rig.control<QProgressBar>("ProgramProgressbar")->maximum(), 0);
+        const auto bar = [&rig] {
+            const auto* b = rig.control<QProgressBar>("ProgramProgressbar");
+            return QStringLiteral("%1/%2").arg(b->value()).arg(b->maximum());
+        };
+        QCOMPARE(bar(), "1/1"); // full, not Qt's busy animation of a 0..0 range
         rig.click("LoadFWcb");
         QCOMPARE(rig.highlights(), "----"); // Reboot grey after a load
+        QCOMPARE(bar(), "0/1");
+    }
+
+    // Correcting the version of a module never read changes the version
+    // shown, not the error labels.
+    void versionEditOnAModuleNeverRead() {
+        WindowRig rig;
+        rig.dialogs.answers = {Answer("3"), Answer("4")};
+        rig.click("AppVersionlb");
+        QCOMPARE(rig.text({"AppVersionlb", "TgtFwVersionlb", "ErrorCodelb", "admin:ErrorCodelb"}),
+                 "3:04 3:04  -");
     }
 
     // Answers to the two questions ("-" is Cancel), and the version shown.
