@@ -1,19 +1,15 @@
 #include "BenchModule.h"
 
+#include "ModuleModel.h"
+
 #include <QDir>
 #include <QFile>
-#include <QRandomGenerator>
 
 BenchModule::BenchModule(const QString& folder, bool lineRate, int adapterLatencyMs) : Folder(folder) {
     const QString image = QDir(folder).filePath(QStringLiteral("master.bin"));
     QFile file(image);
-    if (file.open(QIODevice::WriteOnly)) {
-        QByteArray memory(65536, '\0');
-        QRandomGenerator random(2026);
-        for (char& c : memory)
-            c = static_cast<char>(random.bounded(256));
-        file.write(memory);
-    }
+    if (file.open(QIODevice::WriteOnly))
+        file.write(RandomMemory(2026));
     Arguments << QStringLiteral("--system") << QStringLiteral("1") << QStringLiteral("--subsystem")
               << QStringLiteral("10") << QStringLiteral("--image") << image;
     if (lineRate)

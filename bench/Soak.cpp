@@ -2,13 +2,10 @@
 
 #include "BenchStats.h"
 
-#include "BootloaderCore.h"
-#include "CommsLink.h"
-#include "ConsoleReporter.h"
+#include "ConsoleSink.h"
 #include "FirmwareCapture.h"
-#include "FirmwareProgrammer.h"
-#include "TargetSession.h"
-#include "VirtualModule.h"
+#include "ModuleAndCore.h"
+#include "Operations.h"
 
 #include <QElapsedTimer>
 #include <QRandomGenerator>
@@ -40,24 +37,22 @@ QString Expected(int frame, Kind kind) {
 } // namespace
 
 int RunSoak(int runs) {
-    VirtualModule module;
+    ConsoleSink quiet(nullptr);
+    ModuleAndCore rig(quiet);
     QString error;
-    if (!module.start(&error)) {
+    if (!rig.start(&error)) {
         std::fprintf(stderr, "virtual module: %s\n", qPrintable(error));
         return 1;
     }
-    qputenv("MERLAX_COM10", module.devicePath().toLocal8Bit());
-    ConsoleReporter reporter;
-    BootloaderCore core(reporter);
-    core.start();
+    VirtualModule& module = rig.module;
+    Operations& operations = rig.core->operations();
     QTemporaryDir folder;
-    core.capture().EnterHeaderByte(4, 0x00);
-    core.capture().EnterUploadPages(kPages);
-    core.capture().ChooseFile(folder.filePath(QStringLiteral("soak.fw")));
-    if (!core.capture().UploadEncryptedFirmware())
+    rig.core->capture().EnterHeaderByte(4, 0x00);
+    rig.core->capture().EnterUploadPages(kPages);
+    rig.core->capture().ChooseFile(folder.filePath(QStringLiteral("soak.fw")));
+    if (!operations.UploadEncryptedFirmware().succeeded() ||
+        !operations.LoadFirmwareFile(folder.filePath(QStringLiteral("soak.fw"))).succeeded())
         return 1;
-    core.programmer().ReadFirmwareFile(folder.filePath(QStringLiteral("soak.fw")));
-    core.target().RequestIDFromTarget();
 
     QRandomGenerator random(1);
     int completed = 0, failed = 0, wrong = 0, faults = 0;
@@ -81,12 +76,12 @@ int RunSoak(int runs) {
         }
         QElapsedTimer runClock;
         runClock.start();
-        const bool ok = core.programmer().ProgramFW(false);
+        const OperationResult result = operations.ProgramFirmware(false);
         longestRunMs = std::max(longestRunMs, static_cast<double>(runClock.elapsed()));
-        (ok ? completed : failed) += 1;
-        if (reporter.lastStatus() != expected) {
+        (result.succeeded() ? completed : failed) += 1;
+        if (result.status != expected) {
             ++wrong;
-            std::fprintf(stderr, "run %d: \"%s\", expected \"%s\"\n", run, qPrintable(reporter.lastStatus()),
+            std::fprintf(stderr, "run %d: \"%s\", expected \"%s\"\n", run, qPrintable(result.status),
                          qPrintable(expected));
         }
         if (run == 10)

@@ -24,7 +24,7 @@ int main(int argc, char** argv) {
     const double cpuBefore = CpuMilliseconds();
     int ok = 0;
     for (int i = 0; i < rounds; ++i) {
-        ok += rig.target().RequestIDFromTarget() == CommandOutcome::Succeeded ? 1 : 0;
+        ok += rig.target().RequestIDFromTarget() == Outcome::Succeeded ? 1 : 0;
     }
     const double elapsedMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
     const double cpuMs = CpuMilliseconds() - cpuBefore;

@@ -17,10 +17,9 @@
 
 #include "BootloaderCore.h"
 #include "CommsLink.h"
-#include "ConsoleReporter.h"
+#include "Events.h"
 #include "FirmwareCapture.h"
-#include "FirmwareProgrammer.h"
-#include "TargetSession.h"
+#include "Operations.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -37,39 +36,49 @@ struct ToolRun {
     bool ok = false;
 };
 
+// The moment each page was done, from the core's progress events; the first
+// event (page 0, after the erase of a programming run) starts the clock.
+class PageMarks : public EventSink {
+public:
+    explicit PageMarks(int pages) { Marks.reserve(static_cast<size_t>(pages) + 1); }
+    void status(StatusLines, const QString&) override {}
+    void critical(const QString& title, const QString& text) override {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(text));
+    }
+    void progress(Activity, int done, int) override {
+        if (done == 0)
+            Clock.start();
+        Marks.push_back(Clock.nsecsElapsed());
+    }
+    const std::vector<qint64>& marks() const { return Marks; }
+
+private:
+    QElapsedTimer Clock;
+    std::vector<qint64> Marks;
+};
+
 ToolRun RunTool(const QString& device, bool capture, int pages, const QString& file, double bytesPerPage,
                 bool lineRate) {
-    qputenv("MERLAX_COM10", device.toLocal8Bit());
-    ConsoleReporter reporter;
-    BootloaderCore core(reporter);
-    core.start();
-    core.target().RequestIDFromTarget();
+    PageMarks marks(pages);
+    BootloaderCore core(marks);
+    core.link().OpenDevice(device);
+    Operations& operations = core.operations();
+    operations.RequestTargetID();
 
-    std::vector<qint64> marks;
-    marks.reserve(static_cast<size_t>(pages) + 1);
-    QElapsedTimer clock;
-    const auto mark = [&](int done, int) {
-        if (done == 0)
-            clock.start();
-        marks.push_back(clock.nsecsElapsed());
-    };
     const CpuClock cpu;
-    bool ok = false;
+    OperationResult result;
     if (capture) {
         core.capture().EnterHeaderByte(4, 0x00);
         core.capture().EnterUploadPages(pages);
         core.capture().ChooseFile(file);
-        QObject::connect(&core.capture(), &FirmwareCapture::progress, mark);
-        ok = core.capture().UploadEncryptedFirmware();
+        result = operations.UploadEncryptedFirmware();
     } else {
-        core.programmer().ReadFirmwareFile(file);
-        // The erase goes before the first page; timing starts after it.
-        QObject::connect(&core.programmer(), &FirmwareProgrammer::progress, mark);
-        ok = core.programmer().ProgramFW(false);
+        operations.LoadFirmwareFile(file);
+        result = operations.ProgramFirmware(false);
     }
     ToolRun run;
-    run.ok = ok;
-    run.figures = Figures(marks, bytesPerPage, lineRate, cpu.elapsedMs());
+    run.ok = result.succeeded();
+    run.figures = Figures(marks.marks(), bytesPerPage, lineRate, cpu.elapsedMs());
     return run;
 }
 } // namespace

@@ -1,20 +1,31 @@
 #pragma once
 
+#include "Events.h"
+
 #include <QString>
 
-// The one way the core tells the operator something. The application shows
-// critical errors as message boxes and status texts in the windows' status
-// lines; tests record them.
+// The one way the core reports: every event goes to the front end's sink, and
+// the reporter keeps what an operation's result needs (the last status text
+// and critical message since the operation began).
 class Reporter {
 public:
-    virtual ~Reporter() = default;
+    explicit Reporter(EventSink& sink) : Sink(sink) {}
 
-    // A failure of a file or of the serial port: a modal message with the
-    // critical icon. The title names the activity ("Comms Port", "File Open").
-    virtual void ShowCritical(const QString& title, const QString& text) = 0;
-    // Progress and outcome of an operation, shown in the status lines of both
-    // the admin window and the main window.
-    virtual void UpdateStatusDisp(const QString& text) = 0;
-    // A status text for the main window's status line only.
-    virtual void PutStatusMsg(const QString& text) = 0;
+    // Progress and outcome of an operation, for both status lines.
+    void status(const QString& text);
+    // A text for the main window's status line only.
+    void mainStatus(const QString& text);
+    void critical(const QString& title, const QString& text);
+    void progress(Activity activity, int done, int total) { Sink.progress(activity, done, total); }
+
+    // A new operation begins: what an earlier one said is forgotten.
+    void beginOperation();
+    const QString& lastStatus() const { return LastStatus; }
+    // "title: text" of the last critical message, empty when there was none.
+    const QString& lastCritical() const { return LastCritical; }
+
+private:
+    EventSink& Sink;
+    QString LastStatus;
+    QString LastCritical;
 };

@@ -9,13 +9,15 @@
 #include "SerialRecovery.h"
 #include "TargetSession.h"
 
-BootloaderCore::BootloaderCore(Reporter& reporter, LinkTimings timings) : Report(reporter), Timings(timings) {
-    Link = std::make_unique<CommsLink>(Exchange, reporter, Timings);
-    Target = std::make_unique<TargetSession>(*Link, reporter);
-    Maint = std::make_unique<Maintenance>(*Link, reporter);
-    Programmer = std::make_unique<FirmwareProgrammer>(*Link, *Target, *Maint, reporter);
-    Capture = std::make_unique<FirmwareCapture>(*Link, *Target, reporter, Timings.pageTimeoutMs);
-    Serials = std::make_unique<SerialAllocation>(*Link, *Target, reporter);
+BootloaderCore::BootloaderCore(EventSink& sink, Options options) : Opts(std::move(options)), Report(sink) {
+    Link = std::make_unique<CommsLink>(Exchange, Report, Opts.timings);
+    for (const auto& [port, device] : Opts.portDevices)
+        Link->ports().assign(port, device);
+    Target = std::make_unique<TargetSession>(*Link, Report);
+    Maint = std::make_unique<Maintenance>(*Link, Report);
+    Programmer = std::make_unique<FirmwareProgrammer>(*Link, *Target, *Maint, Report);
+    Capture = std::make_unique<FirmwareCapture>(*Link, *Target, Report, Opts.timings.pageTimeoutMs);
+    Serials = std::make_unique<SerialAllocation>(*Link, *Target, Report);
     Recovery = std::make_unique<SerialRecovery>();
     Ops = std::make_unique<Operations>(*this);
 }

@@ -2,30 +2,41 @@
 
 #include "CommandExchange.h"
 #include "LinkTimings.h"
+#include "Reporter.h"
 
+#include <QString>
+
+#include <map>
 #include <memory>
 
 class CommsLink;
+class EventSink;
 class FirmwareCapture;
 class FirmwareProgrammer;
 class Maintenance;
 class Operations;
-class Reporter;
 class SerialAllocation;
 class SerialRecovery;
 class TargetSession;
 
 // The core of the tool, built and wired once: the link, the command exchange,
-// the connected module and the operations. The program, the windows, the
-// tests and the tools all start from it.
+// the connected module and the operations. The programs, the tests and the
+// tools all start from it. It opens no port until its front end asks.
 class BootloaderCore {
 public:
-    explicit BootloaderCore(Reporter& reporter, LinkTimings timings = {});
+    struct Options {
+        LinkTimings timings;
+        // Devices for port numbers, before the environment and the platform's
+        // own names (a program that starts its own module, a test).
+        std::map<int, QString> portDevices;
+    };
+
+    explicit BootloaderCore(EventSink& sink, Options options = {});
     ~BootloaderCore();
     BootloaderCore(const BootloaderCore&) = delete;
     BootloaderCore& operator=(const BootloaderCore&) = delete;
 
-    // Start-up: bootloader line settings, then COM10.
+    // The window program's start-up: bootloader line settings, then COM10.
     void start();
     // The program is closing: the operation that waits ends without sending
     // its next step, and the port is closed.
@@ -41,11 +52,11 @@ public:
     SerialRecovery& recovery() { return *Recovery; }
     Reporter& reporter() { return Report; }
     Operations& operations() { return *Ops; }
-    const LinkTimings& timings() const { return Timings; }
+    const LinkTimings& timings() const { return Opts.timings; }
 
 private:
-    Reporter& Report;
-    LinkTimings Timings;
+    Options Opts;
+    Reporter Report;
     CommandExchange Exchange;
     std::unique_ptr<CommsLink> Link;
     std::unique_ptr<TargetSession> Target;

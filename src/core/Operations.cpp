@@ -10,32 +10,50 @@
 #include "SerialRecovery.h"
 #include "TargetSession.h"
 
+#include <QEventLoop>
+
 Operations::Operations(BootloaderCore& core, QObject* parent)
     : QObject(parent), Core(core), Exchange(core.exchange()) {
     connect(&Exchange, &CommandExchange::completed, this, [this] {
         if (Settling && !Exchange.GetMessageInProgress())
-            Settling.reset();
+            settle(Exchange.LastOutcome());
     });
 }
 
-void Operations::RequestTargetID() {
-    if (const OperationScope gate(Exchange); gate)
-        Core.target().RequestTargetID();
+OperationResult Operations::ungated(const std::function<void(OperationResult&)>& body) {
+    Reporter& report = Core.reporter();
+    report.beginOperation();
+    const int readsBefore = Core.target().identityReads();
+    OperationResult result;
+    body(result);
+    result.status = report.lastStatus();
+    result.critical = report.lastCritical();
+    if (Core.target().identityReads() != readsBefore)
+        result.identity = Core.target().identity();
+    return result;
 }
 
-void Operations::EraseTarget() {
-    if (const OperationScope gate(Exchange); gate)
-        Core.maintenance().EraseTarget();
+OperationResult Operations::gated(const std::function<void(OperationResult&)>& body) {
+    const OperationScope gate(Exchange);
+    if (!gate)
+        return Outcome::Busy;
+    return ungated(body);
 }
 
-void Operations::WipeTarget() {
-    if (const OperationScope gate(Exchange); gate)
-        Core.maintenance().WipeTarget();
+OperationResult Operations::RequestTargetID() {
+    return gated([this](OperationResult& r) { r.outcome = Core.target().RequestTargetID(); });
 }
 
-void Operations::RestoreSerialBackup() {
-    if (const OperationScope gate(Exchange); gate)
-        Core.maintenance().RestoreSerialBackup();
+OperationResult Operations::EraseTarget() {
+    return gated([this](OperationResult& r) { r.outcome = Core.maintenance().EraseTarget(); });
+}
+
+OperationResult Operations::WipeTarget() {
+    return gated([this](OperationResult& r) { r.outcome = Core.maintenance().WipeTarget(); });
+}
+
+OperationResult Operations::RestoreSerialBackup() {
+    return gated([this](OperationResult& r) { r.outcome = Core.maintenance().RestoreSerialBackup(); });
 }
 
 bool Operations::takeGateUntilSettled() {
@@ -48,72 +66,142 @@ bool Operations::takeGateUntilSettled() {
     return false;
 }
 
-void Operations::Restart() {
+void Operations::settle(Outcome outcome) {
+    Settled = outcome;
+    Settling.reset();
+    emit settled();
+}
+
+Outcome Operations::waitUntilSettled() {
+    if (Settling) {
+        QEventLoop loop;
+        connect(this, &Operations::settled, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return Settled;
+}
+
+OperationResult Operations::Restart() {
     if (!takeGateUntilSettled())
-        return;
+        return Outcome::Busy;
     Core.maintenance().Restart();
     // Nothing could be sent (the program is closing): nothing to settle.
     if (!Exchange.GetMessageInProgress())
-        Settling.reset();
+        settle(Outcome::Abandoned);
+    return Outcome::Succeeded;
 }
 
-void Operations::RestartIntoBootloader(bool SwitchBaud) {
+OperationResult Operations::RestartIntoBootloader(bool SwitchBaud) {
     if (!takeGateUntilSettled())
-        return;
+        return Outcome::Busy;
     connect(
-        &Core.link(), &CommsLink::baudRateReset, this, [this] { Settling.reset(); },
+        &Core.link(), &CommsLink::baudRateReset, this, [this] { settle(Outcome::Succeeded); },
         Qt::SingleShotConnection);
     Core.maintenance().RestartIntoBootloader(SwitchBaud);
+    return Outcome::Succeeded;
 }
 
-void Operations::ProgramFirmware(bool ctrlHeld) {
-    if (const OperationScope gate(Exchange); gate)
-        Core.programmer().ProgramFW(ctrlHeld);
+OperationResult Operations::LoadFirmwareFile(const QString& path) {
+    return ungated([this, &path](OperationResult& r) {
+        r.outcome = Core.programmer().ReadFirmwareFile(path);
+        r.file = path;
+        r.totalPages = Core.programmer().image().FWPageCount();
+    });
 }
 
-void Operations::UploadEncryptedFirmware() {
-    if (const OperationScope gate(Exchange); gate)
-        Core.capture().UploadEncryptedFirmware();
+OperationResult Operations::ProgramFirmware(bool ignoreTargetCheck) {
+    return gated([this, ignoreTargetCheck](OperationResult& r) {
+        FirmwareProgrammer& programmer = Core.programmer();
+        r.outcome = programmer.ProgramFW(ignoreTargetCheck);
+        r.pages = programmer.pagesWritten();
+        r.totalPages = programmer.image().FWPageCount();
+        r.file = programmer.FirmwareFilename();
+    });
 }
 
-void Operations::WriteSerialNo() {
-    if (const OperationScope gate(Exchange); gate)
-        Core.serials().WriteSerialNo();
+OperationResult Operations::UploadEncryptedFirmware() {
+    return gated([this](OperationResult& r) {
+        FirmwareCapture& capture = Core.capture();
+        r.outcome = capture.UploadEncryptedFirmware();
+        r.pages = capture.PagesUploaded();
+        r.totalPages = capture.UploadPages();
+        r.file = r.succeeded() ? capture.FileName() : capture.FileName() + QStringLiteral(".partial");
+    });
 }
 
-void Operations::ProgramAndLogSerialNo() {
-    if (const OperationScope gate(Exchange); gate)
-        Core.serials().ProgramAndLogSerialNo();
+OperationResult Operations::OpenSerialDatabase(const QString& path) {
+    return ungated([this, &path](OperationResult& r) {
+        r.outcome = Core.serials().ReadSerialDBFile(path);
+        r.file = path;
+        r.serial = Core.serials().nextSerial();
+    });
 }
 
-void Operations::ProgAll(bool ctrlHeld) {
-    const OperationScope gate(Exchange);
-    if (!gate)
-        return;
-    if (!Core.programmer().GetFWFileLoaded()) {
-        Core.reporter().UpdateStatusDisp(QStringLiteral("No Firmware file loaded"));
-        return;
-    }
-    if (Core.serials().ProgramAndLogSerialNo())
-        Core.programmer().ProgramFW(ctrlHeld);
+OperationResult Operations::WriteSerialNo() {
+    return gated([this](OperationResult& r) { r.outcome = Core.serials().WriteSerialNo(); });
 }
 
-void Operations::RecoverSerialNo(const QString& serialText) {
-    const OperationScope gate(Exchange);
-    if (!gate)
-        return;
-    Reporter& report = Core.reporter();
-    if (serialText.size() != 6) {
-        report.PutStatusMsg(QStringLiteral("Invalid code."));
-        return;
-    }
-    const SerialRecoveryResult result = Core.recovery().OpenAndReadInternetSerialFile(serialText);
-    if (!result.messageText.isEmpty())
-        report.ShowCritical(result.messageTitle, result.messageText);
-    if (!result.status.isEmpty())
-        report.UpdateStatusDisp(result.status);
-    if (!result.good())
-        return;
-    Core.serials().PutSerialData(result.block);
-    Core.serials().WriteSerialNo();
+namespace {
+void takeLogged(OperationResult& r, const LoggedUnit& unit, const QString& file) {
+    r.outcome = unit.outcome;
+    r.serial = unit.serial;
+    r.record = unit.record;
+    r.file = file;
+}
+} // namespace
+
+OperationResult Operations::ProgramAndLogSerialNo() {
+    return gated([this](OperationResult& r) {
+        takeLogged(r, Core.serials().ProgramAndLogSerialNo(), Core.serials().SerialDBFileName());
+    });
+}
+
+OperationResult Operations::ProgAll(bool ignoreTargetCheck) {
+    return gated([this, ignoreTargetCheck](OperationResult& r) {
+        FirmwareProgrammer& programmer = Core.programmer();
+        if (!programmer.GetFWFileLoaded()) {
+            Core.reporter().status(QStringLiteral("No Firmware file loaded"));
+            r.outcome = Outcome::BadInput;
+            return;
+        }
+        takeLogged(r, Core.serials().ProgramAndLogSerialNo(), Core.serials().SerialDBFileName());
+        if (!r.succeeded())
+            return;
+        r.outcome = programmer.ProgramFW(ignoreTargetCheck);
+        r.pages = programmer.pagesWritten();
+        r.totalPages = programmer.image().FWPageCount();
+    });
+}
+
+OperationResult Operations::RecoverSerialNo(const QString& serialText) {
+    return gated([this, &serialText](OperationResult& r) {
+        Reporter& report = Core.reporter();
+        if (serialText.size() != 6) {
+            report.mainStatus(QStringLiteral("Invalid code."));
+            r.outcome = Outcome::BadInput;
+            return;
+        }
+        const SerialRecoveryResult found = Core.recovery().OpenAndReadInternetSerialFile(serialText);
+        if (!found.messageText.isEmpty())
+            report.critical(found.messageTitle, found.messageText);
+        if (!found.status.isEmpty())
+            report.status(found.status);
+        switch (found.outcome) {
+        case SerialRecoveryResult::Outcome::Good:
+            break;
+        case SerialRecoveryResult::Outcome::Abandoned:
+            r.outcome = Outcome::Abandoned;
+            return;
+        case SerialRecoveryResult::Outcome::BadFile:
+            r.outcome = Outcome::BadInput;
+            return;
+        case SerialRecoveryResult::Outcome::NoServerConfigured:
+        case SerialRecoveryResult::Outcome::DownloadFailed:
+        case SerialRecoveryResult::Outcome::LocalFileError:
+            r.outcome = Outcome::FileError;
+            return;
+        }
+        Core.serials().PutSerialData(found.block);
+        r.outcome = Core.serials().WriteSerialNo();
+    });
 }

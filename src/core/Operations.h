@@ -1,54 +1,73 @@
 #pragma once
 
 #include "CommandExchange.h"
+#include "OperationResult.h"
 
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 class BootloaderCore;
 
-// What a front end starts: each operation takes the one-operation gate for its
-// whole run and is refused (does nothing) while another runs. They are built
-// from steps, which never take the gate.
+// What a front end starts. Each operation takes the one-operation gate for its
+// whole run and answers with its result; while another runs it does nothing
+// and answers Busy. Operations are built from steps, which never take the gate.
 class Operations : public QObject {
     Q_OBJECT
 public:
     explicit Operations(BootloaderCore& core, QObject* parent = nullptr);
 
     // "Connect to Target" and "Read".
-    void RequestTargetID();
-    void EraseTarget();
-    void WipeTarget();
-    void RestoreSerialBackup();
+    OperationResult RequestTargetID();
+    OperationResult EraseTarget();
+    OperationResult WipeTarget();
+    OperationResult RestoreSerialBackup();
     // Return at once and show nothing, but hold the gate until the command is
     // settled: Restart until its acknowledgement or time-out,
     // RestartIntoBootloader until the line is back at 115200 baud.
-    void Restart();
-    void RestartIntoBootloader(bool SwitchBaud);
+    OperationResult Restart();
+    OperationResult RestartIntoBootloader(bool SwitchBaud);
+    // Waits (in the event loop) until a restart has settled; how its command
+    // ended. Succeeded at once when none is settling.
+    Outcome waitUntilSettled();
 
-    // "Program Firmware"; `ctrlHeld` is the Ctrl key sampled at the click.
-    void ProgramFirmware(bool ctrlHeld);
+    // "Load Firmware File": not gated, it sends nothing.
+    OperationResult LoadFirmwareFile(const QString& path);
+    // "Program Firmware"; `ignoreTargetCheck` programs a file that is not for
+    // this module (the Ctrl key at the window's click).
+    OperationResult ProgramFirmware(bool ignoreTargetCheck);
     // "Start Upload".
-    void UploadEncryptedFirmware();
+    OperationResult UploadEncryptedFirmware();
+    // The serial-number database: not gated, it sends nothing.
+    OperationResult OpenSerialDatabase(const QString& path);
     // "Prog Only".
-    void WriteSerialNo();
+    OperationResult WriteSerialNo();
     // "Program and Log".
-    void ProgramAndLogSerialNo();
+    OperationResult ProgramAndLogSerialNo();
     // " Prog, Log, Write FW": a logged unit is programmed with the loaded
-    // firmware; `ctrlHeld` as for "Program Firmware".
-    void ProgAll(bool ctrlHeld);
+    // firmware.
+    OperationResult ProgAll(bool ignoreTargetCheck);
     // "Apply": the unit's ID block from the recovery server, written into the
     // module. `serialText` must be six characters.
-    void RecoverSerialNo(const QString& serialText);
+    OperationResult RecoverSerialNo(const QString& serialText);
 
 private:
+    // Runs `body` under the gate and completes its result with what the
+    // operation told the operator and the identity it read.
+    OperationResult gated(const std::function<void(OperationResult&)>& body);
+    OperationResult ungated(const std::function<void(OperationResult&)>& body);
     // Takes the gate for a restart, to be released when its command settles.
     bool takeGateUntilSettled();
+    void settle(Outcome outcome);
 
     BootloaderCore& Core;
     CommandExchange& Exchange;
     // The gate held by a restart whose command has not settled yet.
     std::optional<OperationScope> Settling;
+    Outcome Settled = Outcome::Succeeded;
+
+signals:
+    void settled();
 };

@@ -1,5 +1,6 @@
 #include "FirmwareCapture.h"
 
+#include "CapturePresets.h"
 #include "CommsLink.h"
 #include "FirmwareFile.h"
 #include "FirmwareFileWriter.h"
@@ -9,27 +10,11 @@
 
 namespace {
 constexpr int kMaxUploadPages = 256;
-
-struct Preset {
-    bool changes;
-    qint16 sys, id, mask;
-    int pages;
-};
-// Index 0 takes its serial bytes from the highest serial number asked for;
-// the others clear them. Preset 6 changes nothing.
-constexpr std::array<Preset, FirmwareCapture::kPresets> kPresetTable{{{true, 1, 10, 0x22, 120},
-                                                                      {true, 1, 15, 0x10, 120},
-                                                                      {true, 16, 1, 0xF0, 120},
-                                                                      {true, 8, 0, 0x00, 120},
-                                                                      {true, 3, 1, 0xF0, 256},
-                                                                      {true, 3, 2, 0xF0, 256},
-                                                                      {false, 0, 0, 0, 0},
-                                                                      {true, 17, 1, 0xF0, 120}}};
 } // namespace
 
 FirmwareCapture::FirmwareCapture(CommsLink& link, TargetSession& target, Reporter& reporter,
                                  int pageTimeoutMs, QObject* parent)
-    : QObject(parent), UploadTimer(this), Link(link), Target(target), Report(reporter) {
+    : QObject(parent), Link(link), Target(target), Report(reporter), UploadTimer(this) {
     UploadTimer.setObjectName(QStringLiteral("UploadTimer"));
     UploadTimer.setTimerType(Qt::PreciseTimer);
     UploadTimer.setSingleShot(true);
@@ -37,32 +22,36 @@ FirmwareCapture::FirmwareCapture(CommsLink& link, TargetSession& target, Reporte
     connect(&Link, &CommsLink::encryptedPageReceived, this, &FirmwareCapture::PutEncryptedFirmwarePage);
 }
 
-void FirmwareCapture::EnterHeaderByte(int index, double value) {
-    if (index < 0 || index > 5)
-        return;
-    if (const auto v = OperatorNumber::WholeInRange(value, 0, 255))
-        Header_[static_cast<size_t>(index)] = static_cast<qint16>(*v);
+bool FirmwareCapture::EnterHeaderByte(int index, double value) {
+    bool taken = false;
+    if (const auto v = OperatorNumber::WholeInRange(value, 0, 255); v && index >= 0 && index <= 5) {
+        HeaderData[static_cast<size_t>(index)] = static_cast<qint16>(*v);
+        taken = true;
+    }
     emit settingsChanged();
+    return taken;
 }
 
-void FirmwareCapture::EnterUploadPages(double value) {
-    if (const auto v = OperatorNumber::WholeInRange(value, 1, kMaxUploadPages))
-        UploadPages_ = *v;
+bool FirmwareCapture::EnterUploadPages(double value) {
+    const auto v = OperatorNumber::WholeInRange(value, 1, kMaxUploadPages);
+    if (v)
+        PagesToUpload = *v;
     emit settingsChanged();
+    return v.has_value();
 }
 
 void FirmwareCapture::QuickSet(int index, qint16 maxSerial) {
-    if (index < 0 || index >= kPresets)
+    if (index < 0 || index >= static_cast<int>(kCapturePresets.size()))
         return;
-    const Preset& p = kPresetTable[static_cast<size_t>(index)];
+    const CapturePreset& p = kCapturePresets[static_cast<size_t>(index)];
     if (p.changes) {
-        const int serial = index == 0 ? maxSerial : 0;
-        Header_[0] = p.sys;
-        Header_[1] = p.id;
-        Header_[2] = static_cast<qint16>(serial & 0xFF);
-        Header_[3] = static_cast<qint16>((serial >> 8) & 0xFF);
-        Header_[4] = p.mask;
-        UploadPages_ = p.pages;
+        const int serial = p.asksMaxSerial ? maxSerial : 0;
+        HeaderData[0] = p.sys;
+        HeaderData[1] = p.id;
+        HeaderData[2] = static_cast<qint16>(serial & 0xFF);
+        HeaderData[3] = static_cast<qint16>((serial >> 8) & 0xFF);
+        HeaderData[4] = p.mask;
+        PagesToUpload = p.pages;
     }
     emit settingsChanged();
 }
@@ -70,7 +59,7 @@ void FirmwareCapture::QuickSet(int index, qint16 maxSerial) {
 void FirmwareCapture::ChooseFile(const QString& path) {
     if (path.isEmpty())
         return;
-    FileName_ = path.contains(QLatin1Char('.')) ? path : path + QStringLiteral(".fw");
+    OutputFile = path.contains(QLatin1Char('.')) ? path : path + QStringLiteral(".fw");
     emit settingsChanged();
 }
 
@@ -80,91 +69,96 @@ void FirmwareCapture::PutEncryptedFirmwarePage(const RxMsg& Message) {
 }
 
 void FirmwareCapture::fileError(const QString& description) {
-    Report.ShowCritical(QStringLiteral("File Open"),
-                        QStringLiteral("Error opening firmware file: ") + description);
+    Report.critical(QStringLiteral("File Open"),
+                    QStringLiteral("Error opening firmware file: ") + description);
 }
 
-bool FirmwareCapture::UploadEncryptedFirmware() {
+Outcome FirmwareCapture::UploadEncryptedFirmware() {
     // Its outcome is not needed (the last identity read serves), unless the
     // program is closing: then no file is touched.
-    if (Target.RequestTargetID() == CommandOutcome::Abandoned)
-        return false;
+    const Outcome read = Target.RequestTargetID();
+    if (read == Outcome::Abandoned)
+        return read;
     const TargetIdentity& id = Target.identity();
     if (id.AppVersionMajor == 0 && id.AppVersionMinor == 0) {
-        Report.UpdateStatusDisp(QStringLiteral("Read Target ID for version number first."));
-        return false;
+        Report.status(QStringLiteral("Read Target ID for version number first."));
+        return read != Outcome::Succeeded ? read : Outcome::BadInput;
     }
-    if (FileName_.isEmpty()) {
+    if (OutputFile.isEmpty()) {
         fileError(QStringLiteral("No file name has been chosen."));
-        return false;
+        return Outcome::FileError;
     }
     // The pages go into a file beside the chosen one, which is replaced only
     // by a complete capture.
     FirmwareFileWriter writer;
-    if (!writer.Create(FileName_)) {
+    if (!writer.Create(OutputFile)) {
         fileError(writer.ErrorString());
-        return false;
+        return Outcome::FileError;
     }
-    PagesUploaded_ = 0;
-    emit progress(PagesUploaded_, UploadPages_);
+    StoredPages = 0;
+    Report.progress(Activity::Capture, StoredPages, PagesToUpload);
     const auto byte = [](qint16 v) { return static_cast<quint8>(v & 0xFF); };
-    if (!writer.WriteLine(FirmwareHeaderLine(byte(Header_[0]), byte(Header_[1]), byte(Header_[2]),
-                                             byte(Header_[3]), byte(id.AppVersionMinor),
-                                             byte(id.AppVersionMajor), byte(Header_[4]), byte(Header_[5])))) {
+    if (!writer.WriteLine(FirmwareHeaderLine(
+            byte(HeaderData[0]), byte(HeaderData[1]), byte(HeaderData[2]), byte(HeaderData[3]),
+            byte(id.AppVersionMinor), byte(id.AppVersionMajor), byte(HeaderData[4]), byte(HeaderData[5])))) {
         fileError(writer.ErrorString());
         writer.Discard();
-        return false;
+        return Outcome::FileError;
     }
 
+    Outcome ended = Outcome::Succeeded;
     QString stoppedWith; // the status text of a capture that ended early
-    for (int page = 0; page < UploadPages_; ++page) {
+    for (int page = 0; page < PagesToUpload; ++page) {
         OutMsg message{};
         message[0] = Frame::kRequestEncryptedPage;
         for (size_t i = 0; i < 6; ++i)
-            message[i + 1] = Header_[i];
+            message[i + 1] = HeaderData[i];
         message[7] = static_cast<qint16>(page);
         message[8] = 0; // the eighth data byte is not used by the capture
-        Report.UpdateStatusDisp(QStringLiteral("Uploading firmware ..."));
-        const CommandOutcome outcome = Link.Transact(message, 10, ReplyKind::EncryptedPage, &UploadTimer);
-        if (outcome != CommandOutcome::Succeeded) {
+        Report.status(QStringLiteral("Uploading firmware ..."));
+        const Outcome outcome = Link.Transact(message, 10, ReplyKind::EncryptedPage, &UploadTimer);
+        if (outcome != Outcome::Succeeded) {
+            ended = outcome;
             // A program that is closing shows nothing more.
-            if (outcome != CommandOutcome::Abandoned)
+            if (outcome != Outcome::Abandoned)
                 stoppedWith = QStringLiteral("No response.");
             break;
         }
         if (!writer.WriteLine(FirmwarePageLine(LastPage))) {
+            ended = Outcome::FileError;
             fileError(writer.ErrorString());
             break;
         }
-        ++PagesUploaded_;
-        emit progress(PagesUploaded_, UploadPages_);
+        ++StoredPages;
+        Report.progress(Activity::Capture, StoredPages, PagesToUpload);
     }
 
-    if (PagesUploaded_ == UploadPages_) {
+    if (StoredPages == PagesToUpload) {
         if (!writer.Commit()) {
             fileError(writer.ErrorString());
-            return keepPartial(writer, {});
+            keepPartial(writer, {});
+            return Outcome::FileError;
         }
-        Report.UpdateStatusDisp(QStringLiteral("Firmware upload completed successfully."));
-        return true;
+        Report.status(QStringLiteral("Firmware upload completed successfully."));
+        return Outcome::Succeeded;
     }
-    return keepPartial(writer, stoppedWith);
+    keepPartial(writer, stoppedWith);
+    return ended;
 }
 
-bool FirmwareCapture::keepPartial(FirmwareFileWriter& writer, const QString& stoppedWith) {
-    if (PagesUploaded_ == 0) {
+void FirmwareCapture::keepPartial(FirmwareFileWriter& writer, const QString& stoppedWith) {
+    if (StoredPages == 0) {
         // Nothing arrived that would be worth keeping.
         writer.Discard();
         if (!stoppedWith.isEmpty())
-            Report.UpdateStatusDisp(stoppedWith);
-        return false;
+            Report.status(stoppedWith);
+        return;
     }
     if (!writer.Keep())
         fileError(writer.ErrorString());
     const QString kept = QStringLiteral("%1 of %2 pages kept in %3")
-                             .arg(PagesUploaded_)
-                             .arg(UploadPages_)
+                             .arg(StoredPages)
+                             .arg(PagesToUpload)
                              .arg(writer.PartialPath());
-    Report.UpdateStatusDisp(stoppedWith.isEmpty() ? kept : stoppedWith + QLatin1Char(' ') + kept);
-    return false;
+    Report.status(stoppedWith.isEmpty() ? kept : stoppedWith + QLatin1Char(' ') + kept);
 }

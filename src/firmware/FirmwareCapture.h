@@ -2,6 +2,7 @@
 
 #include "FirmwareImage.h"
 #include "Frames.h"
+#include "Outcome.h"
 
 #include <QObject>
 #include <QString>
@@ -22,51 +23,48 @@ class FirmwareCapture : public QObject {
 public:
     // Sys, ID, SerL, SerH, Mask, #1 (elements 6 and 7 are not used).
     using Header = std::array<qint16, 8>;
-    static constexpr int kPresets = 8;
 
     FirmwareCapture(CommsLink& link, TargetSession& target, Reporter& reporter, int pageTimeoutMs,
                     QObject* parent = nullptr);
 
-    const Header& EncHeaderData() const { return Header_; }
-    int UploadPages() const { return UploadPages_; }
-    int PagesUploaded() const { return PagesUploaded_; }
-    const QString& FileName() const { return FileName_; }
+    const Header& EncHeaderData() const { return HeaderData; }
+    int UploadPages() const { return PagesToUpload; }
+    int PagesUploaded() const { return StoredPages; }
+    const QString& FileName() const { return OutputFile; }
 
-    // The operator's entries: values outside 0..255 (header) or 1..256
-    // (pages) leave the field as it was.
-    void EnterHeaderByte(int index, double value);
-    void EnterUploadPages(double value);
-    // A "Quick Set" preset; `maxSerial` is asked for preset 0 only.
+    // The operator's entries: values outside 0..255 (header bytes 0..5) or
+    // 1..256 (pages) leave the field as it was; the answer says whether the
+    // value was taken.
+    bool EnterHeaderByte(int index, double value);
+    bool EnterUploadPages(double value);
+    // A "Quick Set" preset (kCapturePresets); `maxSerial` serves the preset
+    // that asks for it.
     void QuickSet(int index, qint16 maxSerial = 0);
     // The chosen output file; ".fw" is added to a path without any ".". An
     // empty choice (Cancel) keeps the previous one.
     void ChooseFile(const QString& path);
 
-    // The capture as a step, with its texts. True when every page was stored
-    // and the chosen file replaced. A capture that ends early leaves the
-    // chosen file as it was and keeps the pages that arrived in
-    // "<chosen name>.partial".
-    bool UploadEncryptedFirmware();
-
-    // The per-page reply time-out; it belongs to the capture.
-    QTimer UploadTimer;
+    // The capture as a step, with its texts and progress. Succeeded when
+    // every page was stored and the chosen file replaced. A capture that ends
+    // early leaves the chosen file as it was and keeps the pages that arrived
+    // in "<chosen name>.partial".
+    Outcome UploadEncryptedFirmware();
 
 signals:
     void settingsChanged();
-    // Pages stored so far of the pages asked for.
-    void progress(int stored, int total);
 
 private:
     void PutEncryptedFirmwarePage(const RxMsg& Message);
     void fileError(const QString& description);
-    bool keepPartial(FirmwareFileWriter& writer, const QString& stoppedWith);
+    void keepPartial(FirmwareFileWriter& writer, const QString& stoppedWith);
 
     CommsLink& Link;
     TargetSession& Target;
     Reporter& Report;
-    Header Header_{1, 11, 0, 0, 0x22, 0, 0, 0};
-    int UploadPages_ = 120;
-    int PagesUploaded_ = 0;
-    QString FileName_;
+    QTimer UploadTimer; // the per-page reply time-out
+    Header HeaderData{1, 11, 0, 0, 0x22, 0, 0, 0};
+    int PagesToUpload = 120;
+    int StoredPages = 0;
+    QString OutputFile;
     FirmwarePage LastPage{};
 };

@@ -29,23 +29,25 @@ FirmwareProgrammer::FirmwareProgrammer(CommsLink& link, TargetSession& target, M
                                        Reporter& reporter, QObject* parent)
     : QObject(parent), Link(link), Target(target), Maint(maintenance), Report(reporter) {}
 
-void FirmwareProgrammer::ReadFirmwareFile(const QString& path) {
+Outcome FirmwareProgrammer::ReadFirmwareFile(const QString& path) {
     FirmwareReadResult result = ReadFirmwareImage(path);
     if (!result.ReplacesCurrentImage()) {
-        Report.ShowCritical(QStringLiteral("File Read"), result.MessageBoxText());
-        return;
+        Report.critical(QStringLiteral("File Read"), result.MessageBoxText());
+        return Outcome::FileError;
     }
     Filename = path;
     Image = std::move(result.image);
     if (result.recordsRead) {
-        Report.UpdateStatusDisp(QStringLiteral("%1 pages loaded OK.").arg(Image.FWPageCount()));
+        Report.status(QStringLiteral("%1 pages loaded OK.").arg(Image.FWPageCount()));
         emit recordsLoaded();
     }
     emit imageChanged();
-    if (result.outcome == FirmwareReadOutcome::BadRecord)
-        Report.UpdateStatusDisp(result.statusText);
-    else
-        Report.PutStatusMsg(QStringLiteral("Firmware file loaded successfully."));
+    if (result.outcome == FirmwareReadOutcome::BadRecord) {
+        Report.status(result.statusText);
+        return Outcome::FileError;
+    }
+    Report.mainStatus(QStringLiteral("Firmware file loaded successfully."));
+    return Outcome::Succeeded;
 }
 
 bool FirmwareProgrammer::FirmwareMatchesTarget() const {
@@ -56,48 +58,49 @@ bool FirmwareProgrammer::FirmwareMatchesTarget() const {
     return NibbleMatches(mode, Target.GetTgtSubsystemID(), Image.FWSubSystemID);
 }
 
-bool FirmwareProgrammer::ProgramFW(bool ctrlHeld) {
+Outcome FirmwareProgrammer::ProgramFW(bool ignoreTargetCheck) {
+    PagesWritten = 0;
     if (!Image.FWFileLoaded) {
-        Report.PutStatusMsg(QStringLiteral("No firmware file has been loaded."));
-        return false;
+        Report.mainStatus(QStringLiteral("No firmware file has been loaded."));
+        return Outcome::BadInput;
     }
-    if (!FirmwareMatchesTarget() && !ctrlHeld) {
-        Report.PutStatusMsg(QStringLiteral("Firmware is not for this module"));
-        return false;
+    if (!FirmwareMatchesTarget() && !ignoreTargetCheck) {
+        Report.mainStatus(QStringLiteral("Firmware is not for this module"));
+        return Outcome::RuleRefused;
     }
     const int pageCount = Image.FWPageCount();
-    emit progress(0, pageCount);
+    Report.progress(Activity::Programming, 0, pageCount);
     if (!Target.GetEraseEachPage()) {
         static const OutcomeTexts texts{QStringLiteral("Erase Failed."), QStringLiteral("No response."), {}};
-        Report.UpdateStatusDisp(QStringLiteral("Erasing ...."));
-        if (const CommandOutcome erased = Maint.EraseFlash(); erased != CommandOutcome::Succeeded) {
-            Report.UpdateStatusDisp(texts.textFor(erased));
-            return false;
+        Report.status(QStringLiteral("Erasing ...."));
+        if (const Outcome erased = Maint.EraseFlash(); erased != Outcome::Succeeded) {
+            Report.status(texts.textFor(erased));
+            return erased;
         }
     }
     for (int page = 0; page < pageCount; ++page) {
-        Report.UpdateStatusDisp(QStringLiteral("Writing page %1 of %2").arg(page).arg(pageCount));
-        if (!ProgramPage(page))
-            return false;
-        emit progress(page + 1, pageCount);
+        Report.status(QStringLiteral("Writing page %1 of %2").arg(page).arg(pageCount));
+        if (const Outcome written = ProgramPage(page); written != Outcome::Succeeded)
+            return written;
+        PagesWritten = page + 1;
+        Report.progress(Activity::Programming, PagesWritten, pageCount);
     }
-    Report.UpdateStatusDisp(QStringLiteral("Program complete."));
+    Report.status(QStringLiteral("Program complete."));
     emit programComplete();
-    return true;
+    return Outcome::Succeeded;
 }
 
-bool FirmwareProgrammer::ProgramPage(int page) {
+Outcome FirmwareProgrammer::ProgramPage(int page) {
     static const OutcomeTexts texts{QStringLiteral("Program Failed (Program Error)."),
                                     QStringLiteral("Program Failed (No Response)."),
                                     {}};
-    const CommandOutcome outcome = ProgFWPage(Image.pages[static_cast<size_t>(page)]);
-    if (outcome == CommandOutcome::Succeeded)
-        return true;
-    Report.UpdateStatusDisp(texts.textFor(outcome));
-    return false;
+    const Outcome outcome = ProgFWPage(Image.pages[static_cast<size_t>(page)]);
+    if (outcome != Outcome::Succeeded)
+        Report.status(texts.textFor(outcome));
+    return outcome;
 }
 
-CommandOutcome FirmwareProgrammer::ProgFWPage(const FirmwarePage& payload) {
+Outcome FirmwareProgrammer::ProgFWPage(const FirmwarePage& payload) {
     OutMsg message{};
     // A bootloader that erases and writes single pages would take code 25
     // here, without the erase before the first page.

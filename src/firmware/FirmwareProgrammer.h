@@ -21,8 +21,9 @@ public:
 
     // Loads a .fw file. A file with a bad header or record becomes current
     // but cannot be programmed; one that could not be opened or read to its
-    // end changes nothing: the previous image stays whole and current.
-    void ReadFirmwareFile(const QString& path);
+    // end changes nothing: the previous image stays whole and current. Both
+    // end as a file error.
+    Outcome ReadFirmwareFile(const QString& path);
 
     const FirmwareImage& image() const { return Image; }
     const QString& FirmwareFilename() const { return Filename; }
@@ -32,10 +33,12 @@ public:
     // relates to the file's as the high nibble of the target mask asks.
     bool FirmwareMatchesTarget() const;
 
-    // The sequence as a step, with its texts. `ctrlHeld` (sampled when the
-    // run starts) programs a file that is not for this module. True after
-    // "Program complete.".
-    bool ProgramFW(bool ctrlHeld);
+    // The sequence as a step, with its texts and progress.
+    // `ignoreTargetCheck` (the Ctrl key in the windows) programs a file that
+    // is not for this module. Succeeded after "Program complete.".
+    Outcome ProgramFW(bool ignoreTargetCheck);
+    // Pages acknowledged in the last run.
+    int pagesWritten() const { return PagesWritten; }
 
 signals:
     // A load made a new image current (its header is to be shown).
@@ -43,14 +46,12 @@ signals:
     // A load read the file's records: the module is no longer the one just
     // programmed ("Reboot" goes grey).
     void recordsLoaded();
-    // Pages acknowledged so far in the current run, of `total`.
-    void progress(int acknowledged, int total);
     // "Program complete.": the module is to be restarted.
     void programComplete();
 
 private:
-    bool ProgramPage(int page);
-    CommandOutcome ProgFWPage(const FirmwarePage& payload);
+    Outcome ProgramPage(int page);
+    Outcome ProgFWPage(const FirmwarePage& payload);
 
     CommsLink& Link;
     TargetSession& Target;
@@ -58,4 +59,5 @@ private:
     Reporter& Report;
     FirmwareImage Image;
     QString Filename;
+    int PagesWritten = 0;
 };

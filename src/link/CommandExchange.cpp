@@ -6,6 +6,7 @@ CommandExchange::CommandExchange(QObject* parent) : QObject(parent) {}
 
 void CommandExchange::SetMessageInProgress(ReplyKind awaited, Deadline deadline) {
     MessageInProgress = true;
+    NoPort = false;
     Awaited = awaited;
     AwaitedDeadline = deadline;
 }
@@ -18,6 +19,7 @@ bool CommandExchange::PutMessageStatus(CompletionStatus status) {
     MessageInProgress = false;
     MessageFailed = false;
     MessageTimedOut = false;
+    PortFailed = false;
     switch (status) {
     case CompletionStatus::Refused:
         MessageFailed = true;
@@ -26,6 +28,11 @@ bool CommandExchange::PutMessageStatus(CompletionStatus status) {
         break;
     case CompletionStatus::NoResponse:
         MessageTimedOut = true;
+        PortFailed = NoPort;
+        break;
+    case CompletionStatus::PortFailure:
+        MessageTimedOut = true;
+        PortFailed = true;
         break;
     case CompletionStatus::CommsError:
         // The module answered but its reply was damaged, so the command has not
@@ -69,10 +76,10 @@ bool CommandExchange::PutOwnDeadline() {
 }
 
 bool CommandExchange::PutWriteFailure() {
-    return PutMessageStatus(CompletionStatus::NoResponse);
+    return PutMessageStatus(CompletionStatus::PortFailure);
 }
 
-CommandOutcome CommandExchange::WaitForOutcome() {
+Outcome CommandExchange::WaitForOutcome() {
     if (MessageInProgress) {
         // Completions arrive only from event handlers on this thread, so nothing
         // can complete between the test above and exec() below.
@@ -84,13 +91,17 @@ CommandOutcome CommandExchange::WaitForOutcome() {
         if (MessageInProgress)
             Close();
     }
+    return LastOutcome();
+}
+
+Outcome CommandExchange::LastOutcome() const {
     if (Closed)
-        return CommandOutcome::Abandoned;
+        return Outcome::Abandoned;
     if (MessageFailed)
-        return CommandOutcome::Refused;
+        return Outcome::Refused;
     if (MessageTimedOut)
-        return CommandOutcome::NoResponse;
-    return CommandOutcome::Succeeded;
+        return PortFailed ? Outcome::PortError : Outcome::NoResponse;
+    return Outcome::Succeeded;
 }
 
 void CommandExchange::Close() {
@@ -98,17 +109,15 @@ void CommandExchange::Close() {
     PutMessageStatus(CompletionStatus::NoResponse);
 }
 
-const QString& OutcomeTexts::textFor(CommandOutcome outcome) const {
+const QString& OutcomeTexts::textFor(Outcome outcome) const {
     switch (outcome) {
-    case CommandOutcome::Refused:
+    case Outcome::Refused:
         return refused;
-    case CommandOutcome::NoResponse:
-    case CommandOutcome::Abandoned:
+    case Outcome::Succeeded:
+        return succeeded;
+    default:
         return noResponse;
-    case CommandOutcome::Succeeded:
-        break;
     }
-    return succeeded;
 }
 
 bool CommandExchange::tryBeginOperation() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Outcome.h"
+
 #include <QObject>
 #include <QString>
 
@@ -10,6 +12,8 @@ enum class CompletionStatus : qint16 {
     OK = 1,         // acknowledgement 91, or the awaited data reply
     NoResponse = 2, // reply time-out
     CommsError = 3, // a data reply with a wrong checksum
+    // Not the module's: the command could not be written, the port failed.
+    PortFailure = 4,
 };
 
 // The reply that completes a command. A refusal or the time-out completes any
@@ -20,17 +24,13 @@ enum class ReplyKind { Acknowledgement, Identity, EncryptedPage };
 // timer of the operation's own (the capture's page timer).
 enum class Deadline { Link, Own };
 
-// How an awaited command ended. Abandoned: the program is closing; nothing
-// more is sent.
-enum class CommandOutcome { Refused, NoResponse, Succeeded, Abandoned };
-
-// The status texts an operation shows for each outcome; an abandoned command
-// reads as not answered.
+// The status texts an operation shows for each outcome of a command; an
+// abandoned command and a port that failed read as not answered.
 struct OutcomeTexts {
     QString refused;
     QString noResponse;
     QString succeeded;
-    const QString& textFor(CommandOutcome outcome) const;
+    const QString& textFor(Outcome outcome) const;
 };
 
 // The completion flags of the one command that may be awaited at a time, the
@@ -58,10 +58,15 @@ public:
     bool PutLinkTimeout();                    // the link's reply time-out ran out
     bool PutOwnDeadline();                    // the operation's own timer ran out
     bool PutWriteFailure();                   // the command could not be written
+    // The command went out with no port open: if it goes unanswered, the
+    // port is why.
+    void NoteNoPort() { NoPort = true; }
 
     // Blocks in a local event loop until the command in progress completes and
     // reads the flags. Uses no CPU while it waits.
-    CommandOutcome WaitForOutcome();
+    Outcome WaitForOutcome();
+    // How the last completed command ended, read from the flags.
+    Outcome LastOutcome() const;
 
     // The program is closing: the command in progress ends as abandoned, and
     // every later one is abandoned before it is sent.
@@ -85,6 +90,8 @@ private:
     bool MessageInProgress = false;
     bool MessageFailed = false;
     bool MessageTimedOut = false;
+    bool PortFailed = false; // the last command was not answered because of the port
+    bool NoPort = false;     // the command in progress went out with no port open
     ReplyKind Awaited = ReplyKind::Acknowledgement;
     Deadline AwaitedDeadline = Deadline::Link;
     bool Closed = false;

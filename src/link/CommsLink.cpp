@@ -10,9 +10,9 @@ const QString kTitle = QStringLiteral("Comms Port");
 } // namespace
 
 CommsLink::CommsLink(CommandExchange& exchange, Reporter& reporter, LinkTimings timings, QObject* parent)
-    : QObject(parent), CommsTimeout(this), ResetBaudRateTmr(this), Exchange(exchange), Report(reporter),
-      MSComm1(this), Receiver(this), Settings(LineSettings::kBootloader) {
-    Receiver.RxTimeout.setInterval(timings.interByteTimeoutMs);
+    : QObject(parent), Exchange(exchange), Report(reporter), MSComm1(this),
+      Receiver(timings.interByteTimeoutMs, this), CommsTimeout(this), ResetBaudRateTmr(this),
+      Settings(LineSettings::kBootloader) {
     CommsTimeout.setObjectName(QStringLiteral("CommsTimeout"));
     // Precise: a coarse timer may run out up to 5 % early.
     CommsTimeout.setTimerType(Qt::PreciseTimer);
@@ -27,7 +27,7 @@ CommsLink::CommsLink(CommandExchange& exchange, Reporter& reporter, LinkTimings 
     ResetBaudRateTmr.setInterval(timings.resetBaudDelayMs);
     ResetBaudRateTmr.setSingleShot(true);
     connect(&ResetBaudRateTmr, &QTimer::timeout, this, [this] {
-        Set115200Baud();
+        setBootloaderSpeed();
         emit baudRateReset();
     });
 
@@ -53,7 +53,6 @@ CommsLink::~CommsLink() {
 
 void CommsLink::Load() {
     applySettings(LineSettings::kBootloader);
-    NumPortsAvailable = 0;
     CommsTimeout.start();
     emit selectedButtonChanged(kStartPort - 1);
     SelectCommsPort(kStartPort);
@@ -67,33 +66,33 @@ void CommsLink::Unload() {
         MSComm1.close();
 }
 
-bool CommsLink::portAvailable(int port) const {
-    return port >= PortMap::kFirstPort && port <= PortMap::kLastPort &&
-           PortAvailable[static_cast<size_t>(port)];
+bool CommsLink::SelectCommsPort(int Index) {
+    if (Index < PortMap::kFirstPort || Index > PortMap::kLastPort)
+        return false;
+    if (const int instead = Scan.Redirect(Index); instead != Index) {
+        // A port the last scan did not find: take the first one it found.
+        emit selectedButtonChanged(instead - 1);
+        Index = instead;
+    }
+    return open(Ports.DeviceForPort(Index), QString::number(Index), Index);
 }
 
-void CommsLink::SelectCommsPort(int Index) {
-    if (Index < PortMap::kFirstPort || Index > PortMap::kLastPort)
-        return;
-    if (NumPortsAvailable > 0 && !portAvailable(Index) && portAvailable(FirstAvailablePort)) {
-        // A port the last scan did not find: take the first one it found.
-        // (When the last scan found none, the requested port is tried as is.)
-        emit selectedButtonChanged(FirstAvailablePort - 1);
-        SelectCommsPort(FirstAvailablePort);
-        return;
-    }
+bool CommsLink::OpenDevice(const QString& path) {
+    return open(path, path, 0);
+}
 
+bool CommsLink::open(const QString& device, const QString& name, int port) {
     PortOK = false;
     if (MSComm1.isOpen())
         MSComm1.close();
-    MSComm1.setPortName(PortMap::DeviceForPort(Index));
+    MSComm1.setPortName(device);
     LineSettings::Apply(MSComm1, Settings);
     if (!MSComm1.open(QIODevice::ReadWrite)) {
         // Opening is always asked for by the operator, never from inside a
         // port notification, so the message can show at once.
-        Report.ShowCritical(
-            kTitle, QStringLiteral("Error opening comms port %1 : %2").arg(Index).arg(MSComm1.errorString()));
-        return;
+        Report.critical(kTitle,
+                        QStringLiteral("Error opening comms port %1 : %2").arg(name, MSComm1.errorString()));
+        return false;
     }
     RequestLowLatency(static_cast<int>(MSComm1.handle()));
     // Whatever arrived before we opened belongs to nobody.
@@ -101,55 +100,37 @@ void CommsLink::SelectCommsPort(int Index) {
     Receiver.ResetSync();
     PortLost = false;
     PortOK = true;
-    SelectedPort = Index;
+    SelectedPort = port;
+    Device = device;
+    return true;
 }
 
 void CommsLink::ScanCommsPorts() {
     emit scanStarted();
-    FirstAvailablePort = PortMap::kLastPort;
     const bool wasOpen = MSComm1.isOpen();
     if (wasOpen)
         MSComm1.close();
-
-    for (int n = PortMap::kFirstPort; n <= PortMap::kLastPort; ++n) {
-        PortAvailable[static_cast<size_t>(n)] = false;
-        QSerialPort probe;
-        probe.setPortName(PortMap::DeviceForPort(n));
-        if (probe.open(QIODevice::ReadWrite)) {
-            probe.close();
-            PortAvailable[static_cast<size_t>(n)] = true;
-            ++NumPortsAvailable;
-            FirstAvailablePort = std::min(FirstAvailablePort, n);
-        }
-    }
-
+    Scan.ScanCommsPorts();
     if (wasOpen)
-        SelectCommsPort(SelectedPort);
+        open(Device, SelectedPort != 0 ? QString::number(SelectedPort) : Device, SelectedPort);
     emit scanFinished();
 }
 
 void CommsLink::applySettings(const QString& settings) {
     Settings = settings;
-    // A speed the port cannot take leaves it at the previous one; there is
-    // nothing the operator could do about it here.
     LineSettings::Apply(MSComm1, settings);
     emit settingsChanged(settings);
 }
 
-void CommsLink::SetBaudForBLD() {
+void CommsLink::setBootloaderSpeed() {
     applySettings(LineSettings::kBootloader);
 }
-void CommsLink::SetBaudForStabrix() {
-    applySettings(LineSettings::kApplication);
-}
-void CommsLink::Set115200Baud() {
-    applySettings(LineSettings::kBootloader);
-}
-void CommsLink::Set3840000Baud() {
+
+void CommsLink::setApplicationSpeed() {
     applySettings(LineSettings::kApplication);
 }
 
-void CommsLink::StartResetBaudRateTmr() {
+void CommsLink::resetSpeedLater() {
     ResetBaudRateTmr.start();
 }
 
@@ -168,22 +149,25 @@ void CommsLink::Post(const OutMsg& message, int bytesToSend, ReplyKind awaited) 
         return;
     discardStaleInput();
     Exchange.SetMessageInProgress(awaited);
+    if (!PortOK)
+        Exchange.NoteNoPort();
     SendMessage(message, bytesToSend);
 }
 
-CommandOutcome CommsLink::Transact(const OutMsg& message, int bytesToSend, ReplyKind awaited,
-                                   QTimer* ownDeadline) {
+Outcome CommsLink::Transact(const OutMsg& message, int bytesToSend, ReplyKind awaited, QTimer* ownDeadline) {
     if (Exchange.closed())
-        return CommandOutcome::Abandoned;
+        return Outcome::Abandoned;
     discardStaleInput();
     Exchange.SetMessageInProgress(awaited, ownDeadline ? Deadline::Own : Deadline::Link);
+    if (!PortOK)
+        Exchange.NoteNoPort(); // it will go unanswered, and the port is why
     QMetaObject::Connection deadline;
     if (ownDeadline) {
         deadline = connect(ownDeadline, &QTimer::timeout, this, [this] { Exchange.PutOwnDeadline(); });
         ownDeadline->start();
     }
     SendMessage(message, bytesToSend);
-    const CommandOutcome outcome = Exchange.WaitForOutcome();
+    const Outcome outcome = Exchange.WaitForOutcome();
     if (ownDeadline) {
         ownDeadline->stop();
         disconnect(deadline);
@@ -225,7 +209,7 @@ void CommsLink::onDataReply(const RxMsg& frame) {
 
 void CommsLink::reportLater(const QString& text) {
     QMetaObject::invokeMethod(
-        this, [this, text] { Report.ShowCritical(kTitle, text); }, Qt::QueuedConnection);
+        this, [this, text] { Report.critical(kTitle, text); }, Qt::QueuedConnection);
 }
 
 void CommsLink::onWriteFailed(const QString& reason) {
@@ -268,6 +252,7 @@ void CommsLink::onPortError(QSerialPort::SerialPortError error) {
     case QSerialPort::ReadError:
     case QSerialPort::ResourceError:
         // Said once; a waiting command ends by its reply time-out.
+        Exchange.NoteNoPort();
         if (linkFailed())
             reportLater(QStringLiteral("Error reading from comms port: %1. The device may have been "
                                        "disconnected. Please reselect comms port")

@@ -4,13 +4,12 @@
 #include "Frames.h"
 #include "LinkTimings.h"
 #include "PortMap.h"
+#include "PortScan.h"
 #include "ReplyReceiver.h"
 
 #include <QObject>
 #include <QSerialPort>
 #include <QTimer>
-
-#include <array>
 
 class Reporter;
 
@@ -29,32 +28,36 @@ public:
               QObject* parent = nullptr);
     ~CommsLink() override;
 
-    // Start-up: bootloader line settings, then COM10.
+    // Start-up of the window program: bootloader line settings, then COM10.
     void Load();
     // Shut-down: closes the port and stops the timers.
     void Unload();
 
     // Opens port Index (1..18), or the first available one when the last scan
-    // found Index missing.
-    void SelectCommsPort(int Index);
-    // Tries to open every port and records which can be opened.
+    // found Index missing. False, with the operator told why, when it cannot
+    // be opened.
+    bool SelectCommsPort(int Index);
+    // Opens a device given by its path (/dev/ttyUSB3, /dev/serial/by-id/...).
+    bool OpenDevice(const QString& path);
+    // Tries to open every port and records which can be opened; the open port
+    // is closed meanwhile and opened again afterwards.
     void ScanCommsPorts();
 
-    void SetBaudForBLD();
-    void SetBaudForStabrix();
-    void Set115200Baud();
-    // Sets 38400 baud (the name is historical).
-    void Set3840000Baud();
-    // Back to 115200 baud after the reset delay.
-    void StartResetBaudRateTmr();
+    // The line speeds: 115200 baud for the bootloader, 38400 baud for a
+    // module's running application. A speed the port cannot take leaves it
+    // at the one it had.
+    void setBootloaderSpeed();
+    void setApplicationSpeed();
+    // Back to the bootloader speed after the reset delay.
+    void resetSpeedLater();
 
     // The one transaction: drops input that arrived while nothing was awaited,
     // marks the command in progress awaiting `awaited`, sends it and waits for
     // its outcome. With an own deadline the link's reply time-out does not end
     // the wait; `ownDeadline` is started once the frame is sent and completes
     // the command as not answered when it runs out.
-    CommandOutcome Transact(const OutMsg& message, int bytesToSend, ReplyKind awaited,
-                            QTimer* ownDeadline = nullptr);
+    Outcome Transact(const OutMsg& message, int bytesToSend, ReplyKind awaited,
+                     QTimer* ownDeadline = nullptr);
     // The same without the wait; the completion arrives later.
     void Post(const OutMsg& message, int bytesToSend, ReplyKind awaited);
     // Frames and writes one command; arms the reply time-out.
@@ -64,15 +67,13 @@ public:
     bool portOK() const { return PortOK; }
     bool portOpen() const { return MSComm1.isOpen(); }
     int selectedPort() const { return SelectedPort; }
-    bool portAvailable(int port) const;
-    int firstAvailablePort() const { return FirstAvailablePort; }
-    int numPortsAvailable() const { return NumPortsAvailable; }
+    // The device of the port last opened.
+    const QString& device() const { return Device; }
     QString settings() const { return Settings; }
-    static QString deviceForPort(int port) { return PortMap::DeviceForPort(port); }
+    PortMap& ports() { return Ports; }
+    const PortMap& ports() const { return Ports; }
+    const PortScan& scan() const { return Scan; }
     ReplyReceiver& receiver() { return Receiver; }
-
-    QTimer CommsTimeout;
-    QTimer ResetBaudRateTmr;
 
 signals:
     // The option button (index = port - 1) that should show as selected.
@@ -88,6 +89,9 @@ signals:
     void encryptedPageReceived(const RxMsg& frame);
 
 private:
+    // Opens `device`; `name` is how the operator knows it (a port number or
+    // the path), `port` the port number it stands for (0 for a path).
+    bool open(const QString& device, const QString& name, int port);
     void applySettings(const QString& settings);
     void discardStaleInput();
     // Shows a port error once the notification that raised it has returned.
@@ -103,13 +107,15 @@ private:
     Reporter& Report;
     QSerialPort MSComm1;
     ReplyReceiver Receiver;
+    PortMap Ports;
+    PortScan Scan{Ports};
+    QTimer CommsTimeout;     // a command's reply
+    QTimer ResetBaudRateTmr; // back to the bootloader speed
 
     bool PortOK = false;
     bool Writing = false;  // inside SendMessage's write
     bool PortLost = false; // a read or write error took the port out of use
     int SelectedPort = 0;
-    std::array<bool, PortMap::kLastPort + 1> PortAvailable{};
-    int FirstAvailablePort = PortMap::kLastPort;
-    int NumPortsAvailable = 0;
+    QString Device;
     QString Settings;
 };

@@ -2,12 +2,6 @@
 
 #include <QtGlobal>
 
-namespace PortMap {
-
-QString OverrideVariable(int port) {
-    return QStringLiteral("MERLAX_COM%1").arg(port);
-}
-
 namespace {
 QString platformDevice(int port) {
 #ifdef Q_OS_WIN
@@ -22,11 +16,20 @@ QString platformDevice(int port) {
 }
 } // namespace
 
-QString DeviceForPort(int port) {
+QString PortMap::OverrideVariable(int port) {
+    return QStringLiteral("MERLAX_COM%1").arg(port);
+}
+
+QString PortMap::DeviceForPort(int port) const {
     if (port < kFirstPort || port > kLastPort)
         return {};
+    if (const QString& assigned = Assigned[static_cast<size_t>(port)]; !assigned.isEmpty())
+        return assigned;
     const QString overridden = qEnvironmentVariable(OverrideVariable(port).toLatin1().constData());
     return overridden.isEmpty() ? platformDevice(port) : overridden;
 }
 
-} // namespace PortMap
+void PortMap::assign(int port, const QString& device) {
+    if (port >= kFirstPort && port <= kLastPort)
+        Assigned[static_cast<size_t>(port)] = device;
+}

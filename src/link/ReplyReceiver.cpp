@@ -1,15 +1,18 @@
 #include "ReplyReceiver.h"
 
-ReplyReceiver::ReplyReceiver(QObject* parent) : QObject(parent), RxTimeout(this) {
+ReplyReceiver::ReplyReceiver(int interByteTimeoutMs, QObject* parent) : QObject(parent), RxTimeout(this) {
     RxTimeout.setObjectName(QStringLiteral("RxTimeout"));
     RxTimeout.setTimerType(Qt::PreciseTimer);
-    RxTimeout.setInterval(kInterByteTimeoutMs);
-    connect(&RxTimeout, &QTimer::timeout, this, [this] {
-        // Silence inside a frame: drop what was collected.
-        InSync = false;
-        RxTimeout.stop();
-    });
+    RxTimeout.setInterval(interByteTimeoutMs);
+    connect(&RxTimeout, &QTimer::timeout, this, &ReplyReceiver::RxTimeout_Timer);
     RxTimeout.start();
+}
+
+void ReplyReceiver::RxTimeout_Timer() {
+    // Silence inside a frame: drop what was collected.
+    InSync = false;
+    RxTimeout.stop();
+    emit silence();
 }
 
 void ReplyReceiver::ProcessInputBytes(const QByteArray& bytes) {

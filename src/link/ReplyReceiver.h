@@ -17,7 +17,7 @@ class ReplyReceiver : public QObject {
 public:
     static constexpr int kInterByteTimeoutMs = 200;
 
-    explicit ReplyReceiver(QObject* parent = nullptr);
+    explicit ReplyReceiver(int interByteTimeoutMs = kInterByteTimeoutMs, QObject* parent = nullptr);
 
     void ProcessInputByte(quint8 b);
     void ProcessInputBytes(const QByteArray& bytes);
@@ -28,8 +28,11 @@ public:
     bool GetChecksumOK() const;
     bool inSync() const { return InSync; }
 
-    // The inter-byte time-out, restarted by every byte.
-    QTimer RxTimeout;
+    // The inter-byte time-out ran out: a partly received frame is dropped.
+    // Runs when the timer expires; a fuzzer lets silence pass by calling it.
+    void RxTimeout_Timer();
+    bool interByteTimerActive() const { return RxTimeout.isActive(); }
+    int interByteTimeoutMs() const { return RxTimeout.interval(); }
 
 signals:
     // Acknowledgement 91 (true) or 171 (false).
@@ -38,10 +41,13 @@ signals:
     void dataReplyReceived(const RxMsg& frame);
     // A complete data reply whose checksum is wrong; its contents are dropped.
     void checksumFailed();
+    // The inter-byte time-out ran out.
+    void silence();
 
 private:
     void ProcessInputMessage();
 
+    QTimer RxTimeout; // restarted by every byte
     RxMsg RxMsg_{};
     bool InSync = false;
     int RxIndex = 0;

@@ -33,41 +33,44 @@ void SerialAllocation::PutSerialData(const IdBlock& block) {
     emit changed();
 }
 
-void SerialAllocation::EnterSerialByte(int index, double value) {
-    if (index < 0 || index >= static_cast<int>(SetSerialData.size()))
-        return;
-    if (const auto v = OperatorNumber::WholeInRange(value, 0, 255))
+bool SerialAllocation::EnterSerialByte(int index, double value) {
+    const auto v = OperatorNumber::WholeInRange(value, IdBlockField::kLowest, IdBlockField::kHighest);
+    const bool taken = v && index >= 0 && index < static_cast<int>(SetSerialData.size());
+    if (taken)
         SetSerialData[static_cast<size_t>(index)] = static_cast<qint16>(*v);
     emit changed();
+    return taken;
 }
 
-void SerialAllocation::EnterNextSerial(double value) {
-    if (const auto v = OperatorNumber::WholeInRange(value, kLowestSerial, kHighestSerial))
+bool SerialAllocation::EnterNextSerial(double value) {
+    const auto v = OperatorNumber::WholeInRange(value, kLowestSerial, kHighestSerial);
+    if (v)
         NextSerial = *v;
     if (NextSerial)
         PutNewSerialNo(*NextSerial);
     else
         emit changed();
+    return v.has_value();
 }
 
-CommandOutcome SerialAllocation::WriteSerialNo() {
+Outcome SerialAllocation::WriteSerialNo() {
     OutMsg message{};
     message[0] = Frame::kWriteIdBlock;
     for (size_t i = 0; i < SetSerialData.size(); ++i)
         message[i + 1] = SetSerialData[i];
-    Report.UpdateStatusDisp(QStringLiteral("Writing serial number ..."));
-    const CommandOutcome outcome = Link.Transact(message, 10, ReplyKind::Acknowledgement);
-    Report.UpdateStatusDisp(kWriteTexts.textFor(outcome));
+    Report.status(QStringLiteral("Writing serial number ..."));
+    const Outcome outcome = Link.Transact(message, 10, ReplyKind::Acknowledgement);
+    Report.status(kWriteTexts.textFor(outcome));
     return outcome;
 }
 
-void SerialAllocation::ReadSerialDBFile(const QString& path) {
+Outcome SerialAllocation::ReadSerialDBFile(const QString& path) {
     DatabaseFile = path;
     const SerialLoad load = Database.Open(path);
     if (load.failed) {
-        Report.ShowCritical(QString::fromLatin1(kSerialDBOpenTitle), load.MessageBoxText());
+        Report.critical(QString::fromLatin1(kSerialDBOpenTitle), load.MessageBoxText());
         emit changed();
-        return;
+        return Outcome::FileError;
     }
     // A field the last record cannot give sensibly keeps its present value.
     for (size_t i = 0; i < SetSerialData.size(); ++i)
@@ -77,7 +80,7 @@ void SerialAllocation::ReadSerialDBFile(const QString& path) {
         Memo = *load.memo;
         emit memoChanged(Memo);
     }
-    Report.UpdateStatusDisp(load.StatusText());
+    Report.status(load.StatusText());
     if (load.nextSerial) {
         PutNewSerialNo(*load.nextSerial);
     } else {
@@ -86,11 +89,12 @@ void SerialAllocation::ReadSerialDBFile(const QString& path) {
         NextSerial.reset();
         emit changed();
     }
+    return Outcome::Succeeded;
 }
 
-bool SerialAllocation::WriteSerialDBRecord() {
+bool SerialAllocation::WriteSerialDBRecord(QByteArray* written) {
     if (!Database.IsOpen()) {
-        Report.UpdateStatusDisp(QStringLiteral("Error: Serial DB file not open"));
+        Report.status(QStringLiteral("Error: Serial DB file not open"));
         return false;
     }
     const qint32 serial = NextSerial.value_or(0);
@@ -98,56 +102,62 @@ bool SerialAllocation::WriteSerialDBRecord() {
         BuildSerialRecord(static_cast<quint16>(serial), SetSerialData, Target.identity(), Memo,
                           QDateTime::currentDateTime(), DateTimeSeparatorsOf(QLocale::system()));
     if (!Database.Append(record)) {
-        Report.ShowCritical(QString::fromLatin1(kSerialDBWriteTitle), Database.WriteErrorText());
+        Report.critical(QString::fromLatin1(kSerialDBWriteTitle), Database.WriteErrorText());
         // The file may be failing; the operator decides whether to go on
         // with it by choosing it again.
         Database.Close();
-        Report.UpdateStatusDisp(QStringLiteral("Not logged: the module now holds serial number %1, which is "
-                                               "not in the serial DB file. Choose the file again to go on.")
-                                    .arg(serial));
+        Report.status(QStringLiteral("Not logged: the module now holds serial number %1, which is "
+                                     "not in the serial DB file. Choose the file again to go on.")
+                          .arg(serial));
         emit changed();
         return false;
     }
+    if (written)
+        *written = record;
     return true;
 }
 
-bool SerialAllocation::ProgramAndLogSerialNo() {
+LoggedUnit SerialAllocation::ProgramAndLogSerialNo() {
     if (!Database.IsOpen()) {
-        Report.UpdateStatusDisp(QStringLiteral("Error: No Serial DB file open."));
-        return false;
+        Report.status(QStringLiteral("Error: No Serial DB file open."));
+        return Outcome::RuleRefused;
     }
     if (!NextSerial) {
-        Report.UpdateStatusDisp(
+        Report.status(
             QStringLiteral("Error: No next serial number. Set the next serial number by clicking it."));
-        return false;
+        return Outcome::RuleRefused;
     }
     // A serial number beyond 16 bits would be written as another one.
     if (*NextSerial < kLowestSerial || *NextSerial > kHighestSerial) {
-        Report.UpdateStatusDisp(QStringLiteral("Error: Next serial number must be 1 to 65535."));
-        return false;
+        Report.status(QStringLiteral("Error: Next serial number must be 1 to 65535."));
+        return Outcome::RuleRefused;
     }
-    if (Target.RequestTargetID() != CommandOutcome::Succeeded)
-        return false;
-    if (Target.identity().InitByte == 90) {
-        Report.UpdateStatusDisp(QStringLiteral("Aborted - Serial No. already programmed"));
-        return false;
+    if (const Outcome read = Target.RequestTargetID(); read != Outcome::Succeeded)
+        return read;
+    if (Target.identity().InitByte == IdBlockField::kInitWritten) {
+        Report.status(QStringLiteral("Aborted - Serial No. already programmed"));
+        return Outcome::RuleRefused;
     }
     const IdBlock written = SetSerialData;
-    const CommandOutcome write = WriteSerialNo();
+    const Outcome write = WriteSerialNo();
     // The module is read again so that the record carries what it reports
     // after the write, and so that only a unit that holds the block is logged
     // (a write whose acknowledgement was lost may still have taken effect).
-    if (Target.RequestTargetID() != CommandOutcome::Succeeded)
-        return false;
+    if (const Outcome reread = Target.RequestTargetID(); reread != Outcome::Succeeded)
+        return reread;
     if (Target.identity().IDBlock() != written) {
-        Report.UpdateStatusDisp(write == CommandOutcome::Succeeded ? kWriteTexts.refused
-                                                                   : kWriteTexts.textFor(write));
-        return false;
+        Report.status(write == Outcome::Succeeded ? kWriteTexts.refused : kWriteTexts.textFor(write));
+        return write == Outcome::Succeeded ? Outcome::Refused : write;
     }
-    Report.UpdateStatusDisp(QStringLiteral("Writing the device data to the serial DB file"));
-    if (!WriteSerialDBRecord())
-        return false;
-    PutNewSerialNo(*NextSerial + 1);
-    Report.UpdateStatusDisp(QStringLiteral("OK"));
-    return true;
+    Report.status(QStringLiteral("Writing the device data to the serial DB file"));
+    const qint32 serial = *NextSerial;
+    QByteArray record;
+    if (!WriteSerialDBRecord(&record))
+        return Outcome::FileError;
+    PutNewSerialNo(serial + 1);
+    Report.status(QStringLiteral("OK"));
+    LoggedUnit logged(Outcome::Succeeded);
+    logged.serial = serial;
+    logged.record = record;
+    return logged;
 }

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "CommandExchange.h"
+#include "IdBlock.h"
 #include "SerialDatabase.h"
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 
@@ -13,14 +15,21 @@ class CommsLink;
 class Reporter;
 class TargetSession;
 
+// What a logging run did: its outcome, and the serial number and record it
+// logged when it succeeded.
+struct LoggedUnit {
+    LoggedUnit(Outcome ended = Outcome::Succeeded) : outcome(ended) {} // NOLINT: an outcome is a result
+    Outcome outcome;
+    std::optional<qint32> serial;
+    QByteArray record;
+};
+
 // The ID block to be written into the next module, the next serial number to
 // give out, the production log they continue from, and the steps that write a
 // serial number (command 19) and log the unit.
 class SerialAllocation : public QObject {
     Q_OBJECT
 public:
-    using IdBlock = std::array<qint16, 8>; // Init, Sys, Sub, SerL, SerH, #1, #2, #3
-
     static constexpr int kLowestSerial = 1;
     static constexpr int kHighestSerial = 65535;
 
@@ -36,19 +45,20 @@ public:
     // Replaces the whole ID block (a loaded database, a recovered unit file).
     void PutSerialData(const IdBlock& block);
     // The operator's entries: a value outside the range leaves the field as
-    // it was. Editing SerL or SerH does not change NextSerial; a new serial
-    // number is taken when it lies in 1..65535, and SerL and SerH follow the
-    // next serial number either way.
-    void EnterSerialByte(int index, double value);
-    void EnterNextSerial(double value);
+    // it was, and the answer says whether the value was taken. Editing SerL
+    // or SerH does not change NextSerial; a new serial number is taken when
+    // it lies in 1..65535, and SerL and SerH follow the next serial number
+    // either way.
+    bool EnterSerialByte(int index, double value);
+    bool EnterNextSerial(double value);
 
     // The step: "Writing serial number ...", command 19 with the ID block,
     // then "Write Serial Failed.", "No response." or "Write Serial OK.".
-    CommandOutcome WriteSerialNo();
+    Outcome WriteSerialNo();
 
     // Opens and reads the serial-number database chosen by the operator; it
     // stays open, for this tool alone, for the records to come.
-    void ReadSerialDBFile(const QString& path);
+    Outcome ReadSerialDBFile(const QString& path);
     bool SerialDBOpen() const { return Database.IsOpen(); }
     const QString& SerialDBFileName() const { return DatabaseFile; }
     // The memo written into every record until the operator changes it.
@@ -59,12 +69,12 @@ public:
     // returns true. A record that could not be made durable is taken back and
     // the database is closed: logging goes on only once the operator has
     // chosen the file again.
-    bool WriteSerialDBRecord();
+    bool WriteSerialDBRecord(QByteArray* written = nullptr);
     SerialDatabase& database() { return Database; }
     // Reads the module, refuses one already programmed, writes the ID block,
     // reads the module again and logs the unit when it now holds the block
-    // written; then advances the serial number. True when the unit was logged.
-    bool ProgramAndLogSerialNo();
+    // written; then advances the serial number.
+    LoggedUnit ProgramAndLogSerialNo();
 
 signals:
     void changed();

@@ -1,6 +1,7 @@
 #include "SerialLoad.h"
 
 #include "GeneralUtilities.h"
+#include "IdBlock.h"
 #include "SerialRecord.h"
 
 #include <QIODevice>
@@ -26,14 +27,13 @@ SerialLoad takeOver(SerialLoad load, const ParsedSerialRecord& last) {
 QString SerialLoad::StatusText() const {
     QString text = badRecords != 0 ? QStringLiteral("Failed: %1 error lines found.").arg(badRecords)
                                    : QStringLiteral("File loaded with no errors.");
-    static const char* const kIdBlockNames[] = {"Init", "Sys", "Sub", "SerL", "SerH", "#1", "#2", "#3"};
     if (!nextSerial)
         text += QStringLiteral(" The last record's serial number leaves no next one: set the next serial "
                                "number by clicking it.");
     QStringList unusable;
     for (size_t i = 0; i < idBlock.size(); ++i)
         if (!idBlock[i])
-            unusable << QString::fromLatin1(kIdBlockNames[i]);
+            unusable << QString::fromLatin1(IdBlockField::kNames[i]);
     if (!unusable.isEmpty())
         text += QStringLiteral(" Unusable in the last record, previous values kept: %1.")
                     .arg(unusable.join(", "));

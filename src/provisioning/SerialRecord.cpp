@@ -79,9 +79,8 @@ DateTimeSeparators DateTimeSeparatorsOf(const QLocale& locale) {
     return separators;
 }
 
-QByteArray BuildSerialRecord(quint16 serial, const std::array<qint16, 8>& idBlock,
-                             const TargetIdentity& identity, const QString& memo, const QDateTime& when,
-                             DateTimeSeparators separators) {
+QByteArray BuildSerialRecord(quint16 serial, const IdBlock& idBlock, const TargetIdentity& identity,
+                             const QString& memo, const QDateTime& when, DateTimeSeparators separators) {
     QByteArray record;
     record.reserve(kRecordSize);
     record.append(QByteArray::number(serial).rightJustified(kSerialLength, '0'));

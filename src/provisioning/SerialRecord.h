@@ -1,5 +1,7 @@
 #pragma once
 
+#include "IdBlock.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -34,9 +36,8 @@ DateTimeSeparators DateTimeSeparatorsOf(const QLocale& locale);
 // to it, what it reported about itself afterwards, the memo and the time.
 // The memo is fitted to 12 characters: padded with spaces on the left, or cut
 // to its last 12; characters outside Latin-1 become "?".
-QByteArray BuildSerialRecord(quint16 serial, const std::array<qint16, 8>& idBlock,
-                             const TargetIdentity& identity, const QString& memo, const QDateTime& when,
-                             DateTimeSeparators separators);
+QByteArray BuildSerialRecord(quint16 serial, const IdBlock& idBlock, const TargetIdentity& identity,
+                             const QString& memo, const QDateTime& when, DateTimeSeparators separators);
 
 // What the loader takes from one record.
 struct ParsedSerialRecord {
@@ -47,7 +48,7 @@ struct ParsedSerialRecord {
     // DecStrtoLong of bytes 1-5: GeneralUtilities::kNoNumber when no number.
     qint32 serial = 0;
     // HexStrtoByte of each pair: GeneralUtilities::kBadHex for a bad one.
-    std::array<qint16, 8> idBlock{};
+    IdBlock idBlock{};
     // Bytes 71-82 as they stand, leading spaces included.
     QString memo;
 };

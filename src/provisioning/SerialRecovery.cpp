@@ -21,7 +21,7 @@ SerialRecoveryResult LocalFileError(const QString& description) {
     return Message(Outcome::LocalFileError, QStringLiteral("Error loading data file : ") + description);
 }
 
-SerialRecoveryResult Status(Outcome outcome, const QString& status, const UnitIDBlock& block = {}) {
+SerialRecoveryResult Status(Outcome outcome, const QString& status, const IdBlock& block = {}) {
     SerialRecoveryResult result;
     result.outcome = outcome;
     result.status = status;
@@ -61,7 +61,7 @@ SerialRecoveryResult SerialRecovery::OpenAndReadInternetSerialFile(const QString
     if (copy.error() != QFileDevice::NoError)
         return LocalFileError(copy.errorString());
 
-    const std::optional<UnitIDBlock> block = ParseUnitFile(head);
+    const std::optional<IdBlock> block = ParseUnitFile(head);
     if (!block)
         return Status(Outcome::BadFile, QStringLiteral("Failed"));
     return Status(Outcome::Good, QStringLiteral("OK."), *block);

@@ -19,8 +19,8 @@ struct SerialRecoveryResult {
         Good,
     };
     Outcome outcome = Outcome::NoServerConfigured;
-    UnitIDBlock block{}; // the block to write into the module, when good
-    QString status;      // for the status lines: "Failed" or "OK."; empty when not read
+    IdBlock block{}; // the block to write into the module, when good
+    QString status;  // for the status lines: "Failed" or "OK."; empty when not read
     // A critical message for the operator when messageText is not empty.
     QString messageTitle;
     QString messageText;

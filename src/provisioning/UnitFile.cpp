@@ -4,10 +4,10 @@
 
 #include <QString>
 
-std::optional<UnitIDBlock> ParseUnitFile(QByteArrayView bytes) {
+std::optional<IdBlock> ParseUnitFile(QByteArrayView bytes) {
     if (bytes.size() < kUnitFileBytes || bytes[kUnitFileBytes - 1] != ';')
         return std::nullopt;
-    UnitIDBlock block{};
+    IdBlock block{};
     for (qsizetype i = 0; i < qsizetype(block.size()); ++i) {
         // Latin-1 maps every byte to one character, so a byte that is not a
         // hex digit stays one that HexStrtoByte rejects.

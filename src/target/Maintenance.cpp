@@ -5,41 +5,47 @@
 
 Maintenance::Maintenance(CommsLink& link, Reporter& reporter) : Link(link), Report(reporter) {}
 
-CommandOutcome Maintenance::command(qint16 code) {
+Outcome Maintenance::command(qint16 code) {
     OutMsg message{};
     message[0] = code;
     return Link.Transact(message, 2, ReplyKind::Acknowledgement);
 }
 
-CommandOutcome Maintenance::EraseFlash() {
+Outcome Maintenance::EraseFlash() {
     return command(Frame::kEraseFlash);
 }
-CommandOutcome Maintenance::WipeDevice() {
+Outcome Maintenance::WipeDevice() {
     return command(Frame::kWipeDevice);
 }
-CommandOutcome Maintenance::RestoreBackup() {
+Outcome Maintenance::RestoreBackup() {
     return command(Frame::kRestoreSerialBackup);
 }
 
-void Maintenance::EraseTarget() {
+Outcome Maintenance::EraseTarget() {
     static const OutcomeTexts texts{QStringLiteral("Erase Failed."), QStringLiteral("No response."),
                                     QStringLiteral("OK")};
-    Report.UpdateStatusDisp(QStringLiteral("Erasing ...."));
-    Report.UpdateStatusDisp(texts.textFor(EraseFlash()));
+    Report.status(QStringLiteral("Erasing ...."));
+    const Outcome outcome = EraseFlash();
+    Report.status(texts.textFor(outcome));
+    return outcome;
 }
 
-void Maintenance::WipeTarget() {
+Outcome Maintenance::WipeTarget() {
     static const OutcomeTexts texts{QStringLiteral("Wipe Failed."), QStringLiteral("No response."),
                                     QStringLiteral("OK - Wiped")};
-    Report.UpdateStatusDisp(QStringLiteral("Wiping ...."));
-    Report.UpdateStatusDisp(texts.textFor(WipeDevice()));
+    Report.status(QStringLiteral("Wiping ...."));
+    const Outcome outcome = WipeDevice();
+    Report.status(texts.textFor(outcome));
+    return outcome;
 }
 
-void Maintenance::RestoreSerialBackup() {
+Outcome Maintenance::RestoreSerialBackup() {
     static const OutcomeTexts texts{QStringLiteral("Restore Failed (Program Error)."),
                                     QStringLiteral("Restore Failed (No Response)."),
                                     QStringLiteral("Restore OK.")};
-    Report.UpdateStatusDisp(texts.textFor(RestoreBackup()));
+    const Outcome outcome = RestoreBackup();
+    Report.status(texts.textFor(outcome));
+    return outcome;
 }
 
 void Maintenance::Restart() {
@@ -50,11 +56,11 @@ void Maintenance::Restart() {
 
 void Maintenance::RestartIntoBootloader(bool SwitchBaud) {
     if (SwitchBaud)
-        Link.Set3840000Baud();
+        Link.setApplicationSpeed();
     OutMsg message{};
     message[0] = Frame::kRestartIntoBootloader;
     message[1] = Frame::kRestartIntoBootloaderData;
     // The running application does not answer; nothing is marked in progress.
     Link.SendMessage(message, 3);
-    Link.StartResetBaudRateTmr();
+    Link.resetSpeedLater();
 }

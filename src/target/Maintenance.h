@@ -15,16 +15,16 @@ class Maintenance {
 public:
     Maintenance(CommsLink& link, Reporter& reporter);
 
-    CommandOutcome EraseFlash();
-    CommandOutcome WipeDevice();
-    CommandOutcome RestoreBackup();
+    Outcome EraseFlash();
+    Outcome WipeDevice();
+    Outcome RestoreBackup();
 
     // "Erasing ....", then "Erase Failed.", "No response." or "OK".
-    void EraseTarget();
+    Outcome EraseTarget();
     // "Wiping ....", then "Wipe Failed.", "No response." or "OK - Wiped".
-    void WipeTarget();
+    Outcome WipeTarget();
     // "Restore Failed (Program Error).", "Restore Failed (No Response)." or "Restore OK.".
-    void RestoreSerialBackup();
+    Outcome RestoreSerialBackup();
 
     // Leaves the bootloader. Sends and returns; the acknowledgement or the
     // time-out settles the command later.
@@ -35,7 +35,7 @@ public:
     void RestartIntoBootloader(bool SwitchBaud);
 
 private:
-    CommandOutcome command(qint16 code);
+    Outcome command(qint16 code);
 
     CommsLink& Link;
     Reporter& Report;

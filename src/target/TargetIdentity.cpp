@@ -1,6 +1,6 @@
 #include "TargetIdentity.h"
 
-std::array<qint16, 8> TargetIdentity::IDBlock() const {
+IdBlock TargetIdentity::IDBlock() const {
     return {InitByte, SystemID, SubsystemID, SerialLow, SerialHigh, IDByte1, IDByte2, IDByte3};
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Frames.h"
+#include "IdBlock.h"
 
 #include <QtGlobal>
 
@@ -28,8 +29,7 @@ struct TargetIdentity {
     // Bit 0: application flash write; bit 1: erasing and writing single pages.
     qint16 BLCapabilities = 0;
 
-    // The eight ID block bytes: Init, Sys, Sub, SerL, SerH, #1, #2, #3.
-    std::array<qint16, 8> IDBlock() const;
+    IdBlock IDBlock() const;
 };
 
 // Decodes an identity reply (frame[0] = 32, data in frame[1..28]).

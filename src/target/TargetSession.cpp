@@ -1,6 +1,7 @@
 #include "TargetSession.h"
 
 #include "CommsLink.h"
+#include "OperatorNumber.h"
 #include "Reporter.h"
 
 TargetSession::TargetSession(CommsLink& link, Reporter& reporter, QObject* parent)
@@ -8,31 +9,42 @@ TargetSession::TargetSession(CommsLink& link, Reporter& reporter, QObject* paren
     connect(&Link, &CommsLink::identityReplyReceived, this, &TargetSession::PutStatusFromTarget);
 }
 
-CommandOutcome TargetSession::RequestIDFromTarget() {
+Outcome TargetSession::RequestIDFromTarget() {
     OutMsg message{};
     message[0] = Frame::kRequestIdentity;
     return Link.Transact(message, 2, ReplyKind::Identity);
 }
 
-CommandOutcome TargetSession::RequestTargetID() {
+Outcome TargetSession::RequestTargetID() {
     static const OutcomeTexts texts{QStringLiteral("ID Request Failed."), QStringLiteral("No response."),
                                     QStringLiteral("ID Request OK.")};
-    Report.UpdateStatusDisp(QStringLiteral("Requesting Target ID"));
-    const CommandOutcome outcome = RequestIDFromTarget();
-    Report.UpdateStatusDisp(texts.textFor(outcome));
+    Report.status(QStringLiteral("Requesting Target ID"));
+    const Outcome outcome = RequestIDFromTarget();
+    Report.status(texts.textFor(outcome));
     return outcome;
 }
 
 void TargetSession::PutStatusFromTarget(const RxMsg& Data) {
     Identity = DecodeIdentityReply(Data);
+    ++IdentityReads;
     emit identityUpdated();
     FlagTgtStatusRead();
 }
 
-void TargetSession::SetAppVersion(qint16 major, qint16 minor) {
-    Identity.AppVersionMajor = major;
-    Identity.AppVersionMinor = minor;
+TargetSession::VersionEntry TargetSession::EnterAppVersion(double major, double minor) {
+    constexpr int kLowestVersion = 1;
+    constexpr int kHighestVersion = 255;
+    VersionEntry entry;
+    if (const auto x = OperatorNumber::WholeInRange(major, kLowestVersion, kHighestVersion)) {
+        Identity.AppVersionMajor = static_cast<qint16>(*x);
+        entry.majorTaken = true;
+    }
+    if (const auto y = OperatorNumber::WholeInRange(minor, kLowestVersion, kHighestVersion)) {
+        Identity.AppVersionMinor = static_cast<qint16>(*y);
+        entry.minorTaken = true;
+    }
     emit appVersionEdited();
+    return entry;
 }
 
 void TargetSession::FlagTgtStatusRead() {

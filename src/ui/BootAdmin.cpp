@@ -32,7 +32,8 @@ BootAdmin::BootAdmin(BootloaderCore& core, Dialogs& dialogs, QWidget* parent)
 
     grid->addWidget(new IdentityPane(Core, Entry), 0, 0, 1, 2);
     grid->addWidget(new SerialPane(Core, Entry, dialogs, SerialDBFileSelect), 1, 0, 1, 2);
-    grid->addWidget(new CapturePane(Core, Entry, dialogs, FWFileSelect), 2, 0, 1, 2);
+    Capture = new CapturePane(Core, Entry, dialogs, FWFileSelect);
+    grid->addWidget(Capture, 2, 0, 1, 2);
     grid->addWidget(fr, 3, 0);
     grid->addWidget(Statusfr, 3, 1);
     setCentralWidget(central);
@@ -47,8 +48,12 @@ BootAdmin::BootAdmin(BootloaderCore& core, Dialogs& dialogs, QWidget* parent)
             [this] { ErrorCodelb->setText(DisplayIdentity(Core.target().identity()).lastError); });
 }
 
-void BootAdmin::showStatus(const QString& text) {
+void BootAdmin::UpdateStatusDisp(const QString& text) {
     Statustb->setText(text);
+}
+
+void BootAdmin::showCaptureProgress(int stored, int total) {
+    Capture->UpdateUploadProgress(stored, total);
 }
 
 void BootAdmin::closeEvent(QCloseEvent* event) {

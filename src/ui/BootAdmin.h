@@ -6,6 +6,7 @@
 #include <QMainWindow>
 
 class BootloaderCore;
+class CapturePane;
 class QLabel;
 
 // The admin window, "BootloaderAdmin": an assembly of its panes (identity,
@@ -16,8 +17,9 @@ public:
     BootAdmin(BootloaderCore& core, Dialogs& dialogs, QWidget* parent = nullptr);
 
     // Shows a status text in this window's status line (the main window's is
-    // written alongside by the reporter).
-    void showStatus(const QString& text);
+    // written alongside by the window sink).
+    void UpdateStatusDisp(const QString& text);
+    void showCaptureProgress(int stored, int total);
 
     float EnterParameter(qint32 currentValue, const QString& prompt) {
         return Entry.EnterParameter(currentValue, prompt);
@@ -36,6 +38,7 @@ private:
     NumberEntry Entry;
     FileDialogSettings FWFileSelect;
     FileDialogSettings SerialDBFileSelect;
+    CapturePane* Capture = nullptr;
     QLabel* ErrorCodelb = nullptr;
     QLabel* Statustb = nullptr;
 };

@@ -10,12 +10,12 @@
 #include <QCommandLineParser>
 #include <QStyleFactory>
 
-BootloaderApp::BootloaderApp(Dialogs& dialogs, Options options) : Opts(options), Reporter_(dialogs) {
-    Core = std::make_unique<BootloaderCore>(Reporter_, Opts.timings);
+BootloaderApp::BootloaderApp(Dialogs& dialogs, Options options) : Opts(std::move(options)), Sink(dialogs) {
+    Core = std::make_unique<BootloaderCore>(Sink, Opts.core);
     Comms = std::make_unique<CommsLinkWindow>(Core->link());
     Admin = std::make_unique<BootAdmin>(*Core, dialogs);
     Main = std::make_unique<BootloaderMain>(*Core, *Comms, dialogs);
-    Reporter_.attach(Main.get(), Admin.get());
+    Sink.attach(Main.get(), Admin.get());
     Lock =
         std::make_unique<InputLock>(Core->exchange(), QList<QWidget*>{Main.get(), Admin.get(), Comms.get()});
 
@@ -27,7 +27,7 @@ BootloaderApp::BootloaderApp(Dialogs& dialogs, Options options) : Opts(options),
 }
 
 BootloaderApp::~BootloaderApp() {
-    Reporter_.attach(nullptr, nullptr);
+    Sink.attach(nullptr, nullptr);
     Core->shutdown();
 }
 
@@ -41,7 +41,7 @@ void BootloaderApp::start() {
     Admin->move(frame.x() + frame.width(), frame.y());
 }
 
-int RunBootloader(QApplication& app) {
+int RunBootloader(QApplication& app, const BootloaderCore::Options& options) {
     QApplication::setApplicationName(QStringLiteral("MERLAX Bootloader"));
     QApplication::setApplicationVersion(QStringLiteral("1.3"));
     // The highlight colours of the buttons show the same on every platform.
@@ -54,7 +54,7 @@ int RunBootloader(QApplication& app) {
     parser.process(app);
 
     QtDialogs dialogs;
-    BootloaderApp bootloader(dialogs, BootloaderApp::Options{parser.isSet(admin), {}});
+    BootloaderApp bootloader(dialogs, BootloaderApp::Options{parser.isSet(admin), options});
     dialogs.setParentWindow(&bootloader.mainWindow());
     bootloader.start();
     return QApplication::exec();

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "BootloaderCore.h"
-#include "WindowReporter.h"
+#include "WindowSink.h"
 
 #include <QObject>
 
@@ -20,7 +20,7 @@ class BootloaderApp : public QObject {
 public:
     struct Options {
         bool adminEnabled = false; // the --admin command-line option
-        LinkTimings timings;
+        BootloaderCore::Options core;
     };
 
     BootloaderApp(Dialogs& dialogs, Options options);
@@ -37,7 +37,7 @@ public:
 
 private:
     Options Opts;
-    WindowReporter Reporter_;
+    WindowSink Sink;
     std::unique_ptr<BootloaderCore> Core;
     std::unique_ptr<CommsLinkWindow> Comms;
     std::unique_ptr<BootAdmin> Admin;
@@ -47,4 +47,5 @@ private:
 
 // The program as its main() runs it: reads the command line, builds the
 // windows over Qt's standard dialogs, starts and runs the event loop.
-int RunBootloader(QApplication& app);
+// `options` are the core's (a test gives COM10 a device of its own).
+int RunBootloader(QApplication& app, const BootloaderCore::Options& options = {});

@@ -56,11 +56,6 @@ BootloaderMain::BootloaderMain(BootloaderCore& core, CommsLinkWindow& commsLinkW
         SetButtonColour(Rebootcb, Colours::kHighlight);
         ProgramProgressbar->setValue(ProgramProgressbar->maximum()); // full also for a file of 0 pages
     });
-    connect(&programmer, &FirmwareProgrammer::progress, this, [this](int acknowledged, int total) {
-        // A range of 0..0 would show Qt's busy animation, not a bar.
-        ProgramProgressbar->setRange(0, std::max(total, 1));
-        ProgramProgressbar->setValue(acknowledged);
-    });
 
     UpdateButtonHighlights();
     SetButtonColour(Rebootcb, Colours::kNormal);
@@ -219,6 +214,12 @@ void BootloaderMain::showIdentity() {
     TgtSerialNolb->setText(d.printedSerial);
 }
 
+void BootloaderMain::showProgress(int acknowledged, int total) {
+    // A range of 0..0 would show Qt's busy animation, not a bar.
+    ProgramProgressbar->setRange(0, std::max(total, 1));
+    ProgramProgressbar->setValue(acknowledged);
+}
+
 void BootloaderMain::resetProgress() {
     ProgramProgressbar->setRange(0, 1);
     ProgramProgressbar->setValue(0);
@@ -227,7 +228,7 @@ void BootloaderMain::resetProgress() {
 void BootloaderMain::LoadFirmwareFile() {
     const QString name = Dlg.OpenFile(FirmwareFileSel);
     if (!name.isEmpty())
-        Core.programmer().ReadFirmwareFile(name);
+        Core.operations().LoadFirmwareFile(name);
 }
 
 void BootloaderMain::UpdateButtonHighlights() {

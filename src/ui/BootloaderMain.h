@@ -22,6 +22,8 @@ public:
 
     // Sets the main window's status line.
     void PutStatusMsg(const QString& Msg);
+    // Pages acknowledged so far by the programming run.
+    void showProgress(int acknowledged, int total);
     void UpdateButtonHighlights();
     // The firmware file pane: name (its last 40 characters), system, version.
     void ShowFirmwareFileInfo();

@@ -1,6 +1,7 @@
 #include "CapturePane.h"
 
 #include "BootloaderCore.h"
+#include "CapturePresets.h"
 #include "Controls.h"
 #include "Dialogs.h"
 #include "FirmwareCapture.h"
@@ -34,14 +35,11 @@ CapturePane::CapturePane(BootloaderCore& core, NumberEntry& entry, Dialogs& dial
 
     auto* Frame10 = MakeFrame(QStringLiteral("Frame10"), QStringLiteral("Quick Set"));
     auto* quickLayout = new QGridLayout(Frame10);
-    const QStringList captions{"Solvane", "Stabrix Solvane", "Cuedeck", "Stabrix", "SysC", "FltC",
-                               "",        "BLD (Dual)"};
-    const QString bld = QStringLiteral("Brushless Motor Drive module (5A)");
-    const QStringList toolTips{
-        "Standard Solvane", "Solvane hosting Stabrix Software", "", bld, "", "", bld, bld};
     for (int i = 0; i < static_cast<int>(QuickSetcb.size()); ++i) {
+        const CapturePreset& preset = kCapturePresets[static_cast<size_t>(i)];
         QuickSetcb[static_cast<size_t>(i)] =
-            MakeButton(ArrayName(QStringLiteral("QuickSetcb"), i), captions[i], toolTips[i]);
+            MakeButton(ArrayName(QStringLiteral("QuickSetcb"), i), QString::fromLatin1(preset.caption),
+                       QString::fromLatin1(preset.toolTip));
         quickLayout->addWidget(QuickSetcb[static_cast<size_t>(i)], i / 4, i % 4);
         connect(QuickSetcb[static_cast<size_t>(i)], &QPushButton::clicked, this,
                 [this, i] { QuickSetcb_Click(i); });
@@ -97,7 +95,6 @@ CapturePane::CapturePane(BootloaderCore& core, NumberEntry& entry, Dialogs& dial
             [this] { Core.operations().UploadEncryptedFirmware(); });
     FirmwareCapture& capture = Core.capture();
     connect(&capture, &FirmwareCapture::settingsChanged, this, &CapturePane::UpdateFwUploadPane);
-    connect(&capture, &FirmwareCapture::progress, this, &CapturePane::UpdateUploadProgress);
     UpdateFwUploadPane();
 }
 
@@ -129,7 +126,8 @@ void CapturePane::UploadPageslb_Click() {
 }
 
 void CapturePane::QuickSetcb_Click(int Index) {
-    const qint16 maxSerial = Index == 0 ? Entry.EnterMaxSerialNo() : 0;
+    const qint16 maxSerial =
+        kCapturePresets[static_cast<size_t>(Index)].asksMaxSerial ? Entry.EnterMaxSerialNo() : 0;
     Core.capture().QuickSet(Index, maxSerial);
 }
 

@@ -21,9 +21,11 @@ public:
     CapturePane(BootloaderCore& core, NumberEntry& entry, Dialogs& dialogs,
                 const FileDialogSettings& fileSelect, QWidget* parent = nullptr);
 
+    // The progress label and bar: pages stored of the pages asked for.
+    void UpdateUploadProgress(int stored, int total);
+
 private:
     void UpdateFwUploadPane();
-    void UpdateUploadProgress(int stored, int total);
     void EncIDlb_Click(int Index);
     void UploadPageslb_Click();
     void QuickSetcb_Click(int Index);

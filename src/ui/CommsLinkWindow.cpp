@@ -59,7 +59,7 @@ void CommsLinkWindow::RescanCOMportscb_Click() {
 void CommsLinkWindow::showScanResult() {
     for (int i = 0; i < static_cast<int>(CommsPortob.size()); ++i) {
         QRadioButton* button = CommsPortob[static_cast<size_t>(i)];
-        const bool available = Link.portAvailable(i + 1);
+        const bool available = Link.scan().portAvailable(i + 1);
         SetTextColour(button, available ? Colours::kPortFound : Colours::kPortMissing);
         button->setVisible(available);
     }
@@ -69,7 +69,7 @@ void CommsLinkWindow::showScanResult() {
 
 void CommsLinkWindow::updateDeviceToolTips() {
     for (int i = 0; i < static_cast<int>(CommsPortob.size()); ++i)
-        CommsPortob[static_cast<size_t>(i)]->setToolTip(CommsLink::deviceForPort(i + 1));
+        CommsPortob[static_cast<size_t>(i)]->setToolTip(Link.ports().DeviceForPort(i + 1));
 }
 
 void CommsLinkWindow::closeEvent(QCloseEvent* event) {

@@ -9,11 +9,6 @@ void ClickableLabel::mouseReleaseEvent(QMouseEvent* event) {
         emit clicked(event->modifiers());
 }
 
-const QStringList& IdBlockCaptions() {
-    static const QStringList captions{"Init", "Sys", "Sub", "SerL", "SerH", "#1", "#2", "#3"};
-    return captions;
-}
-
 QString ArrayName(const QString& name, int index) {
     return QStringLiteral("%1_%2").arg(name).arg(index);
 }

@@ -31,9 +31,6 @@ protected:
 };
 
 QString ArrayName(const QString& name, int index);
-// The captions of the eight ID block positions: "Init", "Sys", "Sub", "SerL",
-// "SerH", "#1", "#2", "#3".
-const QStringList& IdBlockCaptions();
 
 QGroupBox* MakeFrame(const QString& name, const QString& caption, const QString& toolTip = {});
 QLabel* MakeLabel(const QString& name, const QString& text = {}, const QString& toolTip = {});

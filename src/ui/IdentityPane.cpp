@@ -2,18 +2,16 @@
 
 #include "BootloaderCore.h"
 #include "Controls.h"
+#include "IdBlock.h"
 #include "IdentityDisplay.h"
 #include "NumberEntry.h"
 #include "Operations.h"
-#include "OperatorNumber.h"
 #include "TargetSession.h"
 
 #include <QGridLayout>
 
 namespace {
 const QString kDash = QStringLiteral("-");
-constexpr int kLowestVersion = 1;
-constexpr int kHighestVersion = 255;
 } // namespace
 
 IdentityPane::IdentityPane(BootloaderCore& core, NumberEntry& entry, QWidget* parent)
@@ -59,7 +57,8 @@ IdentityPane::IdentityPane(BootloaderCore& core, NumberEntry& entry, QWidget* pa
     idLayout->addWidget(box, 0, 6, 1, 2);
     for (int i = 0; i < static_cast<int>(TgtIDlb.size()); ++i) {
         TgtIDlb[static_cast<size_t>(i)] =
-            MakeBoxedLabel(box, ArrayName(QStringLiteral("TgtID"), i), IdBlockCaptions()[i],
+            MakeBoxedLabel(box, ArrayName(QStringLiteral("TgtID"), i),
+                           QString::fromLatin1(IdBlockField::kNames[static_cast<size_t>(i)]),
                            ArrayName(QStringLiteral("TgtIDlb"), i), kDash);
         idLayout->addWidget(box, 1, i);
     }
@@ -89,16 +88,10 @@ void IdentityPane::UpdateTargetIDPane() {
 
 void IdentityPane::AppVersionlb_Click() {
     const TargetIdentity& id = Core.target().identity();
-    qint16 major = id.AppVersionMajor;
-    qint16 minor = id.AppVersionMinor;
-    if (const auto x = OperatorNumber::WholeInRange(
-            Entry.EnterParameter(major, QStringLiteral("Enter new MAJOR version number")), kLowestVersion,
-            kHighestVersion))
-        major = static_cast<qint16>(*x);
+    const float major =
+        Entry.EnterParameter(id.AppVersionMajor, QStringLiteral("Enter new MAJOR version number"));
     // The second question is asked whatever became of the first.
-    if (const auto y = OperatorNumber::WholeInRange(
-            Entry.EnterParameter(minor, QStringLiteral("Enter new MINOR version number")), kLowestVersion,
-            kHighestVersion))
-        minor = static_cast<qint16>(*y);
-    Core.target().SetAppVersion(major, minor); // redraws the pane
+    const float minor =
+        Entry.EnterParameter(id.AppVersionMinor, QStringLiteral("Enter new MINOR version number"));
+    Core.target().EnterAppVersion(major, minor); // redraws the pane
 }

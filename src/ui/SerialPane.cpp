@@ -4,6 +4,7 @@
 #include "Controls.h"
 #include "Dialogs.h"
 #include "GeneralUtilities.h"
+#include "IdBlock.h"
 #include "NumberEntry.h"
 #include "Operations.h"
 #include "SerialAllocation.h"
@@ -50,7 +51,8 @@ SerialPane::SerialPane(BootloaderCore& core, NumberEntry& entry, Dialogs& dialog
                 QStringLiteral("1= PWM Solvane/Linkbay/SysCntrl, 2=FltC,8=AnalogSolvane,10=PWMSolvane(FF)");
         QGroupBox* box = nullptr;
         SetSeriallb[static_cast<size_t>(i)] = MakeBoxedLabel<ClickableLabel>(
-            box, ArrayName(QStringLiteral("SetSerialfr"), i), IdBlockCaptions()[i],
+            box, ArrayName(QStringLiteral("SetSerialfr"), i),
+            QString::fromLatin1(IdBlockField::kNames[static_cast<size_t>(i)]),
             ArrayName(QStringLiteral("SetSeriallb"), i), QStringLiteral("-"), toolTip);
         setLayout->addWidget(box);
         connect(SetSeriallb[static_cast<size_t>(i)], &ClickableLabel::clicked, this, [this, i] {

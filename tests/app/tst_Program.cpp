@@ -34,8 +34,6 @@ int main(int argc, char** argv) {
     if (!module.start())
         return 2;
     module.identity = SampleIdentity();
-    UnmapAllPorts();
-    MapPort(10, module.devicePath());
 
     QStringList failures;
     QTimer::singleShot(0, &app, [&] {
@@ -59,7 +57,7 @@ int main(int argc, char** argv) {
         QApplication::exit(1);
     });
 
-    const int status = RunBootloader(app);
+    const int status = RunBootloader(app, ModuleAndCore::OptionsFor(module));
     for (const QString& failure : failures)
         std::fprintf(stderr, "FAIL: %s\n", qPrintable(failure));
     if (status != 0 || !failures.isEmpty())

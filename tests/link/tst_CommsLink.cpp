@@ -3,7 +3,7 @@
 
 namespace {
 // An identity request through the one transaction.
-CommandOutcome requestIdentity(ModuleRig& rig) {
+Outcome requestIdentity(ModuleRig& rig) {
     return rig.link().Transact(Message({16}), 2, ReplyKind::Identity);
 }
 
@@ -11,28 +11,52 @@ CommandOutcome requestIdentity(ModuleRig& rig) {
 QString Found(CommsLink& link) {
     QStringList ports;
     for (int port = 1; port <= 18; ++port)
-        if (link.portAvailable(port))
+        if (link.scan().portAvailable(port))
             ports << QString::number(port);
-    return Join(ports.join(' '), link.firstAvailablePort(), link.numPortsAvailable());
+    return Join(ports.join(' '), link.scan().firstAvailablePort(), link.scan().numPortsAvailable());
 }
 } // namespace
 
 class TestCommsLink : public QObject {
     Q_OBJECT
 private slots:
-    // The devices of the ports without and with an override.
+    // The devices of the ports: the platform's, the environment's override,
+    // and a program's own assignment before both.
     void portMap() {
         for (const QString& entry :
              QString("1=/dev/ttyS0 4=/dev/ttyS3 5=/dev/ttyACM0 9=/dev/ttyACM4 10=/dev/ttyUSB0 "
                      "18=/dev/ttyUSB8 0= 19=")
                  .split(' ')) {
             const int port = entry.section('=', 0, 0).toInt();
-            qunsetenv(PortMap::OverrideVariable(port).toLatin1().constData());
-            const QString device = PortMap::DeviceForPort(port);
-            MapPort(port, QStringLiteral("/dev/serial/by-id/usb-test"));
-            QCOMPARE(device + " " + PortMap::DeviceForPort(port),
-                     entry.section('=', 1) + (entry.endsWith('=') ? " " : " /dev/serial/by-id/usb-test"));
+            const QByteArray variable = PortMap::OverrideVariable(port).toLatin1();
+            PortMap map;
+            qunsetenv(variable.constData());
+            QString devices = map.DeviceForPort(port);
+            qputenv(variable.constData(), "/dev/serial/by-id/usb-test");
+            devices += " " + map.DeviceForPort(port);
+            map.assign(port, QStringLiteral("/dev/pts/7"));
+            devices += " " + map.DeviceForPort(port);
+            qunsetenv(variable.constData());
+            const QString platform = entry.section('=', 1);
+            QCOMPARE(devices,
+                     platform.isEmpty() ? "  " : platform + " /dev/serial/by-id/usb-test /dev/pts/7");
         }
+    }
+
+    // A device given by its path: commands go there; one that cannot be
+    // opened is named in the message.
+    void deviceByPath() {
+        VirtualModule other;
+        QVERIFY(other.start());
+        ModuleRig rig;
+        QVERIFY(rig.link().OpenDevice(other.devicePath()));
+        QCOMPARE(Join(rig.link().device(), rig.link().selectedPort()), Join(other.devicePath(), 0));
+        QCOMPARE(requestIdentity(rig), Outcome::Succeeded);
+        QCOMPARE(Join(other.heardFrames().size(), rig.module.heardFrames().size()), "1 | 0");
+        QVERIFY(!rig.link().OpenDevice(QStringLiteral("/nonexistent/ttyX")));
+        QVERIFY(rig.reporter.criticals.value(0).startsWith(
+            "Comms Port: Error opening comms port /nonexistent/ttyX : "));
+        QCOMPARE(requestIdentity(rig), Outcome::PortError); // no port: nothing sent, and the port is why
     }
 
     // COM10 opens at the bootloader's speed; a port that cannot be opened is
@@ -63,11 +87,10 @@ private slots:
         rig.module.sendRaw(QByteArray::fromHex("5a5b")); // an acknowledgement nobody asked for
         rig.link().SelectCommsPort(10);
         QVERIFY(rig.link().portOK());
-        QCOMPARE(requestIdentity(rig), CommandOutcome::NoResponse);
+        QCOMPARE(requestIdentity(rig), Outcome::NoResponse);
         rig.module.sendRaw(QByteArray::fromHex("5a5b")); // a late acknowledgement
         QThread::msleep(50); // the tool is busy elsewhere while it arrives: it waits unread
-        QCOMPARE(rig.link().Transact(Message({17}), 2, ReplyKind::Acknowledgement),
-                 CommandOutcome::NoResponse);
+        QCOMPARE(rig.link().Transact(Message({17}), 2, ReplyKind::Acknowledgement), Outcome::NoResponse);
         QCOMPARE(rig.heard(), (QStringList{"5a 10 10", "5a 11 11"}));
     }
 
@@ -79,16 +102,17 @@ private slots:
         timings.replyTimeoutMs = 700;
         ModuleRig rig(timings);
         rig.module.faults.pauseMs = pauseMs.toInt();
-        QCOMPARE(requestIdentity(rig) == CommandOutcome::Succeeded ? "received" : "lost", outcome);
+        QCOMPARE(requestIdentity(rig) == Outcome::Succeeded ? "received" : "lost", outcome);
     }
 
     void scans() {
         VirtualModule com3, com7;
         QVERIFY(com3.start() && com7.start());
         ModuleRig rig; // COM10 is the rig's module
-        MapPort(3, com3.devicePath());
-        MapPort(7, com7.devicePath());
-        MapPort(10, QStringLiteral("/nonexistent/merlax-gone"));
+        PortMap& ports = rig.link().ports();
+        ports.assign(3, com3.devicePath());
+        ports.assign(7, com7.devicePath());
+        ports.assign(10, QStringLiteral("/nonexistent/merlax-gone"));
         QSignalSpy started(&rig.link(), &CommsLink::scanStarted);
         QSignalSpy finished(&rig.link(), &CommsLink::scanFinished);
         rig.link().ScanCommsPorts();
@@ -105,12 +129,13 @@ private slots:
         // every scan adds to the count what it found.
         rig.link().ScanCommsPorts();
         QCOMPARE(Found(rig.link()), "3 7 | 3 | 4");
-        QCOMPARE(requestIdentity(rig), CommandOutcome::Succeeded);
+        QCOMPARE(requestIdentity(rig), Outcome::Succeeded);
         QCOMPARE(com3.heardFrames().size(), 1);
 
         // A scan that finds nothing: the earlier scan still counts, but there
         // is nothing to lead to, so the requested port is tried as it is.
-        UnmapAllPorts();
+        for (int port : {3, 7})
+            ports.assign(port, QStringLiteral("/nonexistent/merlax-gone"));
         rig.link().ScanCommsPorts();
         QCOMPARE(Found(rig.link()), " | 18 | 4");
         rig.reporter.criticals.clear();
@@ -122,16 +147,16 @@ private slots:
         ModuleRig rig(LinkTimings{}); // the real 300 ms reset delay
         rig.module.setInApplication(true);
         QSignalSpy settings(&rig.link(), &CommsLink::settingsChanged);
-        rig.link().Set3840000Baud();
+        rig.link().setApplicationSpeed();
         QSignalSpy heard(&rig.module, &VirtualModule::frameHeard);
         rig.link().SendMessage(Message({3, 254}), 3);
-        rig.link().StartResetBaudRateTmr();
+        rig.link().resetSpeedLater();
         QElapsedTimer clock;
         clock.start();
         QVERIFY(heard.wait(2000));
         QCOMPARE(heard.at(0), (QVariantList{QByteArray::fromHex("5a03fe01"), 38400}));
         QVERIFY(!rig.module.inApplication() && rig.module.lineBaud() == 38400); // the application restarted
-        QSignalSpy reset(&rig.link().ResetBaudRateTmr, &QTimer::timeout);
+        QSignalSpy reset(&rig.link(), &CommsLink::baudRateReset);
         QVERIFY(reset.wait(2000));
         QVERIFY_BETWEEN(clock.elapsed(), 290, 900);
         QCOMPARE(Join(rig.module.lineBaud(), rig.link().settings(), settings.size()),
@@ -184,14 +209,14 @@ private slots:
                  qPrintable(message));
         QVERIFY(!rig.link().portOK());
         QTRY_VERIFY(!rig.link().portOpen());
-        QCOMPARE(requestIdentity(rig), CommandOutcome::NoResponse);
+        QCOMPARE(requestIdentity(rig), Outcome::PortError);
         QCOMPARE(Join(rig.reporter.criticals.size(), rig.heard().size()),
                  how == "pulled before the write" ? "1 | 0" : "1 | 1");
         if (how != "hung up")
             return;
         rig.module.faults.unanswered.clear();
         rig.link().SelectCommsPort(10);
-        QCOMPARE(requestIdentity(rig), CommandOutcome::Succeeded);
+        QCOMPARE(requestIdentity(rig), Outcome::Succeeded);
         QCOMPARE(rig.reporter.criticals.size(), 1);
     }
 };

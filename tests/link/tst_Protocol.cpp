@@ -108,7 +108,7 @@ private slots:
         ReplyReceiver rx;
         Recorder recorder(rx);
         rx.ProcessInputBytes(kPage.left(100));
-        QSignalSpy silence(&rx.RxTimeout, &QTimer::timeout);
+        QSignalSpy silence(&rx, &ReplyReceiver::silence);
         QVERIFY(silence.wait(1000));
         QVERIFY(!rx.inSync());
         rx.ProcessInputBytes(kPage.mid(100) + kPage); // the rest of the old frame is noise
@@ -206,20 +206,20 @@ private slots:
         CommandExchange exchange;
         exchange.SetMessageInProgress(ReplyKind::Acknowledgement);
         QTimer::singleShot(50, &exchange, [&] { exchange.PutCommandOKFromTgt(false); });
-        CommandOutcome outcome{};
+        Outcome outcome{};
         QVERIFY_BETWEEN(MsToRun([&] { outcome = exchange.WaitForOutcome(); }), 40, 1000);
-        QCOMPARE(outcome, CommandOutcome::Refused);
+        QCOMPARE(outcome, Outcome::Refused);
     }
 
     void closingAbandonsTheWaitAndEveryLaterCommand() {
         CommandExchange exchange;
         exchange.SetMessageInProgress(ReplyKind::Acknowledgement);
         QTimer::singleShot(20, &exchange, [&] { exchange.Close(); });
-        QCOMPARE(exchange.WaitForOutcome(), CommandOutcome::Abandoned);
+        QCOMPARE(exchange.WaitForOutcome(), Outcome::Abandoned);
         QVERIFY(exchange.closed());
         exchange.SetMessageInProgress(ReplyKind::Acknowledgement);
         exchange.PutCommandOKFromTgt(true);
-        QCOMPARE(exchange.WaitForOutcome(), CommandOutcome::Abandoned);
+        QCOMPARE(exchange.WaitForOutcome(), Outcome::Abandoned);
     }
 
     void oneOperationAtATime() {

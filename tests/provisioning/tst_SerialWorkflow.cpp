@@ -14,7 +14,7 @@
 #include <unistd.h>
 
 using namespace std::chrono_literals;
-using Outcome = SerialRecoveryResult::Outcome;
+using Found = SerialRecoveryResult::Outcome;
 
 namespace {
 const QByteArray kUnitPath = "/Temp/004711_Fix.dat";
@@ -165,7 +165,7 @@ private slots:
         QCOMPARE(rig.next(), "257");
         QCOMPARE(rig.log().mid(100, 6), "00256,");
 
-        SerialAllocation reopened(rig.link(), rig.target(), rig.reporter);
+        SerialAllocation reopened(rig.link(), rig.target(), rig.core->reporter());
         rig.serials().ReadSerialDBFile(rig.folder.filePath("other.ser")); // releases log.ser
         reopened.ReadSerialDBFile(rig.folder.filePath("log.ser"));
         QCOMPARE(reopened.nextSerial().value_or(0), 257);
@@ -362,7 +362,7 @@ private slots:
         SerialRecoveryResult result;
         QVERIFY(MsToRun([&] { result = recovery.OpenAndReadInternetSerialFile(QStringLiteral("004711")); }) <
                 5000);
-        QCOMPARE(result.outcome, Outcome::Abandoned);
+        QCOMPARE(result.outcome, Found::Abandoned);
         QCOMPARE(result.messageText + result.status, QString()); // nothing to tell a closing program
         QCOMPARE(copies.size(), 1);
         const auto ownerOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser;
@@ -394,7 +394,7 @@ private slots:
     void recoveryNeedsAServerAndAFolder() {
         QCOMPARE(FileDownload().timeLimit(), 20000ms);
         SerialRecoveryResult result = Fetch(QString(), 300ms);
-        QCOMPARE(result.outcome, Outcome::NoServerConfigured);
+        QCOMPARE(result.outcome, Found::NoServerConfigured);
         QCOMPARE(
             result.messageTitle + ": " + result.messageText,
             QStringLiteral("Serial Recovery: No recovery server is configured. Set MERLAX_RECOVERY_URL to "
@@ -406,7 +406,7 @@ private slots:
         const auto restore = qScopeGuard([this] { qputenv("TMPDIR", QFile::encodeName(TempFolder.path())); });
         QCOMPARE(GetTempDir(), QString());
         result = Fetch(server.baseUrl());
-        QCOMPARE(result.outcome, Outcome::LocalFileError);
+        QCOMPARE(result.outcome, Found::LocalFileError);
         QVERIFY(result.messageText.startsWith(QStringLiteral("Error loading data file : ")));
         QCOMPARE(server.requestPaths(), QByteArrayList());
     }

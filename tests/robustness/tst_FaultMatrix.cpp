@@ -15,13 +15,14 @@
 namespace {
 enum Op { Identity, Erase, Wipe, Restore, Program, Capture, WriteSerial, ProgramAndLog };
 // Harmless: the operation succeeds. Late: unanswered, but the module acted.
-enum Effect { Harmless, Refused, Checksum, Unanswered, Late };
+// HangUp: unanswered, and the port is gone.
+enum Effect { Harmless, Refused, Checksum, Unanswered, Late, HangUp };
 
 // The command each operation is hit on ("code:occurrence"), and its texts.
 struct OpRow {
     const char* name;
     QString hit;
-    void (Operations::*run)();
+    OperationResult (Operations::*run)();
     QString ok, refused, unanswered;
 };
 const OpRow kOps[] = {{"identity", "16:2", &Operations::RequestTargetID, "ID Request OK.",
@@ -50,7 +51,7 @@ const std::tuple<const char*, const char*, Effect> kFaults[] = {
     {"250 ms pause", "pause=250", Late},
     {"reply after time-out", "delay=400", Late}, // past the 250 and 300 ms time-outs
     {"reply twice", "double-ack", Harmless},
-    {"hang-up", "hang-up", Unanswered},
+    {"hang-up", "hang-up", HangUp},
     {"stale input at open", nullptr, Harmless}};
 
 // What the operator reads last. Faults of data replies leave acknowledgements
@@ -61,6 +62,21 @@ QString ExpectedStatus(Op op, Effect effect) {
     if (effect == Harmless || (effect == Checksum && !dataReply) || (effect == Late && op == ProgramAndLog))
         return row.ok;
     return effect == Refused || effect == Checksum ? row.refused : row.unanswered;
+}
+
+// How the operation ends, by the same rules.
+Outcome ExpectedOutcome(Op op, Effect effect) {
+    if (ExpectedStatus(op, effect) == kOps[op].ok)
+        return Outcome::Succeeded;
+    switch (effect) {
+    case Refused:
+    case Checksum:
+        return Outcome::Refused;
+    case HangUp:
+        return Outcome::PortError;
+    default:
+        return Outcome::NoResponse;
+    }
 }
 
 // Whole records only: each `size` bytes long, each ending ";" CR LF.
@@ -103,7 +119,7 @@ private slots:
         capture.ChooseFile(fw);
         if (op == Program) { // a file of the module's own family, captured before the fault
             capture.EnterUploadPages(256);
-            QVERIFY(capture.UploadEncryptedFirmware());
+            QCOMPARE(capture.UploadEncryptedFirmware(), Outcome::Succeeded);
             rig.core->programmer().ReadFirmwareFile(fw);
             QVERIFY(rig.core->programmer().GetFWFileLoaded());
         }
@@ -124,14 +140,12 @@ private slots:
             rig.link().SelectCommsPort(10);
         }
         QSignalSpy complete(&rig.core->programmer(), &FirmwareProgrammer::programComplete);
-        QSignalSpy progress(&capture, &FirmwareCapture::progress);
+        rig.reporter.progressEvents.clear();
 
         const double cpuBefore = CpuMilliseconds();
+        OperationResult result;
         const qint64 elapsed = MsToRun([&] {
-            if (op == Program)
-                rig.operations().ProgramFirmware(false);
-            else
-                (rig.operations().*row.run)();
+            result = op == Program ? rig.operations().ProgramFirmware(false) : (rig.operations().*row.run)();
         });
         const double cpu = CpuMilliseconds() - cpuBefore;
         const bool ok = ExpectedStatus(Op(op), effect) == row.ok;
@@ -148,9 +162,11 @@ private slots:
                        .arg(qRound(cpu))
                        .arg(filesWhole ? "whole" : "BROKEN");
         QCOMPARE(rig.reporter.statuses.value(rig.reporter.statuses.size() - 1), expected);
+        QCOMPARE(result.status, expected);
+        QCOMPARE(OutcomeName(result.outcome), OutcomeName(ExpectedOutcome(Op(op), effect)));
         QVERIFY(!rig.exchange().operationActive());
         // Every wait ends by a reply or a time-out; none spins.
-        QVERIFY_BETWEEN(elapsed, effect == Unanswered || effect == Late ? 230 : 0, 8000);
+        QVERIFY_BETWEEN(elapsed, effect == Unanswered || effect == Late || effect == HangUp ? 230 : 0, 8000);
         QVERIFY2(cpu < 0.5 * static_cast<double>(elapsed) + 300.0, qPrintable(QString::number(cpu)));
         QCOMPARE(complete.size(), op == Program && ok ? 1 : 0);
         if (op == Identity)
@@ -164,8 +180,9 @@ private slots:
         }
         if (op == Capture) { // whole records, as many as were received, and only one file
             QVERIFY(WholeRecords(ReadFile(captured), 11, 268));
-            QCOMPARE(progress.last(), (QVariantList{ok ? 120 : occurrence - 1, 120}));
-            QCOMPARE(ReadFile(captured).size(), 11 + progress.last().at(0).toInt() * 268);
+            QCOMPARE(rig.reporter.progressEvents.last(),
+                     QStringLiteral("capture %1/120").arg(ok ? 120 : occurrence - 1));
+            QCOMPARE(ReadFile(captured).size(), 11 + result.pages * 268);
             QCOMPARE(QFile::exists(fw) + QFile::exists(fw + ".partial"), 1);
         }
         if (op == ProgramAndLog)

@@ -3,43 +3,38 @@
 #include "BootloaderCore.h"
 #include "CommandExchange.h"
 #include "CommsLink.h"
+#include "Events.h"
 #include "Maintenance.h"
+#include "ModuleAndCore.h"
 #include "Operations.h"
-#include "PortMap.h"
-#include "Reporter.h"
 #include "TargetSession.h"
 #include "TestKit.h"
 #include "VirtualModule.h"
 
 #include <QFile>
-#include <QRandomGenerator>
 
 #include <memory>
 #include <sys/resource.h>
 
 // Keeps everything the core tells the operator, in order.
-class RecordingReporter : public Reporter {
+class RecordingReporter : public EventSink {
 public:
-    void ShowCritical(const QString& title, const QString& text) override {
-        criticals << title + ": " + text;
+    void status(StatusLines lines, const QString& text) override {
+        (lines == StatusLines::Both ? statuses : mainStatuses) << text;
     }
-    void UpdateStatusDisp(const QString& text) override { statuses << text; }
-    void PutStatusMsg(const QString& text) override { mainStatuses << text; }
+    void critical(const QString& title, const QString& text) override { criticals << title + ": " + text; }
+    void progress(Activity activity, int done, int total) override {
+        progressEvents << QStringLiteral("%1 %2/%3")
+                              .arg(activity == Activity::Programming ? "program" : "capture")
+                              .arg(done)
+                              .arg(total);
+    }
 
-    QStringList criticals;    // "title: text"
-    QStringList statuses;     // UpdateStatusDisp, both windows
-    QStringList mainStatuses; // PutStatusMsg, main window only
+    QStringList criticals;      // "title: text"
+    QStringList statuses;       // both windows
+    QStringList mainStatuses;   // the main window only
+    QStringList progressEvents; // "program 3/16", "capture 10/120"
 };
-
-// Gives a port number a device; UnmapAllPorts points every port at a device
-// that does not exist, so that a test never touches the machine's real ports.
-inline void MapPort(int port, const QString& device) {
-    qputenv(PortMap::OverrideVariable(port).toLatin1().constData(), device.toLocal8Bit());
-}
-inline void UnmapAllPorts() {
-    for (int port = PortMap::kFirstPort; port <= PortMap::kLastPort; ++port)
-        MapPort(port, QStringLiteral("/nonexistent/merlax-test-com%1").arg(port));
-}
 
 // Short time-outs (reply 250 ms, reset 60 ms, page 300 ms), so that only the
 // tests about a time-out wait real time. The inter-byte limit stays as it is.
@@ -84,15 +79,6 @@ inline OutMsg Message(std::initializer_list<qint16> elements) {
     return m;
 }
 
-// 64 KiB of memory, the same for the same seed.
-inline QByteArray RandomMemory(quint32 seed) {
-    QRandomGenerator random(seed);
-    QByteArray memory(65536, '\0');
-    for (char& c : memory)
-        c = static_cast<char>(random.bounded(256));
-    return memory;
-}
-
 inline QByteArray ReadFile(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
@@ -113,19 +99,17 @@ inline QStringList Heard(const VirtualModule& module) {
 // The core as the program builds it, started on COM10, with a virtual module
 // on the other end of a pseudo-terminal.
 struct ModuleRig {
-    explicit ModuleRig(LinkTimings timings = FastTimings()) {
+    explicit ModuleRig(LinkTimings timings = FastTimings()) : rig(reporter, timings) {
         QString error;
-        if (!module.start(&error))
+        if (!rig.start(&error))
             qFatal("virtual module: %s", qPrintable(error));
-        UnmapAllPorts();
-        MapPort(CommsLink::kStartPort, module.devicePath());
-        core = std::make_unique<BootloaderCore>(reporter, timings);
-        core->start();
+        core = rig.core.get();
     }
 
     RecordingReporter reporter;
-    VirtualModule module;
-    std::unique_ptr<BootloaderCore> core;
+    ModuleAndCore rig;
+    VirtualModule& module = rig.module;
+    BootloaderCore* core = nullptr;
 
     CommandExchange& exchange() { return core->exchange(); }
     CommsLink& link() { return core->link(); }

@@ -51,7 +51,7 @@ private slots:
     void compoundOperationOfSteps() {
         ModuleRig rig;
         QSignalSpy gate(&rig.exchange(), &CommandExchange::operationActiveChanged);
-        QList<CommandOutcome> outcomes;
+        QList<Outcome> outcomes;
         {
             const OperationScope operation(rig.exchange());
             QVERIFY(operation.granted());
@@ -59,7 +59,7 @@ private slots:
             rig.module.identity.serial = 0x0102;
             outcomes << rig.target().RequestTargetID();
         }
-        QCOMPARE(outcomes, QList<CommandOutcome>(3, CommandOutcome::Succeeded));
+        QCOMPARE(outcomes, QList<Outcome>(3, Outcome::Succeeded));
         QCOMPARE(rig.heard(), (QStringList{"5a 10 10", "5a 11 11", "5a 10 10"}));
         QCOMPARE(rig.target().identity().SerialNo, 0x0102);
         QCOMPARE(gate.size(), 2); // taken once, released once
@@ -130,13 +130,13 @@ private slots:
         ModuleRig rig;
         rig.module.faults.unanswered.insert(17);
         QTimer::singleShot(80, &rig.module, [&] { rig.core->shutdown(); });
-        QList<CommandOutcome> outcomes;
+        QList<Outcome> outcomes;
         {
             const OperationScope operation(rig.exchange());
             rig.target().RequestTargetID();
             outcomes << rig.maintenance().EraseFlash() << rig.target().RequestIDFromTarget();
         }
-        QCOMPARE(outcomes, QList<CommandOutcome>(2, CommandOutcome::Abandoned));
+        QCOMPARE(outcomes, QList<Outcome>(2, Outcome::Abandoned));
         QCOMPARE(rig.heard(), (QStringList{"5a 10 10", "5a 11 11"}));
     }
 };

@@ -90,7 +90,7 @@ private slots:
         for (const QString& c : commands.split(' '))
             reply = command(model, c);
         const QByteArray identity = command(model, "10"); // 5A 20, last error, ID block, ...
-        const IdBlock copy = model.backupIdBlock();
+        const ModuleIdBlock copy = model.backupIdBlock();
         QCOMPARE(Join(reply.toHex(), identity.mid(3, 8).toHex(),
                       QByteArray(reinterpret_cast<const char*>(copy.data()), 8).toHex(),
                       int(quint8(identity[2])),

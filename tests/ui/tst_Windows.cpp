@@ -52,9 +52,8 @@ struct WindowRig {
     explicit WindowRig(bool admin = false) {
         if (!module.start())
             qFatal("no virtual module");
-        UnmapAllPorts();
-        MapPort(10, module.devicePath());
-        app = std::make_unique<BootloaderApp>(dialogs, BootloaderApp::Options{admin, FastTimings()});
+        app = std::make_unique<BootloaderApp>(
+            dialogs, BootloaderApp::Options{admin, ModuleAndCore::OptionsFor(module, FastTimings())});
         app->start();
     }
     BootloaderMain& main() { return app->mainWindow(); }
@@ -167,9 +166,11 @@ private slots:
     }
 
     void missingCom10IsReportedAtStartUp() {
-        UnmapAllPorts();
+        VirtualModule module;
+        BootloaderCore::Options options = ModuleAndCore::OptionsFor(module);
+        options.portDevices[10] = QStringLiteral("/nonexistent/merlax-com10");
         ScriptedDialogs dialogs;
-        BootloaderApp app(dialogs, {});
+        BootloaderApp app(dialogs, {false, options});
         app.start();
         QCOMPARE(dialogs.criticals.size(), 1);
         QCOMPARE(dialogs.criticals[0].left(42), "Comms Port: Error opening comms port 10 : ");
@@ -484,8 +485,8 @@ private slots:
         VirtualModule com3, com4;
         QVERIFY(com3.start() && com4.start());
         WindowRig rig;
-        MapPort(3, com3.devicePath());
-        MapPort(4, com4.devicePath());
+        rig.link().ports().assign(3, com3.devicePath());
+        rig.link().ports().assign(4, com4.devicePath());
         rig.comms().show();
         rig.click("CommsPortob_3");
         rig.click("GetTgtStatuscb");

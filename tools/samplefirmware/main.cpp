@@ -7,15 +7,13 @@
 // The master holds a memory of pseudo-random bytes; the file is for modules
 // of the given system and sub-system (mask 0x00: any sub-system).
 
-#include "BootloaderCore.h"
-#include "CommsLink.h"
-#include "ConsoleReporter.h"
+#include "ConsoleSink.h"
 #include "FirmwareCapture.h"
-#include "VirtualModule.h"
+#include "ModuleAndCore.h"
+#include "Operations.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QRandomGenerator>
 
 #include <cstdio>
 
@@ -37,32 +35,24 @@ int main(int argc, char** argv) {
     if (parser.positionalArguments().size() != 1)
         parser.showHelp(2);
 
-    VirtualModule master;
-    master.identity.system = static_cast<quint8>(parser.value(system).toUInt());
-    master.identity.subsystem = static_cast<quint8>(parser.value(subsystem).toUInt());
-    QByteArray memory(65536, '\0');
-    QRandomGenerator random(2026);
-    for (char& c : memory)
-        c = static_cast<char>(random.bounded(256));
-    master.model().setMemory(memory);
+    ConsoleSink quiet(nullptr);
+    ModuleAndCore master(quiet);
+    master.module.identity.system = static_cast<quint8>(parser.value(system).toUInt());
+    master.module.identity.subsystem = static_cast<quint8>(parser.value(subsystem).toUInt());
+    master.module.model().setMemory(RandomMemory(2026));
     QString error;
     if (!master.start(&error)) {
         std::fprintf(stderr, "virtual module: %s\n", qPrintable(error));
         return 1;
     }
-    qputenv("MERLAX_COM10", master.devicePath().toLocal8Bit());
-
-    ConsoleReporter reporter;
-    BootloaderCore core(reporter);
-    core.start();
-    FirmwareCapture& capture = core.capture();
-    capture.EnterHeaderByte(0, master.identity.system);
-    capture.EnterHeaderByte(1, master.identity.subsystem);
+    FirmwareCapture& capture = master.core->capture();
+    capture.EnterHeaderByte(0, master.module.identity.system);
+    capture.EnterHeaderByte(1, master.module.identity.subsystem);
     capture.EnterHeaderByte(4, 0x00);
     capture.EnterUploadPages(parser.value(pages).toInt());
     capture.ChooseFile(parser.positionalArguments().first());
-    const bool done = capture.UploadEncryptedFirmware();
-    std::printf("%s: %s (%d pages)\n", qPrintable(capture.FileName()), qPrintable(reporter.lastStatus()),
-                capture.PagesUploaded());
-    return done ? 0 : 1;
+    const OperationResult result = master.core->operations().UploadEncryptedFirmware();
+    std::printf("%s: %s (%d pages)\n", qPrintable(capture.FileName()), qPrintable(result.status),
+                result.pages);
+    return result.succeeded() ? 0 : 1;
 }

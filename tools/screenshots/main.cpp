@@ -5,8 +5,8 @@
 #include "BootAdmin.h"
 #include "BootloaderApp.h"
 #include "BootloaderMain.h"
+#include "ModuleAndCore.h"
 #include "QtDialogs.h"
-#include "VirtualModule.h"
 
 #include <QApplication>
 #include <QDir>
@@ -32,10 +32,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "virtual module: %s\n", qPrintable(error));
         return 1;
     }
-    qputenv("MERLAX_COM10", module.devicePath().toLocal8Bit());
-
     QtDialogs dialogs;
-    BootloaderApp bootloader(dialogs, BootloaderApp::Options{true, {}});
+    BootloaderApp bootloader(dialogs, BootloaderApp::Options{true, ModuleAndCore::OptionsFor(module)});
     dialogs.setParentWindow(&bootloader.mainWindow());
     bootloader.start();
     if (!QTest::qWaitForWindowExposed(&bootloader.mainWindow()))

@@ -1,6 +1,6 @@
 #include "ModuleIdentity.h"
 
-IdBlock ModuleIdentity::idBlock() const {
+ModuleIdBlock ModuleIdentity::idBlock() const {
     return {init,
             system,
             subsystem,
@@ -11,7 +11,7 @@ IdBlock ModuleIdentity::idBlock() const {
             idBytes[2]};
 }
 
-void ModuleIdentity::setIdBlock(const IdBlock& block) {
+void ModuleIdentity::setIdBlock(const ModuleIdBlock& block) {
     init = block[0];
     system = block[1];
     subsystem = block[2];

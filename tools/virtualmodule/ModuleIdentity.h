@@ -6,7 +6,7 @@
 #include <array>
 
 // The eight ID block bytes in the module's order: Init, Sys, Sub, SerL, SerH, #1, #2, #3.
-using IdBlock = std::array<quint8, 8>;
+using ModuleIdBlock = std::array<quint8, 8>;
 
 // What the virtual module says about itself in its identity reply.
 struct ModuleIdentity {
@@ -27,8 +27,8 @@ struct ModuleIdentity {
 
     // The ID block is not stored apart: it is these fields, so that the
     // identity reply always reports what the block holds.
-    IdBlock idBlock() const;
-    void setIdBlock(const IdBlock& block);
+    ModuleIdBlock idBlock() const;
+    void setIdBlock(const ModuleIdBlock& block);
 
     // The 28 data bytes of the identity reply, in reply order.
     QByteArray replyData() const;

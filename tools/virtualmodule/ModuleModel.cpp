@@ -2,6 +2,8 @@
 
 #include "PageRecord.h"
 
+#include <QRandomGenerator>
+
 #include <algorithm>
 
 namespace {
@@ -92,11 +94,11 @@ void ModuleModel::eraseMemory() {
 }
 
 ModuleReply ModuleModel::writeIdBlock(const QByteArray& data) {
-    if (data.size() != static_cast<qsizetype>(IdBlock().size()))
+    if (data.size() != static_cast<qsizetype>(ModuleIdBlock().size()))
         return refuse(kErrorInvalidParameter);
     if (IdLocked)
         return refuse(kErrorIdLocked);
-    IdBlock block{};
+    ModuleIdBlock block{};
     std::copy(data.cbegin(), data.cend(), block.begin());
     identity.setIdBlock(block);
     Backup = block;
@@ -107,7 +109,7 @@ ModuleReply ModuleModel::writeIdBlock(const QByteArray& data) {
 // written, but keeps the backup copy, so a restore brings the serial back.
 ModuleReply ModuleModel::wipe() {
     Backup = backupIdBlock();
-    IdBlock erased{};
+    ModuleIdBlock erased{};
     erased.fill(0xFF);
     identity.setIdBlock(erased);
     eraseMemory();
@@ -139,4 +141,12 @@ ModuleReply ModuleModel::programPage(const QByteArray& record) {
     Memory.replace(header.page * kPageSize, kPageSize, opened->page);
     ++Revision;
     return ModuleReply::accepted();
+}
+
+QByteArray RandomMemory(quint32 seed) {
+    QRandomGenerator random(seed);
+    QByteArray memory(ModuleModel::kMemorySize, '\0');
+    for (char& c : memory)
+        c = static_cast<char>(random.bounded(256));
+    return memory;
 }

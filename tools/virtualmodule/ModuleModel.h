@@ -7,6 +7,10 @@
 
 #include <optional>
 
+// 64 KiB of pseudo-random bytes, the same for the same seed: a master
+// module's memory worth capturing.
+QByteArray RandomMemory(quint32 seed);
+
 // A module's bootloader without a line: program memory, the ID block with its
 // backup copy and the last error, and what each command does to them. The
 // ID block lives in the identity's fields, so the identity reply reports it.
@@ -29,11 +33,11 @@ public:
     // command wrote to it.
     quint64 memoryRevision() const { return Revision; }
 
-    IdBlock idBlock() const { return identity.idBlock(); }
+    ModuleIdBlock idBlock() const { return identity.idBlock(); }
     // Until a command writes the backup, it is the ID block the module was
     // given (its production identity), so a fresh module can restore its own.
-    IdBlock backupIdBlock() const { return Backup.value_or(idBlock()); }
-    void setBackupIdBlock(const IdBlock& block) { Backup = block; }
+    ModuleIdBlock backupIdBlock() const { return Backup.value_or(idBlock()); }
+    void setBackupIdBlock(const ModuleIdBlock& block) { Backup = block; }
     bool idLocked() const { return IdLocked; }
     void setIdLocked(bool locked) { IdLocked = locked; }
 
@@ -52,6 +56,6 @@ private:
 
     QByteArray Memory;
     quint64 Revision = 0;
-    std::optional<IdBlock> Backup;
+    std::optional<ModuleIdBlock> Backup;
     bool IdLocked = false;
 };

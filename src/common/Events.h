@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+// The status lines a text is meant for: both windows' (the admin window's and
+// the main window's), or the main window's alone.
+enum class StatusLines { Both, Main };
+
+// What a progress event counts the pages of.
+enum class Activity { Programming, Capture };
+
+// Where the core tells its front end what happens while an operation runs.
+// The windows and the command line are two sinks; the core never asks a sink
+// anything.
+class EventSink {
+public:
+    virtual ~EventSink() = default;
+
+    virtual void status(StatusLines lines, const QString& text) = 0;
+    // A failure of a file or of the serial port, for a message with the
+    // critical icon. The title names the activity ("Comms Port", "File Open").
+    virtual void critical(const QString& title, const QString& text) = 0;
+    // `done` of `total` pages; a run starts with done 0.
+    virtual void progress(Activity activity, int done, int total) = 0;
+};

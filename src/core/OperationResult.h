@@ -1,0 +1,32 @@
+#pragma once
+
+#include "Outcome.h"
+#include "TargetIdentity.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+// What an operation did: how it ended, what it last told the operator, and
+// what it produced.
+struct OperationResult {
+    OperationResult(Outcome ended = Outcome::Succeeded) : outcome(ended) {} // NOLINT: an outcome is a result
+    Outcome outcome;
+    // The last status text it showed; empty when it showed none.
+    QString status;
+    // "title: text" of the last critical message it showed, if any.
+    QString critical;
+    // The module's identity, when the operation read it.
+    std::optional<TargetIdentity> identity;
+    // Pages written (programming) or stored (capture), of `totalPages`.
+    int pages = 0;
+    int totalPages = 0;
+    // The serial number logged and its record in the serial log.
+    std::optional<qint32> serial;
+    QByteArray record;
+    // The file the operation wrote or read.
+    QString file;
+
+    bool succeeded() const { return outcome == Outcome::Succeeded; }
+};
