@@ -21,19 +21,25 @@ class RecordingReporter : public EventSink {
 public:
     void status(StatusLines lines, const QString& text) override {
         (lines == StatusLines::Both ? statuses : mainStatuses) << text;
+        events << text;
     }
-    void critical(const QString& title, const QString& text) override { criticals << title + ": " + text; }
+    void critical(const QString& title, const QString& text) override {
+        criticals << title + ": " + text;
+        events << criticals.last();
+    }
     void progress(Activity activity, int done, int total) override {
         progressEvents << QStringLiteral("%1 %2/%3")
                               .arg(activity == Activity::Programming ? "program" : "capture")
                               .arg(done)
                               .arg(total);
+        events << progressEvents.last();
     }
 
     QStringList criticals;      // "title: text"
     QStringList statuses;       // both windows
     QStringList mainStatuses;   // the main window only
     QStringList progressEvents; // "program 3/16", "capture 10/120"
+    QStringList events;         // all of them, in order
 };
 
 // Short time-outs (reply 250 ms, reset 60 ms, page 300 ms), so that only the

@@ -1,7 +1,11 @@
 // The core on a virtual module: the identity read, and operations single and
 // compound under the operation gate.
 
+#include "FirmwareCapture.h"
 #include "ModuleRig.h"
+#include "SerialAllocation.h"
+
+#include <QTemporaryDir>
 
 class TestOperations : public QObject {
     Q_OBJECT
@@ -47,34 +51,85 @@ private slots:
         QVERIFY2(cpu < 150.0, qPrintable(QString::number(cpu)));
     }
 
-    // A larger operation built only from steps, under one gate.
-    void compoundOperationOfSteps() {
+    // What a programming run tells its front end, in order, and its result.
+    void eventsOfAProgrammingRun() {
         ModuleRig rig;
-        QSignalSpy gate(&rig.exchange(), &CommandExchange::operationActiveChanged);
-        QList<Outcome> outcomes;
-        {
-            const OperationScope operation(rig.exchange());
-            QVERIFY(operation.granted());
-            outcomes << rig.target().RequestTargetID() << rig.maintenance().EraseFlash();
-            rig.module.identity.serial = 0x0102;
-            outcomes << rig.target().RequestTargetID();
+        QTemporaryDir folder;
+        const QString file = folder.filePath("sixteen.fw");
+        rig.core->capture().EnterHeaderByte(4, 0x00);
+        rig.core->capture().EnterUploadPages(16);
+        rig.core->capture().ChooseFile(file);
+        QVERIFY(rig.operations().UploadEncryptedFirmware().succeeded());
+        QCOMPARE(rig.operations().LoadFirmwareFile(file).totalPages, 16);
+        rig.reporter.events.clear();
+        const OperationResult result = rig.operations().ProgramFirmware(false);
+        QStringList expected{"program 0/16", "Erasing ...."};
+        for (int page = 0; page < 16; ++page)
+            expected << QStringLiteral("Writing page %1 of 16").arg(page) << QStringLiteral("program %1/16").arg(page + 1);
+        expected << "Program complete.";
+        QCOMPARE(rig.reporter.events, expected);
+        QCOMPARE(Join(OutcomeName(result.outcome), result.status, result.pages, result.totalPages, result.file),
+                 Join("succeeded", "Program complete.", 16, 16, file));
+    }
+
+    // The operator's typed entries: a value out of range is refused, and the
+    // answer says so. The field, the value, whether it was taken, the field
+    // afterwards.
+    void entries_data() {
+        AddRows({"next serial 0 | next serial | 0 | refused | 1",
+                 "next serial 65536 | next serial | 65536 | refused | 1",
+                 "next serial 65535 | next serial | 65535 | taken | 65535",
+                 "next serial rounds half to even | next serial | 2.5 | taken | 2",
+                 "ID byte 256 | #3 | 256 | refused | 0", "ID byte -1 | #3 | -1 | refused | 0",
+                 "ID byte 255 | #3 | 255 | taken | 255", "ID byte 12.5 | #3 | 12.5 | taken | 12",
+                 "header byte 256 | Mask | 256 | refused | 34", "header byte 255 | Mask | 255 | taken | 255",
+                 "pages 0 | pages | 0 | refused | 120", "pages 257 | pages | 257 | refused | 120",
+                 "pages 256 | pages | 256 | taken | 256", "pages 0.5 rounds to 0 | pages | 0.5 | refused | 120",
+                 "pages 1.5 rounds to 2 | pages | 1.5 | taken | 2",
+                 "version 0 | major | 0 | refused | 2", "version 256 | major | 256 | refused | 2",
+                 "version 255 | major | 255 | taken | 255", "version 3.5 | major | 3.5 | taken | 4"});
+    }
+    void entries() {
+        const auto [field, value, taken, after] = Fields<4>();
+        ModuleRig rig;
+        rig.target().RequestTargetID(); // version 2.07
+        SerialAllocation& serials = rig.core->serials();
+        FirmwareCapture& capture = rig.core->capture();
+        const double v = value.toDouble();
+        bool took = false;
+        qint32 now = 0;
+        if (field == "next serial") {
+            took = serials.EnterNextSerial(v);
+            now = serials.nextSerial().value_or(-1);
+        } else if (field == "#3") {
+            took = serials.EnterSerialByte(IdBlockField::Id3, v);
+            now = serials.setSerialData()[IdBlockField::Id3];
+        } else if (field == "Mask") {
+            took = capture.EnterHeaderByte(4, v);
+            now = capture.EncHeaderData()[4];
+        } else if (field == "pages") {
+            took = capture.EnterUploadPages(v);
+            now = capture.UploadPages();
+        } else {
+            took = rig.target().EnterAppVersion(v, 7).majorTaken;
+            now = rig.target().identity().AppVersionMajor;
         }
-        QCOMPARE(outcomes, QList<Outcome>(3, Outcome::Succeeded));
-        QCOMPARE(rig.heard(), (QStringList{"5a 10 10", "5a 11 11", "5a 10 10"}));
-        QCOMPARE(rig.target().identity().SerialNo, 0x0102);
-        QCOMPARE(gate.size(), 2); // taken once, released once
+        QCOMPARE(Join(took ? "taken" : "refused", now), Join(taken, after.toInt()));
     }
 
     // A second operation started while one waits is refused and sends nothing.
     void secondOperationIsRefused() {
         ModuleRig rig;
         rig.module.faults.replyDelayMs = 100;
+        QStringList refused;
         QTimer::singleShot(30, &rig.module, [&] {
-            rig.operations().WipeTarget();
-            rig.operations().RequestTargetID();
-            rig.operations().Restart();
+            for (const OperationResult& r : {rig.operations().WipeTarget(), rig.operations().RequestTargetID(),
+                                             rig.operations().Restart(), rig.operations().ProgAll(false)})
+                refused << OutcomeName(r.outcome) + ("/" + r.status);
         });
-        rig.operations().EraseTarget();
+        const OperationResult erased = rig.operations().EraseTarget();
+        QCOMPARE(refused, QStringList(4, "busy/"));
+        QCOMPARE(Join(OutcomeName(erased.outcome), erased.status), "succeeded | OK");
         QCOMPARE(rig.reporter.statuses, (QStringList{"Erasing ....", "OK"}));
         QCOMPARE(rig.heard(), QStringList{"5a 11 11"});
     }
@@ -82,20 +137,20 @@ private slots:
     // Restart returns at once but holds the gate until its command is settled:
     // its late acknowledgement cannot complete the next command.
     void restartHoldsTheGateUntilSettled_data() {
-        AddRows({"acknowledged late | 27:1:delay=150", "not answered | 27:1:no-reply"});
+        AddRows({"acknowledged late | 27:1:delay=150 | succeeded", "not answered | 27:1:no-reply | no-response"});
     }
     void restartHoldsTheGateUntilSettled() {
+        const auto [fault, settled] = Fields<2>();
         ModuleRig rig;
-        rig.module.faults.plan(*ParseFaultPlan(Fields<1>()[0]));
+        rig.module.faults.plan(*ParseFaultPlan(fault));
         rig.module.faults.unanswered.insert(17);
         QElapsedTimer clock;
         clock.start();
         rig.operations().Restart();
         QVERIFY(clock.elapsed() < 100);
         QVERIFY(rig.exchange().operationActive());
-        rig.operations().EraseTarget(); // refused: the restart has not settled
-        QSignalSpy gate(&rig.exchange(), &CommandExchange::operationActiveChanged);
-        QVERIFY(gate.wait(1000));
+        QCOMPARE(rig.operations().EraseTarget().outcome, Outcome::Busy); // the restart has not settled
+        QCOMPARE(OutcomeName(rig.operations().waitUntilSettled()), settled);
         QVERIFY_BETWEEN(clock.elapsed(), 120, 800);
         QVERIFY(!rig.exchange().operationActive());
         QVERIFY(rig.reporter.statuses.isEmpty());
@@ -124,20 +179,19 @@ private slots:
         QVERIFY(rig.reporter.statuses.isEmpty());
     }
 
-    // The program closes in the middle of a compound operation: it ends without
-    // sending its next step.
-    void closingEndsACompoundOperation() {
+    // The program closes in the middle of an operation: it ends without
+    // sending its next step, as abandoned.
+    void closingEndsAnOperation() {
         ModuleRig rig;
-        rig.module.faults.unanswered.insert(17);
+        rig.module.identity.init = 0xFF;
+        QTemporaryDir folder;
+        rig.core->serials().ReadSerialDBFile(folder.filePath("log.ser"));
+        rig.module.faults.unanswered.insert(19);
         QTimer::singleShot(80, &rig.module, [&] { rig.core->shutdown(); });
-        QList<Outcome> outcomes;
-        {
-            const OperationScope operation(rig.exchange());
-            rig.target().RequestTargetID();
-            outcomes << rig.maintenance().EraseFlash() << rig.target().RequestIDFromTarget();
-        }
-        QCOMPARE(outcomes, QList<Outcome>(2, Outcome::Abandoned));
-        QCOMPARE(rig.heard(), (QStringList{"5a 10 10", "5a 11 11"}));
+        const OperationResult result = rig.operations().ProgramAndLogSerialNo();
+        QCOMPARE(OutcomeName(result.outcome), "abandoned");
+        QCOMPARE(rig.heard(), (QStringList{"5a 10 10", "5a 13 00 00 00 01 00 00 00 00 14"})); // no second read
+        QCOMPARE(ReadFile(folder.filePath("log.ser")), QByteArray());
     }
 };
 
