@@ -9,7 +9,7 @@ BenchModule::BenchModule(const QString& folder, bool lineRate, int adapterLatenc
     const QString image = QDir(folder).filePath(QStringLiteral("master.bin"));
     QFile file(image);
     if (file.open(QIODevice::WriteOnly))
-        file.write(RandomMemory(2026));
+        file.write(randomMemory(2026));
     Arguments << QStringLiteral("--system") << QStringLiteral("1") << QStringLiteral("--subsystem")
               << QStringLiteral("10") << QStringLiteral("--image") << image;
     if (lineRate)

@@ -8,14 +8,14 @@
 #include <unistd.h>
 
 namespace {
-double CpuNowMs() {
+double cpuNowMs() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     const auto ms = [](const timeval& t) { return static_cast<double>(t.tv_sec) * 1e3 + t.tv_usec / 1e3; };
     return ms(usage.ru_utime) + ms(usage.ru_stime);
 }
 
-double Percentile(std::vector<double> values, double p) {
+double percentile(std::vector<double> values, double p) {
     if (values.empty())
         return 0;
     std::sort(values.begin(), values.end());
@@ -24,12 +24,12 @@ double Percentile(std::vector<double> values, double p) {
 }
 } // namespace
 
-CpuClock::CpuClock() : StartMs(CpuNowMs()) {}
+CpuClock::CpuClock() : StartMs(cpuNowMs()) {}
 double CpuClock::elapsedMs() const {
-    return CpuNowMs() - StartMs;
+    return cpuNowMs() - StartMs;
 }
 
-CaseFigures Figures(const std::vector<qint64>& marksNs, double bytesPerPage, bool lineRate, double cpuMs) {
+CaseFigures figures(const std::vector<qint64>& marksNs, double bytesPerPage, bool lineRate, double cpuMs) {
     CaseFigures f;
     if (marksNs.size() < 2)
         return f;
@@ -40,8 +40,8 @@ CaseFigures Figures(const std::vector<qint64>& marksNs, double bytesPerPage, boo
     std::vector<double> overhead;
     for (size_t i = 1; i < marksNs.size(); ++i)
         overhead.push_back(static_cast<double>(marksNs[i] - marksNs[i - 1]) / 1e3 - lineUs);
-    f.overheadUsP50 = Percentile(overhead, 0.50);
-    f.overheadUsP99 = Percentile(overhead, 0.99);
+    f.overheadUsP50 = percentile(overhead, 0.50);
+    f.overheadUsP99 = percentile(overhead, 0.99);
     f.cpuMs = cpuMs;
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
@@ -49,7 +49,7 @@ CaseFigures Figures(const std::vector<qint64>& marksNs, double bytesPerPage, boo
     return f;
 }
 
-void PrintCase(const QString& name, const CaseFigures& f) {
+void printCase(const QString& name, const CaseFigures& f) {
     const double pagesPerS = f.wallS > 0 ? f.pages / f.wallS : 0;
     std::printf(
         "case=%s pages=%d wall_s=%.4f wire_s=%.4f ratio=%.4f overhead_us_p50=%.1f overhead_us_p99=%.1f "
@@ -59,7 +59,7 @@ void PrintCase(const QString& name, const CaseFigures& f) {
     std::fflush(stdout);
 }
 
-long ResidentKib() {
+long residentKib() {
     QFile statm(QStringLiteral("/proc/self/statm"));
     if (!statm.open(QIODevice::ReadOnly))
         return 0;

@@ -30,7 +30,7 @@ private:
 // Figures of a run from the moments (ns) it started and finished each page.
 // The host's overhead per page is the page's time less the time its bytes
 // need on the line (none when the module answers at once).
-CaseFigures Figures(const std::vector<qint64>& marksNs, double bytesPerPage, bool lineRate, double cpuMs);
-void PrintCase(const QString& name, const CaseFigures& figures);
+CaseFigures figures(const std::vector<qint64>& marksNs, double bytesPerPage, bool lineRate, double cpuMs);
+void printCase(const QString& name, const CaseFigures& figures);
 // Resident memory of this process now, in KiB.
-long ResidentKib();
+long residentKib();

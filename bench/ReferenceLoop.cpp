@@ -11,7 +11,7 @@
 #include <vector>
 
 namespace {
-qint64 NowNs() {
+qint64 nowNs() {
     timespec t{};
     clock_gettime(CLOCK_MONOTONIC, &t);
     return static_cast<qint64>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
@@ -63,7 +63,7 @@ private:
     int Fd;
 };
 
-std::vector<unsigned char> Frame(unsigned char code, const unsigned char* data, size_t size) {
+std::vector<unsigned char> frame(unsigned char code, const unsigned char* data, size_t size) {
     std::vector<unsigned char> frame{0x5A, code};
     unsigned char sum = code;
     for (size_t i = 0; i < size; ++i) {
@@ -74,23 +74,23 @@ std::vector<unsigned char> Frame(unsigned char code, const unsigned char* data, 
     return frame;
 }
 
-CaseFigures Run(const QString& device, int pages, double bytesPerPage, bool lineRate,
+CaseFigures run(const QString& device, int pages, double bytesPerPage, bool lineRate,
                 const std::vector<std::vector<unsigned char>>& frames, size_t replyBytes) {
     RawLine line(device);
     if (!line.ok())
         return {};
     const CpuClock cpu;
-    std::vector<qint64> marks{NowNs()};
+    std::vector<qint64> marks{nowNs()};
     for (int page = 0; page < pages; ++page) {
         if (!line.write(frames[static_cast<size_t>(page)]) || !line.read(replyBytes))
             break;
-        marks.push_back(NowNs());
+        marks.push_back(nowNs());
     }
-    return Figures(marks, bytesPerPage, lineRate, cpu.elapsedMs());
+    return figures(marks, bytesPerPage, lineRate, cpu.elapsedMs());
 }
 } // namespace
 
-CaseFigures ReferenceProgram(const QString& device, const QString& firmwareFile, int pages, bool lineRate) {
+CaseFigures referenceProgram(const QString& device, const QString& firmwareFile, int pages, bool lineRate) {
     QFile file(firmwareFile);
     if (!file.open(QIODevice::ReadOnly))
         return {};
@@ -98,16 +98,16 @@ CaseFigures ReferenceProgram(const QString& device, const QString& firmwareFile,
     std::vector<std::vector<unsigned char>> frames;
     for (int page = 0; page < pages; ++page) {
         const auto* record = reinterpret_cast<const unsigned char*>(bytes.constData()) + 11 + page * 268;
-        frames.push_back(Frame(18, record, 264));
+        frames.push_back(frame(18, record, 264));
     }
-    return Run(device, pages, 267 + 2, lineRate, frames, 2);
+    return run(device, pages, 267 + 2, lineRate, frames, 2);
 }
 
-CaseFigures ReferenceCapture(const QString& device, int pages, bool lineRate) {
+CaseFigures referenceCapture(const QString& device, int pages, bool lineRate) {
     std::vector<std::vector<unsigned char>> frames;
     for (int page = 0; page < pages; ++page) {
         const unsigned char request[8] = {1, 10, 0, 0, 0, 0, static_cast<unsigned char>(page), 0};
-        frames.push_back(Frame(20, request, sizeof request));
+        frames.push_back(frame(20, request, sizeof request));
     }
-    return Run(device, pages, 11 + 267, lineRate, frames, 267);
+    return run(device, pages, 11 + 267, lineRate, frames, 267);
 }

@@ -6,5 +6,5 @@
 
 // The same exchanges as the tool's, with nothing but write, poll and read on
 // the pseudo-terminal: what this machine can do at all.
-CaseFigures ReferenceProgram(const QString& device, const QString& firmwareFile, int pages, bool lineRate);
-CaseFigures ReferenceCapture(const QString& device, int pages, bool lineRate);
+CaseFigures referenceProgram(const QString& device, const QString& firmwareFile, int pages, bool lineRate);
+CaseFigures referenceCapture(const QString& device, int pages, bool lineRate);

@@ -20,14 +20,14 @@ constexpr int kPages = 16;
 constexpr Kind kKinds[] = {Kind::NoReply, Kind::Refuse, Kind::BadChecksum, Kind::Garbage,
                            Kind::Pause,   Kind::Delay,  Kind::DoubleAck};
 
-bool Harmless(Kind kind) {
+bool harmless(Kind kind) {
     // A wrong checksum touches only data replies; these are acknowledgements.
     return kind == Kind::BadChecksum || kind == Kind::Garbage || kind == Kind::DoubleAck;
 }
 
 // The text a run ends with when its first harmful fault hits frame `frame`
 // (0 the erase, then the pages).
-QString Expected(int frame, Kind kind) {
+QString textFor(int frame, Kind kind) {
     const bool refused = kind == Kind::Refuse;
     if (frame == 0)
         return refused ? QStringLiteral("Erase Failed.") : QStringLiteral("No response.");
@@ -36,7 +36,7 @@ QString Expected(int frame, Kind kind) {
 }
 } // namespace
 
-int RunSoak(int runs) {
+int runSoak(int runs) {
     ConsoleSink quiet(nullptr);
     ModuleAndCore rig(quiet);
     QString error;
@@ -47,9 +47,9 @@ int RunSoak(int runs) {
     VirtualModule& module = rig.module;
     Operations& operations = rig.core->operations();
     QTemporaryDir folder;
-    rig.core->capture().EnterHeaderByte(4, 0x00);
-    rig.core->capture().EnterUploadPages(kPages);
-    rig.core->capture().ChooseFile(folder.filePath(QStringLiteral("soak.fw")));
+    rig.core->capture().enterHeaderByte(4, 0x00);
+    rig.core->capture().enterUploadPages(kPages);
+    rig.core->capture().chooseFile(folder.filePath(QStringLiteral("soak.fw")));
     if (!operations.UploadEncryptedFirmware().succeeded() ||
         !operations.LoadFirmwareFile(folder.filePath(QStringLiteral("soak.fw"))).succeeded())
         return 1;
@@ -71,12 +71,12 @@ int RunSoak(int runs) {
             const int ms = kind == Kind::Pause ? 250 : kind == Kind::Delay ? 1600 : 0;
             module.faults.plan(frame == 0 ? 17 : 18, frame == 0 ? 1 : frame, {kind, ms});
             ++faults;
-            if (!Harmless(kind) && expected == QStringLiteral("Program complete."))
-                expected = Expected(frame, kind);
+            if (!harmless(kind) && expected == QStringLiteral("Program complete."))
+                expected = textFor(frame, kind);
         }
         QElapsedTimer runClock;
         runClock.start();
-        const OperationResult result = operations.ProgramFirmware(false);
+        const OperationResult result = operations.programFirmware(false);
         longestRunMs = std::max(longestRunMs, static_cast<double>(runClock.elapsed()));
         (result.succeeded() ? completed : failed) += 1;
         if (result.status != expected) {
@@ -85,9 +85,9 @@ int RunSoak(int runs) {
                          qPrintable(expected));
         }
         if (run == 10)
-            residentAfter10 = ResidentKib();
+            residentAfter10 = residentKib();
     }
-    const long residentLast = ResidentKib();
+    const long residentLast = residentKib();
     const double growth =
         residentAfter10 > 0 ? 100.0 * (residentLast - residentAfter10) / residentAfter10 : 0;
     std::printf(

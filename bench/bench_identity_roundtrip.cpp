@@ -21,13 +21,13 @@ int main(int argc, char** argv) {
 
     QElapsedTimer clock;
     clock.start();
-    const double cpuBefore = CpuMilliseconds();
+    const double cpuBefore = cpuMilliseconds();
     int ok = 0;
     for (int i = 0; i < rounds; ++i) {
         ok += rig.target().RequestIDFromTarget() == Outcome::Succeeded ? 1 : 0;
     }
     const double elapsedMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
-    const double cpuMs = CpuMilliseconds() - cpuBefore;
+    const double cpuMs = cpuMilliseconds() - cpuBefore;
     const double perRound = elapsedMs / rounds;
 
     std::printf("identity round trips: %d of %d answered\n", ok, rounds);

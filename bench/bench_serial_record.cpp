@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
 
     QTemporaryDir dir(where + QStringLiteral("/bench-serial-XXXXXX"));
     SerialDatabase database;
-    if (!dir.isValid() || database.Open(dir.filePath(QStringLiteral("bench.ser"))).failed) {
+    if (!dir.isValid() || database.open(dir.filePath(QStringLiteral("bench.ser"))).failed) {
         std::fprintf(stderr, "cannot create a database file in %s\n", qPrintable(where));
         return 1;
     }
@@ -33,11 +33,11 @@ int main(int argc, char** argv) {
     QElapsedTimer clock;
     for (int serial = 1; serial <= kRecords; ++serial) {
         const QByteArray record =
-            BuildSerialRecord(static_cast<quint16>(serial), {0x5A, 1, 1}, identity, QStringLiteral("bench"),
+            buildSerialRecord(static_cast<quint16>(serial), {0x5A, 1, 1}, identity, QStringLiteral("bench"),
                               QDateTime::currentDateTime(), {});
         clock.start();
-        if (!database.Append(record)) {
-            std::fprintf(stderr, "append failed: %s\n", qPrintable(database.ErrorString()));
+        if (!database.append(record)) {
+            std::fprintf(stderr, "append failed: %s\n", qPrintable(database.errorString()));
             return 1;
         }
         milliseconds.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);

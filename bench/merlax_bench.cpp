@@ -57,28 +57,28 @@ private:
     std::vector<qint64> Marks;
 };
 
-ToolRun RunTool(const QString& device, bool capture, int pages, const QString& file, double bytesPerPage,
+ToolRun runTool(const QString& device, bool capture, int pages, const QString& file, double bytesPerPage,
                 bool lineRate) {
     PageMarks marks(pages);
     BootloaderCore core(marks);
-    core.link().OpenDevice(device);
+    core.link().openDevice(device);
     Operations& operations = core.operations();
     operations.RequestTargetID();
 
     const CpuClock cpu;
     OperationResult result;
     if (capture) {
-        core.capture().EnterHeaderByte(4, 0x00);
-        core.capture().EnterUploadPages(pages);
-        core.capture().ChooseFile(file);
+        core.capture().enterHeaderByte(4, 0x00);
+        core.capture().enterUploadPages(pages);
+        core.capture().chooseFile(file);
         result = operations.UploadEncryptedFirmware();
     } else {
         operations.LoadFirmwareFile(file);
-        result = operations.ProgramFirmware(false);
+        result = operations.programFirmware(false);
     }
     ToolRun run;
     run.ok = result.succeeded();
-    run.figures = Figures(marks.marks(), bytesPerPage, lineRate, cpu.elapsedMs());
+    run.figures = figures(marks.marks(), bytesPerPage, lineRate, cpu.elapsedMs());
     return run;
 }
 } // namespace
@@ -103,7 +103,7 @@ int main(int argc, char** argv) {
     const int pages = std::clamp(parser.value(pagesOption).toInt(), 1, 256);
     const int latency = std::max(0, parser.value(latencyOption).toInt());
     if (parser.isSet(soakOption))
-        return RunSoak(parser.value(soakOption).toInt());
+        return runSoak(parser.value(soakOption).toInt());
 
     QTemporaryDir folder;
     const QString fw = folder.filePath(QStringLiteral("bench.fw"));
@@ -120,13 +120,13 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "cannot start the virtual module\n");
             return 1;
         }
-        const ToolRun capture = RunTool(module.device(), true, pages, fw, kCaptureBytes, lineRate);
-        const ToolRun program = RunTool(module.device(), false, pages, fw, kProgramBytes, lineRate);
+        const ToolRun capture = runTool(module.device(), true, pages, fw, kCaptureBytes, lineRate);
+        const ToolRun program = runTool(module.device(), false, pages, fw, kProgramBytes, lineRate);
         failures += (capture.ok ? 0 : 1) + (program.ok ? 0 : 1);
-        PrintCase("program-" + suffix, program.figures);
-        PrintCase("capture-" + suffix, capture.figures);
-        PrintCase("reference-program-" + suffix, ReferenceProgram(module.device(), fw, pages, lineRate));
-        PrintCase("reference-capture-" + suffix, ReferenceCapture(module.device(), pages, lineRate));
+        printCase("program-" + suffix, program.figures);
+        printCase("capture-" + suffix, capture.figures);
+        printCase("reference-program-" + suffix, referenceProgram(module.device(), fw, pages, lineRate));
+        printCase("reference-capture-" + suffix, referenceCapture(module.device(), pages, lineRate));
     }
     return failures == 0 ? 0 : 1;
 }

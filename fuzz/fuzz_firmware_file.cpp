@@ -70,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
-    const FirmwareReadResult result = ReadFirmwareImage(buffer);
+    const FirmwareReadResult result = readFirmwareImage(buffer);
     const Expected expected = Walk(data, size);
 
     FUZZ_CHECK(buffer.pos() <= kMostBytesRead);
@@ -80,9 +80,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(result.statusText == expected.statusText);
     FUZZ_CHECK(result.image.pages == expected.pages);
     FUZZ_CHECK(result.image.FWFileLoaded == (result.outcome == FirmwareReadOutcome::Loaded));
-    FUZZ_CHECK(result.ReplacesCurrentImage() == (result.outcome != FirmwareReadOutcome::ReadFailure));
+    FUZZ_CHECK(result.replacesCurrentImage() == (result.outcome != FirmwareReadOutcome::ReadFailure));
     FUZZ_CHECK(result.description.isEmpty() == (result.outcome != FirmwareReadOutcome::ReadFailure));
-    FUZZ_CHECK(result.MessageBoxText().isEmpty() == (result.outcome != FirmwareReadOutcome::ReadFailure));
+    FUZZ_CHECK(result.messageBoxText().isEmpty() == (result.outcome != FirmwareReadOutcome::ReadFailure));
 
     // The header is taken over whatever follows it; missing bytes read as 0.
     uint8_t header[kHeaderSize] = {};

@@ -56,7 +56,7 @@ bool IsSerialField(qint32 serial) {
 }
 
 ParsedSerialRecord ParseSlice(const uint8_t* data, size_t size) {
-    return ParseSerialRecord(QByteArrayView(reinterpret_cast<const char*>(data), qsizetype(size)));
+    return parseSerialRecord(QByteArrayView(reinterpret_cast<const char*>(data), qsizetype(size)));
 }
 
 void CheckRecord(const uint8_t* record, const ParsedSerialRecord& parsed) {
@@ -96,10 +96,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
-    const SerialLoad load = ReadSerialRecords(buffer);
+    const SerialLoad load = readSerialRecords(buffer);
     FUZZ_CHECK(!load.failed);
     FUZZ_CHECK(load.badRecords == badRecords);
-    FUZZ_CHECK(!load.StatusText().isEmpty());
+    FUZZ_CHECK(!load.statusText().isEmpty());
     if (!last) {
         FUZZ_CHECK(load.nextSerial == 1);
         for (const std::optional<qint16>& byte : load.idBlock)

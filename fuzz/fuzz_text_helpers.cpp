@@ -118,8 +118,8 @@ bool NearlyEqual(double a, double b) {
 }
 
 void CheckWholeInRange(double value, int low, int high) {
-    const double whole = OperatorNumber::RoundHalfEven(value);
-    const std::optional<int> inRange = OperatorNumber::WholeInRange(value, low, high);
+    const double whole = OperatorNumber::roundHalfEven(value);
+    const std::optional<int> inRange = OperatorNumber::wholeInRange(value, low, high);
     FUZZ_CHECK(inRange.has_value() == (whole >= low && whole <= high));
     if (inRange)
         FUZZ_CHECK(*inRange == whole && *inRange >= low && *inRange <= high);
@@ -145,7 +145,7 @@ void CheckText(const QString& text, int low, int high) {
                    (highDigit < 0 || lowDigit < 0 ? kBadHex : highDigit * 16 + lowDigit));
     }
 
-    const double number = OperatorNumber::LeadingNumber(text);
+    const double number = OperatorNumber::leadingNumber(text);
     FUZZ_CHECK(std::isfinite(number));
     FUZZ_CHECK(NearlyEqual(number, ExpectedLeadingNumber(text)));
     CheckWholeInRange(number, low, high);
@@ -165,7 +165,7 @@ void CheckRounding(double value, int roundingMode) {
     // caller's rounding is back afterwards.
     const int previous = std::fegetround();
     std::fesetround(roundingMode);
-    const double whole = OperatorNumber::RoundHalfEven(value);
+    const double whole = OperatorNumber::roundHalfEven(value);
     FUZZ_CHECK(std::fegetround() == roundingMode);
     std::fesetround(previous);
 

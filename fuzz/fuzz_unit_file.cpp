@@ -19,10 +19,10 @@ int HexDigit(uint8_t c) {
     return -1;
 }
 
-std::optional<UnitIDBlock> Expected(const uint8_t* data, size_t size) {
+std::optional<std::array<qint16, 8>> expected(const uint8_t* data, size_t size) {
     if (size < size_t(kUnitFileBytes) || data[kUnitFileBytes - 1] != ';')
         return std::nullopt;
-    UnitIDBlock block{};
+    std::array<qint16, 8> block{};
     for (size_t i = 0; i < block.size(); ++i) {
         const int high = HexDigit(data[2 * i]);
         const int low = HexDigit(data[2 * i + 1]);
@@ -36,8 +36,8 @@ std::optional<UnitIDBlock> Expected(const uint8_t* data, size_t size) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::optional<UnitIDBlock> block =
-        ParseUnitFile(QByteArrayView(reinterpret_cast<const char*>(data), qsizetype(size)));
-    FUZZ_CHECK(block == Expected(data, size));
+    const std::optional<std::array<qint16, 8>> block =
+        parseUnitFile(QByteArrayView(reinterpret_cast<const char*>(data), qsizetype(size)));
+    FUZZ_CHECK(block == expected(data, size));
     return 0;
 }

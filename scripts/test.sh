@@ -11,6 +11,7 @@ jobs=$(nproc)
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure
+scripts/check-names.sh build
 
 cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DMERLAX_SANITIZE=ON
 cmake --build build-sanitize -j"$jobs"

@@ -7,14 +7,14 @@
 
 namespace OperatorNumber {
 
-double LeadingNumber(QStringView text) {
-    static const QRegularExpression number(
+double leadingNumber(QStringView text) {
+    static const QRegularExpression kNumber(
         QStringLiteral(R"(^\s*([+-]?(?:\d+\.?\d*|\.\d+)(?:[eE][+-]?\d+)?))"));
     // The number and the blanks before it are ASCII, so only the text's ASCII
     // start is matched: what follows may be anything, and text that is not
     // valid UTF-16 (a lone surrogate) would fail the whole match.
     const auto asciiEnd = std::find_if(text.begin(), text.end(), [](QChar c) { return c.unicode() > 0x7F; });
-    const QRegularExpressionMatch match = number.match(text.first(asciiEnd - text.begin()).toString());
+    const QRegularExpressionMatch match = kNumber.match(text.first(asciiEnd - text.begin()).toString());
     if (!match.hasMatch())
         return 0.0;
     bool ok = false;
@@ -22,7 +22,7 @@ double LeadingNumber(QStringView text) {
     return ok && std::isfinite(value) ? value : 0.0;
 }
 
-double RoundHalfEven(double value) {
+double roundHalfEven(double value) {
     // Not nearbyint under a switched rounding mode: the compiler may move the
     // rounding past the switch back (clang does), so the caller's mode would
     // apply. std::round ignores the mode and rounds halves away from zero;
@@ -34,8 +34,8 @@ double RoundHalfEven(double value) {
     return 2.0 * std::round(value / 2.0);
 }
 
-std::optional<int> WholeInRange(double value, int low, int high) {
-    const double whole = RoundHalfEven(value);
+std::optional<int> wholeInRange(double value, int low, int high) {
+    const double whole = roundHalfEven(value);
     if (!(whole >= low && whole <= high))
         return std::nullopt;
     return static_cast<int>(whole);

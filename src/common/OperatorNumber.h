@@ -7,9 +7,9 @@
 // Numbers typed by the operator: the number at the start of the text (leading
 // blanks ignored), or 0 when the text does not start with one.
 namespace OperatorNumber {
-double LeadingNumber(QStringView text);
+double leadingNumber(QStringView text);
 // Rounds to a whole number, halves to the even neighbour (2.5 -> 2, 3.5 -> 4).
-double RoundHalfEven(double value);
+double roundHalfEven(double value);
 // The rounded number when it lies within [low, high].
-std::optional<int> WholeInRange(double value, int low, int high);
+std::optional<int> wholeInRange(double value, int low, int high);
 } // namespace OperatorNumber

@@ -16,4 +16,4 @@ enum class Outcome {
 };
 
 // "succeeded", "refused", "no-response", ...: the outcome's name for scripts.
-const char* OutcomeName(Outcome outcome);
+const char* outcomeName(Outcome outcome);

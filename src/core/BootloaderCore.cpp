@@ -27,11 +27,11 @@ BootloaderCore::~BootloaderCore() {
 }
 
 void BootloaderCore::start() {
-    Link->Load();
+    Link->load();
 }
 
 void BootloaderCore::shutdown() {
-    Exchange.Close();
+    Exchange.close();
     Recovery->abandon();
-    Link->Unload();
+    Link->unload();
 }

@@ -16,7 +16,7 @@ Operations::Operations(BootloaderCore& core, QObject* parent)
     : QObject(parent), Core(core), Exchange(core.exchange()) {
     connect(&Exchange, &CommandExchange::completed, this, [this] {
         if (Settling && !Exchange.GetMessageInProgress())
-            settle(Exchange.LastOutcome());
+            settle(Exchange.lastOutcome());
     });
 }
 
@@ -109,7 +109,7 @@ OperationResult Operations::LoadFirmwareFile(const QString& path) {
     });
 }
 
-OperationResult Operations::ProgramFirmware(bool ignoreTargetCheck) {
+OperationResult Operations::programFirmware(bool ignoreTargetCheck) {
     return gated([this, ignoreTargetCheck](OperationResult& r) {
         FirmwareProgrammer& programmer = Core.programmer();
         r.outcome = programmer.ProgramFW(ignoreTargetCheck);
@@ -125,11 +125,11 @@ OperationResult Operations::UploadEncryptedFirmware() {
         r.outcome = capture.UploadEncryptedFirmware();
         r.pages = capture.PagesUploaded();
         r.totalPages = capture.UploadPages();
-        r.file = r.succeeded() ? capture.FileName() : capture.FileName() + QStringLiteral(".partial");
+        r.file = r.succeeded() ? capture.fileName() : capture.fileName() + QStringLiteral(".partial");
     });
 }
 
-OperationResult Operations::OpenSerialDatabase(const QString& path) {
+OperationResult Operations::openSerialDatabase(const QString& path) {
     return ungated([this, &path](OperationResult& r) {
         r.outcome = Core.serials().ReadSerialDBFile(path);
         r.file = path;
@@ -152,11 +152,11 @@ void takeLogged(OperationResult& r, const LoggedUnit& unit, const QString& file)
 
 OperationResult Operations::ProgramAndLogSerialNo() {
     return gated([this](OperationResult& r) {
-        takeLogged(r, Core.serials().ProgramAndLogSerialNo(), Core.serials().SerialDBFileName());
+        takeLogged(r, Core.serials().ProgramAndLogSerialNo(), Core.serials().serialDbFileName());
     });
 }
 
-OperationResult Operations::ProgAll(bool ignoreTargetCheck) {
+OperationResult Operations::progAll(bool ignoreTargetCheck) {
     return gated([this, ignoreTargetCheck](OperationResult& r) {
         FirmwareProgrammer& programmer = Core.programmer();
         if (!programmer.GetFWFileLoaded()) {
@@ -164,7 +164,7 @@ OperationResult Operations::ProgAll(bool ignoreTargetCheck) {
             r.outcome = Outcome::BadInput;
             return;
         }
-        takeLogged(r, Core.serials().ProgramAndLogSerialNo(), Core.serials().SerialDBFileName());
+        takeLogged(r, Core.serials().ProgramAndLogSerialNo(), Core.serials().serialDbFileName());
         if (!r.succeeded())
             return;
         r.outcome = programmer.ProgramFW(ignoreTargetCheck);
@@ -201,7 +201,7 @@ OperationResult Operations::RecoverSerialNo(const QString& serialText) {
             r.outcome = Outcome::FileError;
             return;
         }
-        Core.serials().PutSerialData(found.block);
+        Core.serials().putSerialData(found.block);
         r.outcome = Core.serials().WriteSerialNo();
     });
 }

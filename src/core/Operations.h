@@ -37,18 +37,18 @@ public:
     OperationResult LoadFirmwareFile(const QString& path);
     // "Program Firmware"; `ignoreTargetCheck` programs a file that is not for
     // this module (the Ctrl key at the window's click).
-    OperationResult ProgramFirmware(bool ignoreTargetCheck);
+    OperationResult programFirmware(bool ignoreTargetCheck);
     // "Start Upload".
     OperationResult UploadEncryptedFirmware();
     // The serial-number database: not gated, it sends nothing.
-    OperationResult OpenSerialDatabase(const QString& path);
+    OperationResult openSerialDatabase(const QString& path);
     // "Prog Only".
     OperationResult WriteSerialNo();
     // "Program and Log".
     OperationResult ProgramAndLogSerialNo();
     // " Prog, Log, Write FW": a logged unit is programmed with the loaded
     // firmware.
-    OperationResult ProgAll(bool ignoreTargetCheck);
+    OperationResult progAll(bool ignoreTargetCheck);
     // "Apply": the unit's ID block from the recovery server, written into the
     // module. `serialText` must be six characters.
     OperationResult RecoverSerialNo(const QString& serialText);

@@ -22,9 +22,9 @@ FirmwareCapture::FirmwareCapture(CommsLink& link, TargetSession& target, Reporte
     connect(&Link, &CommsLink::encryptedPageReceived, this, &FirmwareCapture::PutEncryptedFirmwarePage);
 }
 
-bool FirmwareCapture::EnterHeaderByte(int index, double value) {
+bool FirmwareCapture::enterHeaderByte(int index, double value) {
     bool taken = false;
-    if (const auto v = OperatorNumber::WholeInRange(value, 0, 255); v && index >= 0 && index <= 5) {
+    if (const auto v = OperatorNumber::wholeInRange(value, 0, 255); v && index >= 0 && index <= 5) {
         HeaderData[static_cast<size_t>(index)] = static_cast<qint16>(*v);
         taken = true;
     }
@@ -32,15 +32,15 @@ bool FirmwareCapture::EnterHeaderByte(int index, double value) {
     return taken;
 }
 
-bool FirmwareCapture::EnterUploadPages(double value) {
-    const auto v = OperatorNumber::WholeInRange(value, 1, kMaxUploadPages);
+bool FirmwareCapture::enterUploadPages(double value) {
+    const auto v = OperatorNumber::wholeInRange(value, 1, kMaxUploadPages);
     if (v)
         PagesToUpload = *v;
     emit settingsChanged();
     return v.has_value();
 }
 
-void FirmwareCapture::QuickSet(int index, qint16 maxSerial) {
+void FirmwareCapture::quickSet(int index, qint16 maxSerial) {
     if (index < 0 || index >= static_cast<int>(kCapturePresets.size()))
         return;
     const CapturePreset& p = kCapturePresets[static_cast<size_t>(index)];
@@ -56,7 +56,7 @@ void FirmwareCapture::QuickSet(int index, qint16 maxSerial) {
     emit settingsChanged();
 }
 
-void FirmwareCapture::ChooseFile(const QString& path) {
+void FirmwareCapture::chooseFile(const QString& path) {
     if (path.isEmpty())
         return;
     OutputFile = path.contains(QLatin1Char('.')) ? path : path + QStringLiteral(".fw");
@@ -91,18 +91,18 @@ Outcome FirmwareCapture::UploadEncryptedFirmware() {
     // The pages go into a file beside the chosen one, which is replaced only
     // by a complete capture.
     FirmwareFileWriter writer;
-    if (!writer.Create(OutputFile)) {
-        fileError(writer.ErrorString());
+    if (!writer.create(OutputFile)) {
+        fileError(writer.errorString());
         return Outcome::FileError;
     }
     StoredPages = 0;
     Report.progress(Activity::Capture, StoredPages, PagesToUpload);
     const auto byte = [](qint16 v) { return static_cast<quint8>(v & 0xFF); };
-    if (!writer.WriteLine(FirmwareHeaderLine(
+    if (!writer.writeLine(firmwareHeaderLine(
             byte(HeaderData[0]), byte(HeaderData[1]), byte(HeaderData[2]), byte(HeaderData[3]),
             byte(id.AppVersionMinor), byte(id.AppVersionMajor), byte(HeaderData[4]), byte(HeaderData[5])))) {
-        fileError(writer.ErrorString());
-        writer.Discard();
+        fileError(writer.errorString());
+        writer.discard();
         return Outcome::FileError;
     }
 
@@ -116,7 +116,7 @@ Outcome FirmwareCapture::UploadEncryptedFirmware() {
         message[7] = static_cast<qint16>(page);
         message[8] = 0; // the eighth data byte is not used by the capture
         Report.status(QStringLiteral("Uploading firmware ..."));
-        const Outcome outcome = Link.Transact(message, 10, ReplyKind::EncryptedPage, &UploadTimer);
+        const Outcome outcome = Link.transact(message, 10, ReplyKind::EncryptedPage, &UploadTimer);
         if (outcome != Outcome::Succeeded) {
             ended = outcome;
             // A program that is closing shows nothing more.
@@ -124,9 +124,9 @@ Outcome FirmwareCapture::UploadEncryptedFirmware() {
                 stoppedWith = QStringLiteral("No response.");
             break;
         }
-        if (!writer.WriteLine(FirmwarePageLine(LastPage))) {
+        if (!writer.writeLine(firmwarePageLine(LastPage))) {
             ended = Outcome::FileError;
-            fileError(writer.ErrorString());
+            fileError(writer.errorString());
             break;
         }
         ++StoredPages;
@@ -134,8 +134,8 @@ Outcome FirmwareCapture::UploadEncryptedFirmware() {
     }
 
     if (StoredPages == PagesToUpload) {
-        if (!writer.Commit()) {
-            fileError(writer.ErrorString());
+        if (!writer.commit()) {
+            fileError(writer.errorString());
             keepPartial(writer, {});
             return Outcome::FileError;
         }
@@ -149,16 +149,16 @@ Outcome FirmwareCapture::UploadEncryptedFirmware() {
 void FirmwareCapture::keepPartial(FirmwareFileWriter& writer, const QString& stoppedWith) {
     if (StoredPages == 0) {
         // Nothing arrived that would be worth keeping.
-        writer.Discard();
+        writer.discard();
         if (!stoppedWith.isEmpty())
             Report.status(stoppedWith);
         return;
     }
-    if (!writer.Keep())
-        fileError(writer.ErrorString());
+    if (!writer.keep())
+        fileError(writer.errorString());
     const QString kept = QStringLiteral("%1 of %2 pages kept in %3")
                              .arg(StoredPages)
                              .arg(PagesToUpload)
-                             .arg(writer.PartialPath());
+                             .arg(writer.partialPath());
     Report.status(stoppedWith.isEmpty() ? kept : stoppedWith + QLatin1Char(' ') + kept);
 }

@@ -30,19 +30,19 @@ public:
     const Header& EncHeaderData() const { return HeaderData; }
     int UploadPages() const { return PagesToUpload; }
     int PagesUploaded() const { return StoredPages; }
-    const QString& FileName() const { return OutputFile; }
+    const QString& fileName() const { return OutputFile; }
 
     // The operator's entries: values outside 0..255 (header bytes 0..5) or
     // 1..256 (pages) leave the field as it was; the answer says whether the
     // value was taken.
-    bool EnterHeaderByte(int index, double value);
-    bool EnterUploadPages(double value);
+    bool enterHeaderByte(int index, double value);
+    bool enterUploadPages(double value);
     // A "Quick Set" preset (kCapturePresets); `maxSerial` serves the preset
     // that asks for it.
-    void QuickSet(int index, qint16 maxSerial = 0);
+    void quickSet(int index, qint16 maxSerial = 0);
     // The chosen output file; ".fw" is added to a path without any ".". An
     // empty choice (Cancel) keeps the previous one.
-    void ChooseFile(const QString& path);
+    void chooseFile(const QString& path);
 
     // The capture as a step, with its texts and progress. Succeeded when
     // every page was stored and the chosen file replaced. A capture that ends

@@ -62,7 +62,7 @@ FirmwareReadResult readFailure(FirmwareReadResult result, const QString& descrip
 
 } // namespace
 
-QString FirmwareReadResult::MessageBoxText() const {
+QString FirmwareReadResult::messageBoxText() const {
     switch (outcome) {
     case FirmwareReadOutcome::ReadFailure:
         return QStringLiteral("Error reading from firmware file: ") + description;
@@ -75,7 +75,7 @@ QString FirmwareReadResult::MessageBoxText() const {
     return {};
 }
 
-FirmwareReadResult ReadFirmwareImage(QIODevice& device) {
+FirmwareReadResult readFirmwareImage(QIODevice& device) {
     FirmwareReadResult result;
 
     // Missing header bytes read as 0, so a file too short for its ";" is a
@@ -114,7 +114,7 @@ FirmwareReadResult ReadFirmwareImage(QIODevice& device) {
     return result;
 }
 
-FirmwareReadResult ReadFirmwareImage(const QString& path) {
+FirmwareReadResult readFirmwareImage(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         FirmwareReadResult result;
@@ -122,10 +122,10 @@ FirmwareReadResult ReadFirmwareImage(const QString& path) {
         result.description = file.errorString();
         return result;
     }
-    return ReadFirmwareImage(file);
+    return readFirmwareImage(file);
 }
 
-QByteArray FirmwareHeaderLine(quint8 sys, quint8 id, quint8 serL, quint8 serH, quint8 appVersionMinor,
+QByteArray firmwareHeaderLine(quint8 sys, quint8 id, quint8 serL, quint8 serH, quint8 appVersionMinor,
                               quint8 appVersionMajor, quint8 mask, quint8 hash1) {
     const char line[kHeaderSize] = {static_cast<char>(sys),
                                     static_cast<char>(id),
@@ -141,7 +141,7 @@ QByteArray FirmwareHeaderLine(quint8 sys, quint8 id, quint8 serL, quint8 serH, q
     return QByteArray(line, kHeaderSize);
 }
 
-QByteArray FirmwarePageLine(const FirmwarePage& payload) {
+QByteArray firmwarePageLine(const FirmwarePage& payload) {
     QByteArray line(reinterpret_cast<const char*>(payload.data()), kPayloadSize);
     line.reserve(kRecordSize);
     line.append(static_cast<char>(payloadSum(line.constData())));

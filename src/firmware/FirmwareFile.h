@@ -35,24 +35,24 @@ struct FirmwareReadResult {
     // ReadFailure, OpenFailure: the reason, for the "File Read" message box.
     QString description;
 
-    bool ReplacesCurrentImage() const {
+    bool replacesCurrentImage() const {
         return outcome == FirmwareReadOutcome::Loaded || outcome == FirmwareReadOutcome::BadRecord;
     }
     // "Error reading from firmware file: ..." or "Error opening config file: ...".
-    QString MessageBoxText() const;
+    QString messageBoxText() const;
 };
 
 // Reads a .fw file from an open device, record by record: at most the header
 // and 258 records are ever read, whatever the device holds. A trailing partial
 // record is ignored without a message.
-FirmwareReadResult ReadFirmwareImage(QIODevice& device);
+FirmwareReadResult readFirmwareImage(QIODevice& device);
 // Opens the file read-only and reads it as above.
-FirmwareReadResult ReadFirmwareImage(const QString& path);
+FirmwareReadResult readFirmwareImage(const QString& path);
 
 // The 11-byte header line the capture writes: the eight header bytes, then
 // ";", CR, LF. Note the order of the version bytes: minor before major.
-QByteArray FirmwareHeaderLine(quint8 sys, quint8 id, quint8 serL, quint8 serH, quint8 appVersionMinor,
+QByteArray firmwareHeaderLine(quint8 sys, quint8 id, quint8 serL, quint8 serH, quint8 appVersionMinor,
                               quint8 appVersionMajor, quint8 mask, quint8 hash1);
 // The 268-byte line of one page: the payload, the sum of its bytes modulo
 // 256, then ";", CR, LF.
-QByteArray FirmwarePageLine(const FirmwarePage& payload);
+QByteArray firmwarePageLine(const FirmwarePage& payload);

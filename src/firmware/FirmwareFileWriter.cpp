@@ -19,8 +19,8 @@ void syncDirectoryOf(const QString& path) {
 }
 } // namespace
 
-bool FirmwareFileWriter::Create(const QString& path) {
-    Close();
+bool FirmwareFileWriter::create(const QString& path) {
+    close();
     Error.clear();
     FinalPath = path;
     File.setFileName(path + QStringLiteral(".partial"));
@@ -33,7 +33,7 @@ bool FirmwareFileWriter::Create(const QString& path) {
     return true;
 }
 
-bool FirmwareFileWriter::WriteLine(const QByteArray& line) {
+bool FirmwareFileWriter::writeLine(const QByteArray& line) {
     if (!File.isOpen())
         return fail(QStringLiteral("the firmware file is not open"));
     const qint64 lineStart = File.size();
@@ -55,7 +55,7 @@ bool FirmwareFileWriter::sync() {
     return true;
 }
 
-bool FirmwareFileWriter::Commit() {
+bool FirmwareFileWriter::commit() {
     if (!sync())
         return false;
     // rename() replaces an existing file in one step: there is no moment
@@ -67,7 +67,7 @@ bool FirmwareFileWriter::Commit() {
     return true;
 }
 
-bool FirmwareFileWriter::Keep() {
+bool FirmwareFileWriter::keep() {
     // A failed Commit has synced and closed the file already.
     if (File.isOpen() && !sync())
         return false;
@@ -75,12 +75,12 @@ bool FirmwareFileWriter::Keep() {
     return true;
 }
 
-void FirmwareFileWriter::Discard() {
-    Close();
+void FirmwareFileWriter::discard() {
+    close();
     File.remove();
 }
 
-void FirmwareFileWriter::Close() {
+void FirmwareFileWriter::close() {
     if (File.isOpen())
         File.close();
 }

@@ -13,23 +13,23 @@
 // the system's description in ErrorString().
 class FirmwareFileWriter {
 public:
-    ~FirmwareFileWriter() { Close(); }
+    ~FirmwareFileWriter() { close(); }
 
     // Starts "<path>.partial" anew (an older partial file is removed). The
     // file `path` itself is not touched.
-    bool Create(const QString& path);
-    bool WriteLine(const QByteArray& line);
+    bool create(const QString& path);
+    bool writeLine(const QByteArray& line);
     // Syncs the partial file to the disk and renames it over the chosen name.
-    bool Commit();
+    bool commit();
     // Syncs what was written and closes it, keeping it as the partial file.
-    bool Keep();
+    bool keep();
     // Removes the partial file.
-    void Discard();
+    void discard();
     // Closing a writer that is not open does nothing.
-    void Close();
+    void close();
 
-    QString PartialPath() const { return File.fileName(); }
-    QString ErrorString() const { return Error; }
+    QString partialPath() const { return File.fileName(); }
+    QString errorString() const { return Error; }
 
 private:
     bool sync();

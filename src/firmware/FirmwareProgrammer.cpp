@@ -9,7 +9,7 @@
 namespace {
 // How the target's value must relate to the header's, by the nibble of the
 // target mask.
-bool NibbleMatches(int mode, int target, int header) {
+bool nibbleMatches(int mode, int target, int header) {
     switch (mode) {
     case 0x0:
         return true;
@@ -30,9 +30,9 @@ FirmwareProgrammer::FirmwareProgrammer(CommsLink& link, TargetSession& target, M
     : QObject(parent), Link(link), Target(target), Maint(maintenance), Report(reporter) {}
 
 Outcome FirmwareProgrammer::ReadFirmwareFile(const QString& path) {
-    FirmwareReadResult result = ReadFirmwareImage(path);
-    if (!result.ReplacesCurrentImage()) {
-        Report.critical(QStringLiteral("File Read"), result.MessageBoxText());
+    FirmwareReadResult result = readFirmwareImage(path);
+    if (!result.replacesCurrentImage()) {
+        Report.critical(QStringLiteral("File Read"), result.messageBoxText());
         return Outcome::FileError;
     }
     Filename = path;
@@ -55,7 +55,7 @@ bool FirmwareProgrammer::FirmwareMatchesTarget() const {
         return false;
     const int mode = (Image.FWTargetMask & 0xF0) / 16;
     // The low nibble (the serial number) is the module's own affair.
-    return NibbleMatches(mode, Target.GetTgtSubsystemID(), Image.FWSubSystemID);
+    return nibbleMatches(mode, Target.GetTgtSubsystemID(), Image.FWSubSystemID);
 }
 
 Outcome FirmwareProgrammer::ProgramFW(bool ignoreTargetCheck) {
@@ -71,10 +71,10 @@ Outcome FirmwareProgrammer::ProgramFW(bool ignoreTargetCheck) {
     const int pageCount = Image.FWPageCount();
     Report.progress(Activity::Programming, 0, pageCount);
     if (!Target.GetEraseEachPage()) {
-        static const OutcomeTexts texts{QStringLiteral("Erase Failed."), QStringLiteral("No response."), {}};
+        static const OutcomeTexts kTexts{QStringLiteral("Erase Failed."), QStringLiteral("No response."), {}};
         Report.status(QStringLiteral("Erasing ...."));
         if (const Outcome erased = Maint.EraseFlash(); erased != Outcome::Succeeded) {
-            Report.status(texts.textFor(erased));
+            Report.status(kTexts.textFor(erased));
             return erased;
         }
     }
@@ -91,12 +91,12 @@ Outcome FirmwareProgrammer::ProgramFW(bool ignoreTargetCheck) {
 }
 
 Outcome FirmwareProgrammer::ProgramPage(int page) {
-    static const OutcomeTexts texts{QStringLiteral("Program Failed (Program Error)."),
-                                    QStringLiteral("Program Failed (No Response)."),
-                                    {}};
+    static const OutcomeTexts kTexts{QStringLiteral("Program Failed (Program Error)."),
+                                     QStringLiteral("Program Failed (No Response)."),
+                                     {}};
     const Outcome outcome = ProgFWPage(Image.pages[static_cast<size_t>(page)]);
     if (outcome != Outcome::Succeeded)
-        Report.status(texts.textFor(outcome));
+        Report.status(kTexts.textFor(outcome));
     return outcome;
 }
 
@@ -107,5 +107,5 @@ Outcome FirmwareProgrammer::ProgFWPage(const FirmwarePage& payload) {
     message[0] = Target.GetEraseEachPage() ? Frame::kEraseAndProgramPage : Frame::kProgramPage;
     for (size_t i = 0; i < payload.size(); ++i)
         message[i + 1] = payload[i];
-    return Link.Transact(message, 266, ReplyKind::Acknowledgement);
+    return Link.transact(message, 266, ReplyKind::Acknowledgement);
 }

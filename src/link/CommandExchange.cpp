@@ -52,34 +52,34 @@ bool CommandExchange::PutCommandOKFromTgt(bool commandOK) {
     return PutMessageStatus(commandOK ? CompletionStatus::OK : CompletionStatus::Refused);
 }
 
-bool CommandExchange::PutDataReply(ReplyKind kind) {
+bool CommandExchange::putDataReply(ReplyKind kind) {
     if (kind != Awaited)
         return false;
     return PutMessageStatus(CompletionStatus::OK);
 }
 
-bool CommandExchange::PutDamagedReply() {
+bool CommandExchange::putDamagedReply() {
     // Only a command that awaits data can have been answered by a data frame.
     if (Awaited == ReplyKind::Acknowledgement)
         return false;
     return PutMessageStatus(CompletionStatus::CommsError);
 }
 
-bool CommandExchange::PutLinkTimeout() {
+bool CommandExchange::putLinkTimeout() {
     if (AwaitedDeadline != Deadline::Link)
         return false;
     return PutMessageStatus(CompletionStatus::NoResponse);
 }
 
-bool CommandExchange::PutOwnDeadline() {
+bool CommandExchange::putOwnDeadline() {
     return PutMessageStatus(CompletionStatus::NoResponse);
 }
 
-bool CommandExchange::PutWriteFailure() {
+bool CommandExchange::putWriteFailure() {
     return PutMessageStatus(CompletionStatus::PortFailure);
 }
 
-Outcome CommandExchange::WaitForOutcome() {
+Outcome CommandExchange::waitForOutcome() {
     if (MessageInProgress) {
         // Completions arrive only from event handlers on this thread, so nothing
         // can complete between the test above and exec() below.
@@ -89,12 +89,12 @@ Outcome CommandExchange::WaitForOutcome() {
         // exec() also returns when the application quits: nothing more will
         // be sent.
         if (MessageInProgress)
-            Close();
+            close();
     }
-    return LastOutcome();
+    return lastOutcome();
 }
 
-Outcome CommandExchange::LastOutcome() const {
+Outcome CommandExchange::lastOutcome() const {
     if (Closed)
         return Outcome::Abandoned;
     if (MessageFailed)
@@ -104,7 +104,7 @@ Outcome CommandExchange::LastOutcome() const {
     return Outcome::Succeeded;
 }
 
-void CommandExchange::Close() {
+void CommandExchange::close() {
     Closed = true;
     PutMessageStatus(CompletionStatus::NoResponse);
 }

@@ -53,24 +53,24 @@ public:
     // Reports from the link. Each answers whether it completed the command in
     // progress.
     bool PutCommandOKFromTgt(bool commandOK); // acknowledgement 91 or 171
-    bool PutDataReply(ReplyKind kind);        // a good identity or page reply
-    bool PutDamagedReply();                   // a data reply with a wrong checksum
-    bool PutLinkTimeout();                    // the link's reply time-out ran out
-    bool PutOwnDeadline();                    // the operation's own timer ran out
-    bool PutWriteFailure();                   // the command could not be written
+    bool putDataReply(ReplyKind kind);        // a good identity or page reply
+    bool putDamagedReply();                   // a data reply with a wrong checksum
+    bool putLinkTimeout();                    // the link's reply time-out ran out
+    bool putOwnDeadline();                    // the operation's own timer ran out
+    bool putWriteFailure();                   // the command could not be written
     // The command went out with no port open: if it goes unanswered, the
     // port is why.
-    void NoteNoPort() { NoPort = true; }
+    void noteNoPort() { NoPort = true; }
 
     // Blocks in a local event loop until the command in progress completes and
     // reads the flags. Uses no CPU while it waits.
-    Outcome WaitForOutcome();
+    Outcome waitForOutcome();
     // How the last completed command ended, read from the flags.
-    Outcome LastOutcome() const;
+    Outcome lastOutcome() const;
 
     // The program is closing: the command in progress ends as abandoned, and
     // every later one is abandoned before it is sent.
-    void Close();
+    void close();
     bool closed() const { return Closed; }
 
     bool operationActive() const { return OperationActive; }

@@ -19,7 +19,7 @@ CommsLink::CommsLink(CommandExchange& exchange, Reporter& reporter, LinkTimings 
     CommsTimeout.setInterval(timings.replyTimeoutMs);
     connect(&CommsTimeout, &QTimer::timeout, this, [this] {
         CommsTimeout.stop();
-        Exchange.PutLinkTimeout();
+        Exchange.putLinkTimeout();
     });
 
     ResetBaudRateTmr.setObjectName(QStringLiteral("ResetBaudRateTmr"));
@@ -42,23 +42,23 @@ CommsLink::CommsLink(CommandExchange& exchange, Reporter& reporter, LinkTimings 
     connect(&Receiver, &ReplyReceiver::checksumFailed, this, [this] {
         // The time-out stops only when the damaged reply ended the command;
         // otherwise it still has to end the wait.
-        if (Exchange.PutDamagedReply())
+        if (Exchange.putDamagedReply())
             CommsTimeout.stop();
     });
 }
 
 CommsLink::~CommsLink() {
-    Unload();
+    unload();
 }
 
-void CommsLink::Load() {
+void CommsLink::load() {
     applySettings(LineSettings::kBootloader);
     CommsTimeout.start();
     emit selectedButtonChanged(kStartPort - 1);
     SelectCommsPort(kStartPort);
 }
 
-void CommsLink::Unload() {
+void CommsLink::unload() {
     CommsTimeout.stop();
     ResetBaudRateTmr.stop();
     PortOK = false;
@@ -69,15 +69,15 @@ void CommsLink::Unload() {
 bool CommsLink::SelectCommsPort(int Index) {
     if (Index < PortMap::kFirstPort || Index > PortMap::kLastPort)
         return false;
-    if (const int instead = Scan.Redirect(Index); instead != Index) {
+    if (const int instead = Scan.redirect(Index); instead != Index) {
         // A port the last scan did not find: take the first one it found.
         emit selectedButtonChanged(instead - 1);
         Index = instead;
     }
-    return open(Ports.DeviceForPort(Index), QString::number(Index), Index);
+    return open(Ports.deviceForPort(Index), QString::number(Index), Index);
 }
 
-bool CommsLink::OpenDevice(const QString& path) {
+bool CommsLink::openDevice(const QString& path) {
     return open(path, path, 0);
 }
 
@@ -86,7 +86,7 @@ bool CommsLink::open(const QString& device, const QString& name, int port) {
     if (MSComm1.isOpen())
         MSComm1.close();
     MSComm1.setPortName(device);
-    LineSettings::Apply(MSComm1, Settings);
+    LineSettings::apply(MSComm1, Settings);
     if (!MSComm1.open(QIODevice::ReadWrite)) {
         // Opening is always asked for by the operator, never from inside a
         // port notification, so the message can show at once.
@@ -94,7 +94,7 @@ bool CommsLink::open(const QString& device, const QString& name, int port) {
                         QStringLiteral("Error opening comms port %1 : %2").arg(name, MSComm1.errorString()));
         return false;
     }
-    RequestLowLatency(static_cast<int>(MSComm1.handle()));
+    requestLowLatency(static_cast<int>(MSComm1.handle()));
     // Whatever arrived before we opened belongs to nobody.
     MSComm1.clear(QSerialPort::AllDirections);
     Receiver.ResetSync();
@@ -118,7 +118,7 @@ void CommsLink::ScanCommsPorts() {
 
 void CommsLink::applySettings(const QString& settings) {
     Settings = settings;
-    LineSettings::Apply(MSComm1, settings);
+    LineSettings::apply(MSComm1, settings);
     emit settingsChanged(settings);
 }
 
@@ -144,30 +144,30 @@ void CommsLink::discardStaleInput() {
     Receiver.ResetSync();
 }
 
-void CommsLink::Post(const OutMsg& message, int bytesToSend, ReplyKind awaited) {
+void CommsLink::post(const OutMsg& message, int bytesToSend, ReplyKind awaited) {
     if (Exchange.closed())
         return;
     discardStaleInput();
     Exchange.SetMessageInProgress(awaited);
     if (!PortOK)
-        Exchange.NoteNoPort();
+        Exchange.noteNoPort();
     SendMessage(message, bytesToSend);
 }
 
-Outcome CommsLink::Transact(const OutMsg& message, int bytesToSend, ReplyKind awaited, QTimer* ownDeadline) {
+Outcome CommsLink::transact(const OutMsg& message, int bytesToSend, ReplyKind awaited, QTimer* ownDeadline) {
     if (Exchange.closed())
         return Outcome::Abandoned;
     discardStaleInput();
     Exchange.SetMessageInProgress(awaited, ownDeadline ? Deadline::Own : Deadline::Link);
     if (!PortOK)
-        Exchange.NoteNoPort(); // it will go unanswered, and the port is why
+        Exchange.noteNoPort(); // it will go unanswered, and the port is why
     QMetaObject::Connection deadline;
     if (ownDeadline) {
-        deadline = connect(ownDeadline, &QTimer::timeout, this, [this] { Exchange.PutOwnDeadline(); });
+        deadline = connect(ownDeadline, &QTimer::timeout, this, [this] { Exchange.putOwnDeadline(); });
         ownDeadline->start();
     }
     SendMessage(message, bytesToSend);
-    const Outcome outcome = Exchange.WaitForOutcome();
+    const Outcome outcome = Exchange.waitForOutcome();
     if (ownDeadline) {
         ownDeadline->stop();
         disconnect(deadline);
@@ -176,7 +176,7 @@ Outcome CommsLink::Transact(const OutMsg& message, int bytesToSend, ReplyKind aw
 }
 
 void CommsLink::SendMessage(const OutMsg& Message, int BytesToSend) {
-    const QByteArray frame = Frame::Encode(Message, BytesToSend);
+    const QByteArray frame = Frame::encode(Message, BytesToSend);
     if (!frame.isEmpty() && PortOK) {
         // Hand the frame to the driver now rather than on the next event loop
         // pass, so that a write error is reported from here.
@@ -199,7 +199,7 @@ void CommsLink::onDataReply(const RxMsg& frame) {
     const bool identity = frame[0] == Frame::kIdentityReply;
     // The reply completes the command only when it is the kind awaited; it is
     // handed to its consumer either way.
-    if (Exchange.PutDataReply(identity ? ReplyKind::Identity : ReplyKind::EncryptedPage))
+    if (Exchange.putDataReply(identity ? ReplyKind::Identity : ReplyKind::EncryptedPage))
         CommsTimeout.stop();
     if (identity)
         emit identityReplyReceived(frame);
@@ -219,7 +219,7 @@ void CommsLink::onWriteFailed(const QString& reason) {
     // Nothing more will come for this command: complete it now instead of
     // leaving its sender waiting.
     CommsTimeout.stop();
-    Exchange.PutWriteFailure();
+    Exchange.putWriteFailure();
 }
 
 bool CommsLink::linkFailed() {
@@ -252,7 +252,7 @@ void CommsLink::onPortError(QSerialPort::SerialPortError error) {
     case QSerialPort::ReadError:
     case QSerialPort::ResourceError:
         // Said once; a waiting command ends by its reply time-out.
-        Exchange.NoteNoPort();
+        Exchange.noteNoPort();
         if (linkFailed())
             reportLater(QStringLiteral("Error reading from comms port: %1. The device may have been "
                                        "disconnected. Please reselect comms port")

@@ -29,16 +29,16 @@ public:
     ~CommsLink() override;
 
     // Start-up of the window program: bootloader line settings, then COM10.
-    void Load();
+    void load();
     // Shut-down: closes the port and stops the timers.
-    void Unload();
+    void unload();
 
     // Opens port Index (1..18), or the first available one when the last scan
     // found Index missing. False, with the operator told why, when it cannot
     // be opened.
     bool SelectCommsPort(int Index);
     // Opens a device given by its path (/dev/ttyUSB3, /dev/serial/by-id/...).
-    bool OpenDevice(const QString& path);
+    bool openDevice(const QString& path);
     // Tries to open every port and records which can be opened; the open port
     // is closed meanwhile and opened again afterwards.
     void ScanCommsPorts();
@@ -56,10 +56,10 @@ public:
     // its outcome. With an own deadline the link's reply time-out does not end
     // the wait; `ownDeadline` is started once the frame is sent and completes
     // the command as not answered when it runs out.
-    Outcome Transact(const OutMsg& message, int bytesToSend, ReplyKind awaited,
+    Outcome transact(const OutMsg& message, int bytesToSend, ReplyKind awaited,
                      QTimer* ownDeadline = nullptr);
     // The same without the wait; the completion arrives later.
-    void Post(const OutMsg& message, int bytesToSend, ReplyKind awaited);
+    void post(const OutMsg& message, int bytesToSend, ReplyKind awaited);
     // Frames and writes one command; arms the reply time-out.
     void SendMessage(const OutMsg& Message, int BytesToSend);
 

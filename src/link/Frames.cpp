@@ -2,7 +2,7 @@
 
 namespace Frame {
 
-QByteArray Encode(const OutMsg& message, int bytesToSend) {
+QByteArray encode(const OutMsg& message, int bytesToSend) {
     if (bytesToSend < 2 || bytesToSend > kMaxBytesToSend)
         return {};
     QByteArray frame;

@@ -43,5 +43,5 @@ inline constexpr int kMaxBytesToSend = static_cast<int>(std::tuple_size_v<OutMsg
 
 // The bytes of one command frame: sync, code, data, checksum. Empty when
 // BytesToSend is below 2 or beyond the buffer.
-QByteArray Encode(const OutMsg& message, int bytesToSend);
+QByteArray encode(const OutMsg& message, int bytesToSend);
 } // namespace Frame

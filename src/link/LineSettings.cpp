@@ -14,7 +14,7 @@ int baudRate(const QString& settings) {
 }
 } // namespace
 
-bool Apply(QSerialPort& port, const QString& settings) {
+bool apply(QSerialPort& port, const QString& settings) {
     const QStringList fields = settings.split(QLatin1Char(','));
     if (fields.size() != 4)
         return false;

@@ -12,5 +12,5 @@ inline const QString kApplication = QStringLiteral("38400,N,8,1");
 
 // Applies the settings to the port (open or not); false when the text is not
 // a valid setting or the port refuses it.
-bool Apply(QSerialPort& port, const QString& settings);
+bool apply(QSerialPort& port, const QString& settings);
 } // namespace LineSettings

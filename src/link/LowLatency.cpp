@@ -7,7 +7,7 @@
 #include <sys/ioctl.h>
 #endif
 
-bool RequestLowLatency(int fileDescriptor) {
+bool requestLowLatency(int fileDescriptor) {
 #ifdef Q_OS_LINUX
     serial_struct serial{};
     if (fileDescriptor < 0 || ::ioctl(fileDescriptor, TIOCGSERIAL, &serial) != 0)

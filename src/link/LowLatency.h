@@ -5,4 +5,4 @@
 // adapters), which on a stop-and-wait protocol adds that time to every
 // command. Devices that do not support the request (a pseudo-terminal answers
 // ENOTTY) are left as they are. Answers whether the flag is now set.
-bool RequestLowLatency(int fileDescriptor);
+bool requestLowLatency(int fileDescriptor);

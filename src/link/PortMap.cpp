@@ -16,16 +16,16 @@ QString platformDevice(int port) {
 }
 } // namespace
 
-QString PortMap::OverrideVariable(int port) {
+QString PortMap::overrideVariable(int port) {
     return QStringLiteral("MERLAX_COM%1").arg(port);
 }
 
-QString PortMap::DeviceForPort(int port) const {
+QString PortMap::deviceForPort(int port) const {
     if (port < kFirstPort || port > kLastPort)
         return {};
     if (const QString& assigned = Assigned[static_cast<size_t>(port)]; !assigned.isEmpty())
         return assigned;
-    const QString overridden = qEnvironmentVariable(OverrideVariable(port).toLatin1().constData());
+    const QString overridden = qEnvironmentVariable(overrideVariable(port).toLatin1().constData());
     return overridden.isEmpty() ? platformDevice(port) : overridden;
 }
 

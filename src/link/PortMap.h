@@ -16,12 +16,12 @@ public:
     static constexpr int kLastPort = 18;
 
     // The device that port n stands for now; empty for a number outside 1..18.
-    QString DeviceForPort(int port) const;
+    QString deviceForPort(int port) const;
     // Port n stands for `device` from now on, whatever the environment says.
     void assign(int port, const QString& device);
 
     // The name of the environment variable that overrides port n.
-    static QString OverrideVariable(int port);
+    static QString overrideVariable(int port);
 
 private:
     std::array<QString, kLastPort + 1> Assigned;

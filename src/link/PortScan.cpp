@@ -9,7 +9,7 @@ void PortScan::ScanCommsPorts() {
     for (int n = PortMap::kFirstPort; n <= PortMap::kLastPort; ++n) {
         PortAvailable[static_cast<size_t>(n)] = false;
         QSerialPort probe;
-        probe.setPortName(Ports.DeviceForPort(n));
+        probe.setPortName(Ports.deviceForPort(n));
         if (probe.open(QIODevice::ReadWrite)) {
             probe.close();
             PortAvailable[static_cast<size_t>(n)] = true;
@@ -24,7 +24,7 @@ bool PortScan::portAvailable(int port) const {
            PortAvailable[static_cast<size_t>(port)];
 }
 
-int PortScan::Redirect(int port) const {
+int PortScan::redirect(int port) const {
     if (NumPortsAvailable > 0 && !portAvailable(port) && portAvailable(FirstAvailablePort))
         return FirstAvailablePort;
     return port;

@@ -23,7 +23,7 @@ public:
     // The port to open when `port` is asked for: the first one the last scan
     // found, when it did not find `port`; `port` itself before any scan, or
     // when the last scan found nothing.
-    int Redirect(int port) const;
+    int redirect(int port) const;
 
 private:
     const PortMap& Ports;

@@ -37,7 +37,7 @@ void ReplyReceiver::ProcessInputByte(quint8 b) {
     }
 
     if (RxLength == 0) {
-        RxMsg_[0] = b;
+        Buffer[0] = b;
         switch (b) {
         case Frame::kIdentityReply:
             RxLength = Frame::kIdentityReplyLength;
@@ -58,7 +58,7 @@ void ReplyReceiver::ProcessInputByte(quint8 b) {
         }
     }
 
-    RxMsg_[static_cast<size_t>(RxIndex)] = b;
+    Buffer[static_cast<size_t>(RxIndex)] = b;
     if (RxIndex == RxLength - 1) {
         if (!RxBusy) {
             RxBusy = true;
@@ -76,8 +76,8 @@ bool ReplyReceiver::GetChecksumOK() const {
         return false;
     quint8 sum = 0;
     for (int i = 0; i <= RxLength - 2; ++i)
-        sum = static_cast<quint8>(sum + RxMsg_[static_cast<size_t>(i)]);
-    return sum == RxMsg_[static_cast<size_t>(RxLength - 1)];
+        sum = static_cast<quint8>(sum + Buffer[static_cast<size_t>(i)]);
+    return sum == Buffer[static_cast<size_t>(RxLength - 1)];
 }
 
 void ReplyReceiver::ProcessInputMessage() {
@@ -86,5 +86,5 @@ void ReplyReceiver::ProcessInputMessage() {
         return;
     }
     CommsGood = true;
-    emit dataReplyReceived(RxMsg_);
+    emit dataReplyReceived(Buffer);
 }

@@ -48,7 +48,7 @@ private:
     void ProcessInputMessage();
 
     QTimer RxTimeout; // restarted by every byte
-    RxMsg RxMsg_{};
+    RxMsg Buffer{};   // the frame being collected, code first
     bool InSync = false;
     int RxIndex = 0;
     int RxLength = 0;

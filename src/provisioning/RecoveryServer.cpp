@@ -5,7 +5,7 @@
 namespace {
 constexpr const char kEnvironmentVariable[] = "MERLAX_RECOVERY_URL";
 
-QString WithoutTrailingSlash(QString address) {
+QString withoutTrailingSlash(QString address) {
     address = address.trimmed();
     while (address.endsWith(u'/'))
         address.chop(1);
@@ -13,23 +13,23 @@ QString WithoutTrailingSlash(QString address) {
 }
 } // namespace
 
-QString ChooseRecoveryBaseURL(const QString& builtIn, const QString& fromEnvironment) {
-    return WithoutTrailingSlash(fromEnvironment.trimmed().isEmpty() ? builtIn : fromEnvironment);
+QString chooseRecoveryBaseUrl(const QString& builtIn, const QString& fromEnvironment) {
+    return withoutTrailingSlash(fromEnvironment.trimmed().isEmpty() ? builtIn : fromEnvironment);
 }
 
 QString RecoveryBaseURL() {
-    return ChooseRecoveryBaseURL(QStringLiteral(MERLAX_BUILT_IN_RECOVERY_URL),
+    return chooseRecoveryBaseUrl(QStringLiteral(MERLAX_BUILT_IN_RECOVERY_URL),
                                  qEnvironmentVariable(kEnvironmentVariable));
 }
 
-QUrl UnitFileAddress(const QString& baseUrl, const QString& serialText) {
+QUrl unitFileAddress(const QString& baseUrl, const QString& serialText) {
     const QString segment = QString::fromLatin1(QUrl::toPercentEncoding(serialText));
-    return QUrl(WithoutTrailingSlash(baseUrl) + QStringLiteral("/Temp/") + segment +
+    return QUrl(withoutTrailingSlash(baseUrl) + QStringLiteral("/Temp/") + segment +
                     QStringLiteral("_Fix.dat"),
                 QUrl::StrictMode);
 }
 
-QString NoRecoveryServerText() {
+QString noRecoveryServerText() {
     return QStringLiteral("No recovery server is configured. Set MERLAX_RECOVERY_URL to the server's address "
                           "(for example http://host/) and try again.");
 }

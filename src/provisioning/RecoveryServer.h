@@ -13,12 +13,12 @@ QString RecoveryBaseURL();
 
 // The choice RecoveryBaseURL makes between a built-in address and one from
 // the environment.
-QString ChooseRecoveryBaseURL(const QString& builtIn, const QString& fromEnvironment);
+QString chooseRecoveryBaseUrl(const QString& builtIn, const QString& fromEnvironment);
 
 // base + "/Temp/" + serial text + "_Fix.dat". The serial text is typed by the
 // operator; it is encoded as one path segment so that no character in it
 // ("/", "?", "#", "%") can point the request at another resource.
-QUrl UnitFileAddress(const QString& baseUrl, const QString& serialText);
+QUrl unitFileAddress(const QString& baseUrl, const QString& serialText);
 
 // What the operator reads when no server is configured.
-QString NoRecoveryServerText();
+QString noRecoveryServerText();

@@ -28,13 +28,13 @@ void SerialAllocation::PutNewSerialNo(qint32 NewSerial) {
     emit changed();
 }
 
-void SerialAllocation::PutSerialData(const IdBlock& block) {
+void SerialAllocation::putSerialData(const IdBlock& block) {
     SetSerialData = block;
     emit changed();
 }
 
-bool SerialAllocation::EnterSerialByte(int index, double value) {
-    const auto v = OperatorNumber::WholeInRange(value, IdBlockField::kLowest, IdBlockField::kHighest);
+bool SerialAllocation::enterSerialByte(int index, double value) {
+    const auto v = OperatorNumber::wholeInRange(value, IdBlockField::kLowest, IdBlockField::kHighest);
     const bool taken = v && index >= 0 && index < static_cast<int>(SetSerialData.size());
     if (taken)
         SetSerialData[static_cast<size_t>(index)] = static_cast<qint16>(*v);
@@ -42,8 +42,8 @@ bool SerialAllocation::EnterSerialByte(int index, double value) {
     return taken;
 }
 
-bool SerialAllocation::EnterNextSerial(double value) {
-    const auto v = OperatorNumber::WholeInRange(value, kLowestSerial, kHighestSerial);
+bool SerialAllocation::enterNextSerial(double value) {
+    const auto v = OperatorNumber::wholeInRange(value, kLowestSerial, kHighestSerial);
     if (v)
         NextSerial = *v;
     if (NextSerial)
@@ -59,16 +59,16 @@ Outcome SerialAllocation::WriteSerialNo() {
     for (size_t i = 0; i < SetSerialData.size(); ++i)
         message[i + 1] = SetSerialData[i];
     Report.status(QStringLiteral("Writing serial number ..."));
-    const Outcome outcome = Link.Transact(message, 10, ReplyKind::Acknowledgement);
+    const Outcome outcome = Link.transact(message, 10, ReplyKind::Acknowledgement);
     Report.status(kWriteTexts.textFor(outcome));
     return outcome;
 }
 
 Outcome SerialAllocation::ReadSerialDBFile(const QString& path) {
     DatabaseFile = path;
-    const SerialLoad load = Database.Open(path);
+    const SerialLoad load = Database.open(path);
     if (load.failed) {
-        Report.critical(QString::fromLatin1(kSerialDBOpenTitle), load.MessageBoxText());
+        Report.critical(QString::fromLatin1(kSerialDBOpenTitle), load.messageBoxText());
         emit changed();
         return Outcome::FileError;
     }
@@ -80,7 +80,7 @@ Outcome SerialAllocation::ReadSerialDBFile(const QString& path) {
         Memo = *load.memo;
         emit memoChanged(Memo);
     }
-    Report.status(load.StatusText());
+    Report.status(load.statusText());
     if (load.nextSerial) {
         PutNewSerialNo(*load.nextSerial);
     } else {
@@ -93,19 +93,19 @@ Outcome SerialAllocation::ReadSerialDBFile(const QString& path) {
 }
 
 bool SerialAllocation::WriteSerialDBRecord(QByteArray* written) {
-    if (!Database.IsOpen()) {
+    if (!Database.isOpen()) {
         Report.status(QStringLiteral("Error: Serial DB file not open"));
         return false;
     }
     const qint32 serial = NextSerial.value_or(0);
     const QByteArray record =
-        BuildSerialRecord(static_cast<quint16>(serial), SetSerialData, Target.identity(), Memo,
-                          QDateTime::currentDateTime(), DateTimeSeparatorsOf(QLocale::system()));
-    if (!Database.Append(record)) {
-        Report.critical(QString::fromLatin1(kSerialDBWriteTitle), Database.WriteErrorText());
+        buildSerialRecord(static_cast<quint16>(serial), SetSerialData, Target.identity(), Memo,
+                          QDateTime::currentDateTime(), dateTimeSeparatorsOf(QLocale::system()));
+    if (!Database.append(record)) {
+        Report.critical(QString::fromLatin1(kSerialDBWriteTitle), Database.writeErrorText());
         // The file may be failing; the operator decides whether to go on
         // with it by choosing it again.
-        Database.Close();
+        Database.close();
         Report.status(QStringLiteral("Not logged: the module now holds serial number %1, which is "
                                      "not in the serial DB file. Choose the file again to go on.")
                           .arg(serial));
@@ -118,7 +118,7 @@ bool SerialAllocation::WriteSerialDBRecord(QByteArray* written) {
 }
 
 LoggedUnit SerialAllocation::ProgramAndLogSerialNo() {
-    if (!Database.IsOpen()) {
+    if (!Database.isOpen()) {
         Report.status(QStringLiteral("Error: No Serial DB file open."));
         return Outcome::RuleRefused;
     }

@@ -43,14 +43,14 @@ public:
     // NextSerial = NewSerial, and its low and high bytes into SerL and SerH.
     void PutNewSerialNo(qint32 NewSerial);
     // Replaces the whole ID block (a loaded database, a recovered unit file).
-    void PutSerialData(const IdBlock& block);
+    void putSerialData(const IdBlock& block);
     // The operator's entries: a value outside the range leaves the field as
     // it was, and the answer says whether the value was taken. Editing SerL
     // or SerH does not change NextSerial; a new serial number is taken when
     // it lies in 1..65535, and SerL and SerH follow the next serial number
     // either way.
-    bool EnterSerialByte(int index, double value);
-    bool EnterNextSerial(double value);
+    bool enterSerialByte(int index, double value);
+    bool enterNextSerial(double value);
 
     // The step: "Writing serial number ...", command 19 with the ID block,
     // then "Write Serial Failed.", "No response." or "Write Serial OK.".
@@ -59,8 +59,8 @@ public:
     // Opens and reads the serial-number database chosen by the operator; it
     // stays open, for this tool alone, for the records to come.
     Outcome ReadSerialDBFile(const QString& path);
-    bool SerialDBOpen() const { return Database.IsOpen(); }
-    const QString& SerialDBFileName() const { return DatabaseFile; }
+    bool SerialDBOpen() const { return Database.isOpen(); }
+    const QString& serialDbFileName() const { return DatabaseFile; }
     // The memo written into every record until the operator changes it.
     const QString& memo() const { return Memo; }
     void setMemo(const QString& memo) { Memo = memo; }

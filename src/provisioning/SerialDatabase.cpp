@@ -49,11 +49,11 @@ SerialLoad failedLoad(const QString& description) {
 SerialDatabase::SerialDatabase() : Calls{::write, ::fsync} {}
 
 SerialDatabase::~SerialDatabase() {
-    Close();
+    close();
 }
 
-SerialLoad SerialDatabase::Open(const QString& path) {
-    Close();
+SerialLoad SerialDatabase::open(const QString& path) {
+    close();
     Error.clear();
     const bool created = !QFile::exists(path);
     File.setFileName(path);
@@ -64,16 +64,16 @@ SerialLoad SerialDatabase::Open(const QString& path) {
     if (created)
         syncDirectoryOf(path);
     if (const QString lockError = lockFile(File.handle()); !lockError.isEmpty()) {
-        Close();
+        close();
         return failedLoad(lockError);
     }
-    SerialLoad load = ReadSerialRecords(File);
+    SerialLoad load = readSerialRecords(File);
     if (load.failed)
-        Close();
+        close();
     return load;
 }
 
-bool SerialDatabase::Append(QByteArrayView record) {
+bool SerialDatabase::append(QByteArrayView record) {
     if (!File.isOpen())
         return fail(QStringLiteral("the file is not open"));
     const qint64 end = File.size();
@@ -108,12 +108,12 @@ bool SerialDatabase::Append(QByteArrayView record) {
     return fail(description);
 }
 
-void SerialDatabase::Close() {
+void SerialDatabase::close() {
     if (File.isOpen())
         File.close(); // closing the descriptor drops the lock
 }
 
-QString SerialDatabase::WriteErrorText() const {
+QString SerialDatabase::writeErrorText() const {
     return QStringLiteral("Error writing to Serial Number Database file: ") + Error;
 }
 

@@ -25,18 +25,18 @@ public:
     // Closes the file held so far, then opens `path` for reading and
     // appending (creating it empty when missing), locks it and reads every
     // record. On failure nothing stays open.
-    SerialLoad Open(const QString& path);
+    SerialLoad open(const QString& path);
     // Appends one 100-byte record (BuildSerialRecord) in a single write and
     // waits until it is on the disk, so a record the operator was told about
     // survives a crash or a power cut. A file that ends in a partial record
     // has it completed (as a bad record) in the same write, so that every
     // record appended reads back. On failure the file is cut back to its
     // length before the append and ErrorString() says why.
-    bool Append(QByteArrayView record);
+    bool append(QByteArrayView record);
     // Releases the lock. Closing a database that is not open does nothing.
-    void Close();
+    void close();
 
-    bool IsOpen() const { return File.isOpen(); }
+    bool isOpen() const { return File.isOpen(); }
 
     // The system calls an append makes. Tests replace them to make a write
     // or a sync fail.
@@ -45,9 +45,9 @@ public:
         int (*fsync)(int fd);
     };
     void setSystemCalls(SystemCalls calls) { Calls = calls; }
-    QString ErrorString() const { return Error; }
+    QString errorString() const { return Error; }
     // "Error writing to Serial Number Database file: " and ErrorString().
-    QString WriteErrorText() const;
+    QString writeErrorText() const;
 
 private:
     bool fail(const QString& description);

@@ -24,7 +24,7 @@ SerialLoad takeOver(SerialLoad load, const ParsedSerialRecord& last) {
 
 } // namespace
 
-QString SerialLoad::StatusText() const {
+QString SerialLoad::statusText() const {
     QString text = badRecords != 0 ? QStringLiteral("Failed: %1 error lines found.").arg(badRecords)
                                    : QStringLiteral("File loaded with no errors.");
     if (!nextSerial)
@@ -44,11 +44,11 @@ QString SerialLoad::StatusText() const {
     return text;
 }
 
-QString SerialLoad::MessageBoxText() const {
+QString SerialLoad::messageBoxText() const {
     return QStringLiteral("Error reading Serial Number Database file: ") + error;
 }
 
-SerialLoad ReadSerialRecords(QIODevice& device) {
+SerialLoad readSerialRecords(QIODevice& device) {
     SerialLoad load;
     std::optional<ParsedSerialRecord> last;
     char record[SerialRecordFormat::kRecordSize];
@@ -64,7 +64,7 @@ SerialLoad ReadSerialRecords(QIODevice& device) {
             load.partialTailBytes = static_cast<int>(got);
             break;
         }
-        ParsedSerialRecord parsed = ParseSerialRecord(QByteArrayView(record, sizeof record));
+        ParsedSerialRecord parsed = parseSerialRecord(QByteArrayView(record, sizeof record));
         load.badRecords += parsed.bad ? 1 : 0;
         if (parsed.terminated)
             last = std::move(parsed);

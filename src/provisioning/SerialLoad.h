@@ -34,11 +34,11 @@ struct SerialLoad {
     // followed by what the last record could not give and by a partial
     // record at the end, e.g. " Unusable in the last record, previous values
     // kept: Sys."
-    QString StatusText() const;
+    QString statusText() const;
     // "Error reading Serial Number Database file: " and the reason.
-    QString MessageBoxText() const;
+    QString messageBoxText() const;
 };
 
 // Reads every complete 100-byte record from the device, one at a time; a
 // trailing partial record is neither counted nor reported.
-SerialLoad ReadSerialRecords(QIODevice& device);
+SerialLoad readSerialRecords(QIODevice& device);

@@ -70,7 +70,7 @@ qint16 hexAt(QByteArrayView record, int offset) {
 
 } // namespace
 
-DateTimeSeparators DateTimeSeparatorsOf(const QLocale& locale) {
+DateTimeSeparators dateTimeSeparatorsOf(const QLocale& locale) {
     DateTimeSeparators separators;
     separators.date = separatorOr(
         separatorBetweenFields(locale.dateFormat(QLocale::ShortFormat), QStringLiteral("dMy")), "/.-", '/');
@@ -79,7 +79,7 @@ DateTimeSeparators DateTimeSeparatorsOf(const QLocale& locale) {
     return separators;
 }
 
-QByteArray BuildSerialRecord(quint16 serial, const IdBlock& idBlock, const TargetIdentity& identity,
+QByteArray buildSerialRecord(quint16 serial, const IdBlock& idBlock, const TargetIdentity& identity,
                              const QString& memo, const QDateTime& when, DateTimeSeparators separators) {
     QByteArray record;
     record.reserve(kRecordSize);
@@ -115,7 +115,7 @@ QByteArray BuildSerialRecord(quint16 serial, const IdBlock& idBlock, const Targe
     return record;
 }
 
-ParsedSerialRecord ParseSerialRecord(QByteArrayView record) {
+ParsedSerialRecord parseSerialRecord(QByteArrayView record) {
     ParsedSerialRecord parsed;
     if (record.size() != kRecordSize || record[kTerminatorAt] != ';')
         return parsed;

@@ -30,13 +30,13 @@ struct DateTimeSeparators {
 // "/", "." or "-" between date fields and a single ":" or "." between hour and
 // minute are taken (spaces around them ignored); anything else gives "/" and
 // ":", so a record keeps its shape in every locale.
-DateTimeSeparators DateTimeSeparatorsOf(const QLocale& locale);
+DateTimeSeparators dateTimeSeparatorsOf(const QLocale& locale);
 
 // The record logged for one programmed unit: its serial, the ID block written
 // to it, what it reported about itself afterwards, the memo and the time.
 // The memo is fitted to 12 characters: padded with spaces on the left, or cut
 // to its last 12; characters outside Latin-1 become "?".
-QByteArray BuildSerialRecord(quint16 serial, const IdBlock& idBlock, const TargetIdentity& identity,
+QByteArray buildSerialRecord(quint16 serial, const IdBlock& idBlock, const TargetIdentity& identity,
                              const QString& memo, const QDateTime& when, DateTimeSeparators separators);
 
 // What the loader takes from one record.
@@ -54,4 +54,4 @@ struct ParsedSerialRecord {
 };
 
 // Takes apart one 100-byte record; bytes 31-36 and the date are not looked at.
-ParsedSerialRecord ParseSerialRecord(QByteArrayView record);
+ParsedSerialRecord parseSerialRecord(QByteArrayView record);

@@ -17,11 +17,11 @@ SerialRecoveryResult Message(Outcome outcome, const QString& text) {
     return result;
 }
 
-SerialRecoveryResult LocalFileError(const QString& description) {
+SerialRecoveryResult localFileError(const QString& description) {
     return Message(Outcome::LocalFileError, QStringLiteral("Error loading data file : ") + description);
 }
 
-SerialRecoveryResult Status(Outcome outcome, const QString& status, const IdBlock& block = {}) {
+SerialRecoveryResult status(Outcome outcome, const QString& status, const IdBlock& block = {}) {
     SerialRecoveryResult result;
     result.outcome = outcome;
     result.status = status;
@@ -35,7 +35,7 @@ SerialRecovery::SerialRecovery(QString baseUrl, std::chrono::milliseconds timeLi
 
 SerialRecoveryResult SerialRecovery::OpenAndReadInternetSerialFile(const QString& serialText) {
     if (BaseUrl.isEmpty())
-        return Message(Outcome::NoServerConfigured, NoRecoveryServerText());
+        return Message(Outcome::NoServerConfigured, noRecoveryServerText());
 
     // The temporary folder may be shared with other users: the copy gets a
     // name nobody can predict, is created anew (never through a planted link)
@@ -43,26 +43,26 @@ SerialRecoveryResult SerialRecovery::OpenAndReadInternetSerialFile(const QString
     // folder at all), and is removed when this function ends.
     const QString tempDir = GetTempDir();
     if (tempDir.isEmpty())
-        return LocalFileError(QStringLiteral("No temporary folder"));
+        return localFileError(QStringLiteral("No temporary folder"));
     QTemporaryFile copy(tempDir + QStringLiteral("merlax-unit-XXXXXX.dat"));
     if (!copy.open())
-        return LocalFileError(copy.errorString());
+        return localFileError(copy.errorString());
 
-    const std::optional<QByteArray> body = Download.DownloadFile(UnitFileAddress(BaseUrl, serialText));
+    const std::optional<QByteArray> body = Download.DownloadFile(unitFileAddress(BaseUrl, serialText));
     if (Download.abandoned())
-        return Status(Outcome::Abandoned, {});
+        return status(Outcome::Abandoned, {});
     if (!body)
         return Message(Outcome::DownloadFailed,
                        QStringLiteral("Unable to find the required file from the internet."));
 
     if (copy.write(*body) != body->size() || !copy.flush() || !copy.seek(0))
-        return LocalFileError(copy.errorString());
+        return localFileError(copy.errorString());
     const QByteArray head = copy.read(kUnitFileBytes);
     if (copy.error() != QFileDevice::NoError)
-        return LocalFileError(copy.errorString());
+        return localFileError(copy.errorString());
 
-    const std::optional<IdBlock> block = ParseUnitFile(head);
+    const std::optional<IdBlock> block = parseUnitFile(head);
     if (!block)
-        return Status(Outcome::BadFile, QStringLiteral("Failed"));
-    return Status(Outcome::Good, QStringLiteral("OK."), *block);
+        return status(Outcome::BadFile, QStringLiteral("Failed"));
+    return status(Outcome::Good, QStringLiteral("OK."), *block);
 }

@@ -4,7 +4,7 @@
 
 #include <QString>
 
-std::optional<IdBlock> ParseUnitFile(QByteArrayView bytes) {
+std::optional<IdBlock> parseUnitFile(QByteArrayView bytes) {
     if (bytes.size() < kUnitFileBytes || bytes[kUnitFileBytes - 1] != ';')
         return std::nullopt;
     IdBlock block{};

@@ -14,4 +14,4 @@
 inline constexpr qsizetype kUnitFileBytes = 17;
 
 // The ID block of a unit file, or nothing when the file is not one.
-std::optional<IdBlock> ParseUnitFile(QByteArrayView bytes);
+std::optional<IdBlock> parseUnitFile(QByteArrayView bytes);

@@ -10,7 +10,7 @@ QString version(qint16 major, qint16 minor, QChar separator) {
 }
 } // namespace
 
-IdentityDisplay DisplayIdentity(const TargetIdentity& identity) {
+IdentityDisplay displayIdentity(const TargetIdentity& identity) {
     using GeneralUtilities::BytetoHexStr;
     IdentityDisplay d;
     const auto block = identity.IDBlock();
@@ -30,6 +30,6 @@ IdentityDisplay DisplayIdentity(const TargetIdentity& identity) {
     return d;
 }
 
-QString FirmwareVersionText(qint16 major, qint16 minor) {
+QString firmwareVersionText(qint16 major, qint16 minor) {
     return version(major, minor, QLatin1Char('.'));
 }

@@ -20,7 +20,7 @@ struct IdentityDisplay {
     QString lastError;              // ErrorCodetoStr
 };
 
-IdentityDisplay DisplayIdentity(const TargetIdentity& identity);
+IdentityDisplay displayIdentity(const TargetIdentity& identity);
 
 // "2.07": a firmware file's version.
-QString FirmwareVersionText(qint16 major, qint16 minor);
+QString firmwareVersionText(qint16 major, qint16 minor);

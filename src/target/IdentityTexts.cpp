@@ -14,7 +14,7 @@ constexpr quint32 pairKey(qint16 id, qint16 subId) {
 } // namespace
 
 QString SystemIDtoStr(qint16 ID) {
-    static const QHash<qint16, QString> names{
+    static const QHash<qint16, QString> kNames{
         {1, QStringLiteral("Solvane")},
         {2, QStringLiteral("MERLAX Linkbay")},
         {3, QStringLiteral("MERLAX System Unit")},
@@ -22,11 +22,11 @@ QString SystemIDtoStr(qint16 ID) {
         {16, QStringLiteral("MERLAX Cuedeck")},
         {17, QStringLiteral("MERLAX Brushless Driver")},
     };
-    return names.value(ID, kUndefined);
+    return kNames.value(ID, kUndefined);
 }
 
 QString SubSystemIDtoStr(qint16 ID, qint16 SubID) {
-    static const QHash<quint32, QString> names{
+    static const QHash<quint32, QString> kNames{
         {pairKey(1, 1), QStringLiteral("PWM")},
         {pairKey(1, 8), QStringLiteral("RC/Analog")},
         {pairKey(1, 10), QStringLiteral("PWM (FF)")},
@@ -44,11 +44,11 @@ QString SubSystemIDtoStr(qint16 ID, qint16 SubID) {
         {pairKey(17, 1), QStringLiteral("(2-Axis)")},
         {pairKey(17, 2), QStringLiteral("(1-Axis)")},
     };
-    return names.value(pairKey(ID, SubID), kUndefined);
+    return kNames.value(pairKey(ID, SubID), kUndefined);
 }
 
 QString ErrorCodetoStr(qint16 Err) {
-    static const QHash<qint16, QString> texts{
+    static const QHash<qint16, QString> kTexts{
         {-1, QStringLiteral("NoResp.")},          {0, QStringLiteral("OK")},
         {1, QStringLiteral("InvalidCommand")},    {2, QStringLiteral("MsgChecksumFail")},
         {3, QStringLiteral("SysIDmismatch")},     {4, QStringLiteral("SubsysIDmismatch")},
@@ -56,8 +56,8 @@ QString ErrorCodetoStr(qint16 Err) {
         {7, QStringLiteral("IDlocked")},          {8, QStringLiteral("MemWriteFail")},
         {9, QStringLiteral("InvParam")},          {10, QStringLiteral("No Permission")},
     };
-    const auto found = texts.constFind(Err);
-    return found != texts.constEnd() ? *found : QStringLiteral("Code: %1").arg(Err);
+    const auto found = kTexts.constFind(Err);
+    return found != kTexts.constEnd() ? *found : QStringLiteral("Code: %1").arg(Err);
 }
 
 QString GetSerialStr(const TargetIdentity& identity) {

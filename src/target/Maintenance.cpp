@@ -8,7 +8,7 @@ Maintenance::Maintenance(CommsLink& link, Reporter& reporter) : Link(link), Repo
 Outcome Maintenance::command(qint16 code) {
     OutMsg message{};
     message[0] = code;
-    return Link.Transact(message, 2, ReplyKind::Acknowledgement);
+    return Link.transact(message, 2, ReplyKind::Acknowledgement);
 }
 
 Outcome Maintenance::EraseFlash() {
@@ -17,41 +17,41 @@ Outcome Maintenance::EraseFlash() {
 Outcome Maintenance::WipeDevice() {
     return command(Frame::kWipeDevice);
 }
-Outcome Maintenance::RestoreBackup() {
+Outcome Maintenance::restoreBackup() {
     return command(Frame::kRestoreSerialBackup);
 }
 
 Outcome Maintenance::EraseTarget() {
-    static const OutcomeTexts texts{QStringLiteral("Erase Failed."), QStringLiteral("No response."),
-                                    QStringLiteral("OK")};
+    static const OutcomeTexts kTexts{QStringLiteral("Erase Failed."), QStringLiteral("No response."),
+                                     QStringLiteral("OK")};
     Report.status(QStringLiteral("Erasing ...."));
     const Outcome outcome = EraseFlash();
-    Report.status(texts.textFor(outcome));
+    Report.status(kTexts.textFor(outcome));
     return outcome;
 }
 
 Outcome Maintenance::WipeTarget() {
-    static const OutcomeTexts texts{QStringLiteral("Wipe Failed."), QStringLiteral("No response."),
-                                    QStringLiteral("OK - Wiped")};
+    static const OutcomeTexts kTexts{QStringLiteral("Wipe Failed."), QStringLiteral("No response."),
+                                     QStringLiteral("OK - Wiped")};
     Report.status(QStringLiteral("Wiping ...."));
     const Outcome outcome = WipeDevice();
-    Report.status(texts.textFor(outcome));
+    Report.status(kTexts.textFor(outcome));
     return outcome;
 }
 
 Outcome Maintenance::RestoreSerialBackup() {
-    static const OutcomeTexts texts{QStringLiteral("Restore Failed (Program Error)."),
-                                    QStringLiteral("Restore Failed (No Response)."),
-                                    QStringLiteral("Restore OK.")};
-    const Outcome outcome = RestoreBackup();
-    Report.status(texts.textFor(outcome));
+    static const OutcomeTexts kTexts{QStringLiteral("Restore Failed (Program Error)."),
+                                     QStringLiteral("Restore Failed (No Response)."),
+                                     QStringLiteral("Restore OK.")};
+    const Outcome outcome = restoreBackup();
+    Report.status(kTexts.textFor(outcome));
     return outcome;
 }
 
 void Maintenance::Restart() {
     OutMsg message{};
     message[0] = Frame::kRestart;
-    Link.Post(message, 2, ReplyKind::Acknowledgement);
+    Link.post(message, 2, ReplyKind::Acknowledgement);
 }
 
 void Maintenance::RestartIntoBootloader(bool SwitchBaud) {

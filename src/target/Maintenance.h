@@ -17,7 +17,7 @@ public:
 
     Outcome EraseFlash();
     Outcome WipeDevice();
-    Outcome RestoreBackup();
+    Outcome restoreBackup();
 
     // "Erasing ....", then "Erase Failed.", "No response." or "OK".
     Outcome EraseTarget();

@@ -4,7 +4,7 @@ IdBlock TargetIdentity::IDBlock() const {
     return {InitByte, SystemID, SubsystemID, SerialLow, SerialHigh, IDByte1, IDByte2, IDByte3};
 }
 
-TargetIdentity DecodeIdentityReply(const RxMsg& frame) {
+TargetIdentity decodeIdentityReply(const RxMsg& frame) {
     const auto byte = [&frame](size_t i) { return static_cast<qint16>(frame[i] & 0xFF); };
     TargetIdentity id;
     id.LastErrorCode = byte(1);

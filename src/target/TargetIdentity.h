@@ -33,4 +33,4 @@ struct TargetIdentity {
 };
 
 // Decodes an identity reply (frame[0] = 32, data in frame[1..28]).
-TargetIdentity DecodeIdentityReply(const RxMsg& frame);
+TargetIdentity decodeIdentityReply(const RxMsg& frame);

@@ -12,34 +12,34 @@ TargetSession::TargetSession(CommsLink& link, Reporter& reporter, QObject* paren
 Outcome TargetSession::RequestIDFromTarget() {
     OutMsg message{};
     message[0] = Frame::kRequestIdentity;
-    return Link.Transact(message, 2, ReplyKind::Identity);
+    return Link.transact(message, 2, ReplyKind::Identity);
 }
 
 Outcome TargetSession::RequestTargetID() {
-    static const OutcomeTexts texts{QStringLiteral("ID Request Failed."), QStringLiteral("No response."),
-                                    QStringLiteral("ID Request OK.")};
+    static const OutcomeTexts kTexts{QStringLiteral("ID Request Failed."), QStringLiteral("No response."),
+                                     QStringLiteral("ID Request OK.")};
     Report.status(QStringLiteral("Requesting Target ID"));
     const Outcome outcome = RequestIDFromTarget();
-    Report.status(texts.textFor(outcome));
+    Report.status(kTexts.textFor(outcome));
     return outcome;
 }
 
 void TargetSession::PutStatusFromTarget(const RxMsg& Data) {
-    Identity = DecodeIdentityReply(Data);
+    Identity = decodeIdentityReply(Data);
     ++IdentityReads;
     emit identityUpdated();
     FlagTgtStatusRead();
 }
 
-TargetSession::VersionEntry TargetSession::EnterAppVersion(double major, double minor) {
+TargetSession::VersionEntry TargetSession::enterAppVersion(double major, double minor) {
     constexpr int kLowestVersion = 1;
     constexpr int kHighestVersion = 255;
     VersionEntry entry;
-    if (const auto x = OperatorNumber::WholeInRange(major, kLowestVersion, kHighestVersion)) {
+    if (const auto x = OperatorNumber::wholeInRange(major, kLowestVersion, kHighestVersion)) {
         Identity.AppVersionMajor = static_cast<qint16>(*x);
         entry.majorTaken = true;
     }
-    if (const auto y = OperatorNumber::WholeInRange(minor, kLowestVersion, kHighestVersion)) {
+    if (const auto y = OperatorNumber::wholeInRange(minor, kLowestVersion, kHighestVersion)) {
         Identity.AppVersionMinor = static_cast<qint16>(*y);
         entry.minorTaken = true;
     }

@@ -33,7 +33,7 @@ public:
         bool majorTaken = false;
         bool minorTaken = false;
     };
-    VersionEntry EnterAppVersion(double major, double minor);
+    VersionEntry enterAppVersion(double major, double minor);
 
     qint16 GetTgtSystemID() const { return Identity.SystemID; }
     qint16 GetTgtSubsystemID() const { return Identity.SubsystemID; }

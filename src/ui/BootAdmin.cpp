@@ -23,10 +23,10 @@ BootAdmin::BootAdmin(BootloaderCore& core, Dialogs& dialogs, QWidget* parent)
     auto* grid = new QGridLayout(central);
 
     QGroupBox* fr = nullptr;
-    ErrorCodelb = MakeBoxedLabel(fr, QStringLiteral("fr"), QStringLiteral("Last Error Code"),
+    ErrorCodelb = makeBoxedLabel(fr, QStringLiteral("fr"), QStringLiteral("Last Error Code"),
                                  QStringLiteral("ErrorCodelb"), QStringLiteral("-"));
     QGroupBox* Statusfr = nullptr;
-    Statustb = MakeBoxedLabel(Statusfr, QStringLiteral("Statusfr"), QStringLiteral("Status"),
+    Statustb = makeBoxedLabel(Statusfr, QStringLiteral("Statusfr"), QStringLiteral("Status"),
                               QStringLiteral("Statustb"));
     Statustb->setMinimumWidth(220);
 
@@ -45,7 +45,7 @@ BootAdmin::BootAdmin(BootloaderCore& core, Dialogs& dialogs, QWidget* parent)
     connect(mnuClose, &QAction::triggered, this, &QWidget::hide);
 
     connect(&Core.target(), &TargetSession::identityUpdated, this,
-            [this] { ErrorCodelb->setText(DisplayIdentity(Core.target().identity()).lastError); });
+            [this] { ErrorCodelb->setText(displayIdentity(Core.target().identity()).lastError); });
 }
 
 void BootAdmin::UpdateStatusDisp(const QString& text) {

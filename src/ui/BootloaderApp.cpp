@@ -41,7 +41,7 @@ void BootloaderApp::start() {
     Admin->move(frame.x() + frame.width(), frame.y());
 }
 
-int RunBootloader(QApplication& app, const BootloaderCore::Options& options) {
+int runBootloader(QApplication& app, const BootloaderCore::Options& options) {
     QApplication::setApplicationName(QStringLiteral("MERLAX Bootloader"));
     QApplication::setApplicationVersion(QStringLiteral("1.3"));
     // The highlight colours of the buttons show the same on every platform.

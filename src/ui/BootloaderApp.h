@@ -48,4 +48,4 @@ private:
 // The program as its main() runs it: reads the command line, builds the
 // windows over Qt's standard dialogs, starts and runs the event loop.
 // `options` are the core's (a test gives COM10 a device of its own).
-int RunBootloader(QApplication& app, const BootloaderCore::Options& options = {});
+int runBootloader(QApplication& app, const BootloaderCore::Options& options = {});

@@ -36,7 +36,7 @@ BootloaderMain::BootloaderMain(BootloaderCore& core, CommsLinkWindow& commsLinkW
 
     connect(&Core.target(), &TargetSession::identityUpdated, this, [this] {
         showIdentity();
-        ErrorCodelb->setText(DisplayIdentity(Core.target().identity()).lastError);
+        ErrorCodelb->setText(displayIdentity(Core.target().identity()).lastError);
     });
     connect(&Core.target(), &TargetSession::appVersionEdited, this, &BootloaderMain::showIdentity);
     connect(&Core.target(), &TargetSession::targetStatusRead, this, [this] {
@@ -46,19 +46,19 @@ BootloaderMain::BootloaderMain(BootloaderCore& core, CommsLinkWindow& commsLinkW
 
     FirmwareProgrammer& programmer = Core.programmer();
     connect(&programmer, &FirmwareProgrammer::recordsLoaded, this,
-            [this] { SetButtonColour(Rebootcb, Colours::kNormal); });
+            [this] { setButtonColour(Rebootcb, Colours::kNormal); });
     connect(&programmer, &FirmwareProgrammer::imageChanged, this, [this] {
         ShowFirmwareFileInfo();
         UpdateButtonHighlights();
         resetProgress();
     });
     connect(&programmer, &FirmwareProgrammer::programComplete, this, [this] {
-        SetButtonColour(Rebootcb, Colours::kHighlight);
+        setButtonColour(Rebootcb, Colours::kHighlight);
         ProgramProgressbar->setValue(ProgramProgressbar->maximum()); // full also for a file of 0 pages
     });
 
     UpdateButtonHighlights();
-    SetButtonColour(Rebootcb, Colours::kNormal);
+    setButtonColour(Rebootcb, Colours::kNormal);
     AdminEnabled = false;
 }
 
@@ -67,31 +67,31 @@ void BootloaderMain::buildControls() {
     auto* grid = new QGridLayout(central);
 
     // Target System Firmware
-    auto* Frame4 = MakeFrame(QStringLiteral("Frame4"), QStringLiteral("Target System Firmware"));
+    auto* Frame4 = makeFrame(QStringLiteral("Frame4"), QStringLiteral("Target System Firmware"));
     auto* targetLayout = new QGridLayout(Frame4);
     QGroupBox* Frame6 = nullptr;
-    TgtFwSystemtb = MakeBoxedLabel<ClickableLabel>(Frame6, QStringLiteral("Frame6"), QStringLiteral("System"),
+    TgtFwSystemtb = makeBoxedLabel<ClickableLabel>(Frame6, QStringLiteral("Frame6"), QStringLiteral("System"),
                                                    QStringLiteral("TgtFwSystemtb"));
     TgtFwSystemtb->setMinimumWidth(240);
     connect(TgtFwSystemtb, &ClickableLabel::clicked, this, &BootloaderMain::TgtFwSystemtb_Click);
     QGroupBox* Frame7 = nullptr;
-    TgtFwVersionlb = MakeBoxedLabel(Frame7, QStringLiteral("Frame7"), QStringLiteral("Current Version"),
+    TgtFwVersionlb = makeBoxedLabel(Frame7, QStringLiteral("Frame7"), QStringLiteral("Current Version"),
                                     QStringLiteral("TgtFwVersionlb"));
     QGroupBox* Frame5 = nullptr;
-    TgtSerialNolb = MakeBoxedLabel(Frame5, QStringLiteral("Frame5"), QStringLiteral("Serial Number"),
+    TgtSerialNolb = makeBoxedLabel(Frame5, QStringLiteral("Frame5"), QStringLiteral("Serial Number"),
                                    QStringLiteral("TgtSerialNolb"));
     TgtSerialNolb->setMinimumWidth(140);
-    auto* Frame10 = MakeFrame(QStringLiteral("Frame10"), QStringLiteral("Bootloader"));
+    auto* Frame10 = makeFrame(QStringLiteral("Frame10"), QStringLiteral("Bootloader"));
     auto* bootLayout = new QHBoxLayout(Frame10);
-    BootloaderVersionlb = MakeLabel(QStringLiteral("BootloaderVersionlb"));
+    BootloaderVersionlb = makeLabel(QStringLiteral("BootloaderVersionlb"));
     BootloaderVersionlb->setMinimumWidth(70);
     RebootToBootloadercb =
-        MakeButton(ArrayName(QStringLiteral("RebootToBootloadercb"), 1), QStringLiteral("Enter"),
+        makeButton(arrayName(QStringLiteral("RebootToBootloadercb"), 1), QStringLiteral("Enter"),
                    QStringLiteral("Ask the connected system to reboot into bootloader mode. Note: "
                                   "Not all firmware supports this so it may not work."));
     bootLayout->addWidget(BootloaderVersionlb);
     bootLayout->addWidget(RebootToBootloadercb);
-    GetTgtStatuscb = MakeButton(QStringLiteral("GetTgtStatuscb"), QStringLiteral("Connect to Target"));
+    GetTgtStatuscb = makeButton(QStringLiteral("GetTgtStatuscb"), QStringLiteral("Connect to Target"));
     targetLayout->addWidget(Frame6, 0, 0, 1, 2);
     targetLayout->addWidget(Frame7, 0, 2);
     targetLayout->addWidget(Frame5, 1, 0);
@@ -99,43 +99,43 @@ void BootloaderMain::buildControls() {
     targetLayout->addWidget(GetTgtStatuscb, 1, 2);
 
     // New Firmware
-    auto* Frame1 = MakeFrame(QStringLiteral("Frame1"), QStringLiteral("New Firmware"));
+    auto* Frame1 = makeFrame(QStringLiteral("Frame1"), QStringLiteral("New Firmware"));
     auto* firmwareLayout = new QGridLayout(Frame1);
     QGroupBox* FwFilefr = nullptr;
-    FwFiletb = MakeBoxedLabel(FwFilefr, QStringLiteral("FwFilefr"), QStringLiteral("File"),
+    FwFiletb = makeBoxedLabel(FwFilefr, QStringLiteral("FwFilefr"), QStringLiteral("File"),
                               QStringLiteral("FwFiletb"));
     QGroupBox* Frame3 = nullptr;
-    FWSystemtb = MakeBoxedLabel(Frame3, QStringLiteral("Frame3"), QStringLiteral("System"),
+    FWSystemtb = makeBoxedLabel(Frame3, QStringLiteral("Frame3"), QStringLiteral("System"),
                                 QStringLiteral("FWSystemtb"));
     QGroupBox* Frame2 = nullptr;
-    FwVersionlb = MakeBoxedLabel(Frame2, QStringLiteral("Frame2"), QStringLiteral("Version"),
+    FwVersionlb = makeBoxedLabel(Frame2, QStringLiteral("Frame2"), QStringLiteral("Version"),
                                  QStringLiteral("FwVersionlb"));
-    LoadFWcb = MakeButton(QStringLiteral("LoadFWcb"), QStringLiteral("Load Firmware File"));
+    LoadFWcb = makeButton(QStringLiteral("LoadFWcb"), QStringLiteral("Load Firmware File"));
     firmwareLayout->addWidget(FwFilefr, 0, 0, 1, 3);
     firmwareLayout->addWidget(Frame3, 1, 0);
     firmwareLayout->addWidget(Frame2, 1, 1);
     firmwareLayout->addWidget(LoadFWcb, 1, 2);
 
     // Update, reboot, serial backup and recovery
-    auto* Programfr = MakeFrame(QStringLiteral("Programfr"), QStringLiteral("Update"));
+    auto* Programfr = makeFrame(QStringLiteral("Programfr"), QStringLiteral("Update"));
     auto* programLayout = new QHBoxLayout(Programfr);
-    Erasecb = MakeButton(QStringLiteral("Erasecb"), QStringLiteral("Erase"),
+    Erasecb = makeButton(QStringLiteral("Erasecb"), QStringLiteral("Erase"),
                          QStringLiteral("Erases the program memory of the module"));
-    ProgramFwcb = MakeButton(QStringLiteral("ProgramFwcb"), QStringLiteral("Program Firmware"));
+    ProgramFwcb = makeButton(QStringLiteral("ProgramFwcb"), QStringLiteral("Program Firmware"));
     programLayout->addWidget(Erasecb);
     programLayout->addWidget(ProgramFwcb);
-    Rebootcb = MakeButton(QStringLiteral("Rebootcb"), QStringLiteral("Reboot"),
+    Rebootcb = makeButton(QStringLiteral("Rebootcb"), QStringLiteral("Reboot"),
                           QStringLiteral("Reboot the module and exit bootloader mode."));
-    auto* Frame9 = MakeFrame(QStringLiteral("Frame9"), QStringLiteral("Serial Backup"));
+    auto* Frame9 = makeFrame(QStringLiteral("Frame9"), QStringLiteral("Serial Backup"));
     auto* backupLayout = new QHBoxLayout(Frame9);
-    RestoreSercb = MakeButton(QStringLiteral("RestoreSercb"), QStringLiteral("Restore"),
+    RestoreSercb = makeButton(QStringLiteral("RestoreSercb"), QStringLiteral("Restore"),
                               QStringLiteral("Restores the serial number copy (in case of corruption_"));
     backupLayout->addWidget(RestoreSercb);
-    auto* Frame8 = MakeFrame(QStringLiteral("Frame8"), QString());
+    auto* Frame8 = makeFrame(QStringLiteral("Frame8"), QString());
     auto* recoveryLayout = new QHBoxLayout(Frame8);
     SerialRecoverytb = new QLineEdit;
     SerialRecoverytb->setObjectName(QStringLiteral("SerialRecoverytb"));
-    SerialRecoverycb = MakeButton(QStringLiteral("SerialRecoverycb"), QStringLiteral("Apply"));
+    SerialRecoverycb = makeButton(QStringLiteral("SerialRecoverycb"), QStringLiteral("Apply"));
     recoveryLayout->addWidget(SerialRecoverytb);
     recoveryLayout->addWidget(SerialRecoverycb);
 
@@ -147,10 +147,10 @@ void BootloaderMain::buildControls() {
 
     // Last error and status
     QGroupBox* Err = nullptr;
-    ErrorCodelb = MakeBoxedLabel(Err, QStringLiteral("Err"), QStringLiteral("Last Error Message"),
+    ErrorCodelb = makeBoxedLabel(Err, QStringLiteral("Err"), QStringLiteral("Last Error Message"),
                                  QStringLiteral("ErrorCodelb"));
     QGroupBox* Statusfr = nullptr;
-    Statustb = MakeBoxedLabel(Statusfr, QStringLiteral("Statusfr"), QStringLiteral("Status"),
+    Statustb = makeBoxedLabel(Statusfr, QStringLiteral("Statusfr"), QStringLiteral("Status"),
                               QStringLiteral("Statustb"));
     Statusfr->setToolTip(
         QStringLiteral("Click 'Connect To Target' to read last error message for failures."));
@@ -179,7 +179,7 @@ void BootloaderMain::buildControls() {
     // The Ctrl key is sampled once, at the click: it programs a file that is
     // not for this module.
     connect(ProgramFwcb, &QPushButton::clicked, this, [&ops] {
-        ops.ProgramFirmware(QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier));
+        ops.programFirmware(QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier));
     });
     connect(SerialRecoverycb, &QPushButton::clicked, this,
             [this, &ops] { ops.RecoverSerialNo(SerialRecoverytb->text()); });
@@ -207,7 +207,7 @@ void BootloaderMain::PutStatusMsg(const QString& Msg) {
 }
 
 void BootloaderMain::showIdentity() {
-    const IdentityDisplay d = DisplayIdentity(Core.target().identity());
+    const IdentityDisplay d = displayIdentity(Core.target().identity());
     BootloaderVersionlb->setText(d.bootloaderVersion);
     TgtFwSystemtb->setText(d.mainSystem);
     TgtFwVersionlb->setText(d.appVersion);
@@ -226,7 +226,7 @@ void BootloaderMain::resetProgress() {
 }
 
 void BootloaderMain::LoadFirmwareFile() {
-    const QString name = Dlg.OpenFile(FirmwareFileSel);
+    const QString name = Dlg.openFile(FirmwareFileSel);
     if (!name.isEmpty())
         Core.operations().LoadFirmwareFile(name);
 }
@@ -234,10 +234,10 @@ void BootloaderMain::LoadFirmwareFile() {
 void BootloaderMain::UpdateButtonHighlights() {
     const FirmwareProgrammer& programmer = Core.programmer();
     const bool loaded = programmer.GetFWFileLoaded();
-    SetButtonColour(LoadFWcb, loaded ? Colours::kNormal : Colours::kHighlight);
-    SetButtonColour(GetTgtStatuscb, Core.target().tgtStatusRead() ? Colours::kNormal : Colours::kHighlight);
+    setButtonColour(LoadFWcb, loaded ? Colours::kNormal : Colours::kHighlight);
+    setButtonColour(GetTgtStatuscb, Core.target().tgtStatusRead() ? Colours::kNormal : Colours::kHighlight);
     const bool ready = loaded && Core.target().tgtStatusRead() && programmer.FirmwareMatchesTarget();
-    SetButtonColour(ProgramFwcb, ready ? Colours::kHighlight : Colours::kNormal);
+    setButtonColour(ProgramFwcb, ready ? Colours::kHighlight : Colours::kNormal);
 }
 
 void BootloaderMain::ShowFirmwareFileInfo() {
@@ -247,7 +247,7 @@ void BootloaderMain::ShowFirmwareFileInfo() {
                                                                 : FirmwareFilename.right(kFileNameChars));
     if (const auto system = FwSystemIDtoStr(image.FWSystemID, image.FWSubSystemID))
         FWSystemtb->setText(*system);
-    FwVersionlb->setText(FirmwareVersionText(image.FWVersionMajor, image.FWVersionMinor));
+    FwVersionlb->setText(firmwareVersionText(image.FWVersionMajor, image.FWVersionMinor));
 }
 
 void BootloaderMain::TgtFwSystemtb_Click(Qt::KeyboardModifiers modifiers) {

@@ -24,21 +24,21 @@ CapturePane::CapturePane(BootloaderCore& core, NumberEntry& entry, Dialogs& dial
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     auto* Frame1 =
-        MakeFrame(QStringLiteral("Frame1"), QStringLiteral("Target Firmware Encryption and Upload"));
+        makeFrame(QStringLiteral("Frame1"), QStringLiteral("Target Firmware Encryption and Upload"));
     outer->addWidget(Frame1);
     auto* layout = new QGridLayout(Frame1);
 
-    WipeTgtcb = MakeButton(QStringLiteral("WipeTgtcb"), QStringLiteral("Wipe Target"));
+    WipeTgtcb = makeButton(QStringLiteral("WipeTgtcb"), QStringLiteral("Wipe Target"));
     connect(WipeTgtcb, &QPushButton::clicked, this, [this] { Core.operations().WipeTarget(); });
-    Erasecb = MakeButton(QStringLiteral("Erasecb"), QStringLiteral("Erase Target"));
+    Erasecb = makeButton(QStringLiteral("Erasecb"), QStringLiteral("Erase Target"));
     connect(Erasecb, &QPushButton::clicked, this, [this] { Core.operations().EraseTarget(); });
 
-    auto* Frame10 = MakeFrame(QStringLiteral("Frame10"), QStringLiteral("Quick Set"));
+    auto* Frame10 = makeFrame(QStringLiteral("Frame10"), QStringLiteral("Quick Set"));
     auto* quickLayout = new QGridLayout(Frame10);
     for (int i = 0; i < static_cast<int>(QuickSetcb.size()); ++i) {
         const CapturePreset& preset = kCapturePresets[static_cast<size_t>(i)];
         QuickSetcb[static_cast<size_t>(i)] =
-            MakeButton(ArrayName(QStringLiteral("QuickSetcb"), i), QString::fromLatin1(preset.caption),
+            makeButton(arrayName(QStringLiteral("QuickSetcb"), i), QString::fromLatin1(preset.caption),
                        QString::fromLatin1(preset.toolTip));
         quickLayout->addWidget(QuickSetcb[static_cast<size_t>(i)], i / 4, i % 4);
         connect(QuickSetcb[static_cast<size_t>(i)], &QPushButton::clicked, this,
@@ -47,10 +47,10 @@ CapturePane::CapturePane(BootloaderCore& core, NumberEntry& entry, Dialogs& dial
 
     QGroupBox* progressBox = nullptr;
     EncFwUploadProgresslb =
-        MakeBoxedLabel(progressBox, ArrayName(QStringLiteral("Frame2"), 7), QStringLiteral("Progress"),
+        makeBoxedLabel(progressBox, arrayName(QStringLiteral("Frame2"), 7), QStringLiteral("Progress"),
                        QStringLiteral("EncFwUploadProgresslb"));
     QGroupBox* pagesBox = nullptr;
-    UploadPageslb = MakeBoxedLabel<ClickableLabel>(pagesBox, ArrayName(QStringLiteral("Frame2"), 6),
+    UploadPageslb = makeBoxedLabel<ClickableLabel>(pagesBox, arrayName(QStringLiteral("Frame2"), 6),
                                                    QStringLiteral("Pages"), QStringLiteral("UploadPageslb"));
 
     auto* headerLayout = new QHBoxLayout;
@@ -63,17 +63,17 @@ CapturePane::CapturePane(BootloaderCore& core, NumberEntry& entry, Dialogs& dial
             toolTip = QStringLiteral("1=PWM/Linkbay/SysCntrl, 2=FltCntrl, 8=AnSolvane, 10=FFSolvane");
         QGroupBox* box = nullptr;
         EncIDlb[static_cast<size_t>(i)] =
-            MakeBoxedLabel<ClickableLabel>(box, ArrayName(QStringLiteral("Frame2"), i), headerCaptions[i],
-                                           ArrayName(QStringLiteral("EncIDlb"), i), QString(), toolTip);
+            makeBoxedLabel<ClickableLabel>(box, arrayName(QStringLiteral("Frame2"), i), headerCaptions[i],
+                                           arrayName(QStringLiteral("EncIDlb"), i), QString(), toolTip);
         headerLayout->addWidget(box);
         connect(EncIDlb[static_cast<size_t>(i)], &ClickableLabel::clicked, this,
                 [this, i] { EncIDlb_Click(i); });
     }
     connect(UploadPageslb, &ClickableLabel::clicked, this, &CapturePane::UploadPageslb_Click);
 
-    StartEncFwUploadcb = MakeButton(QStringLiteral("StartEncFwUploadcb"), QStringLiteral("Start Upload"));
+    StartEncFwUploadcb = makeButton(QStringLiteral("StartEncFwUploadcb"), QStringLiteral("Start Upload"));
     QGroupBox* FwFilefr = nullptr;
-    FWFileNamelb = MakeBoxedLabel<ClickableLabel>(FwFilefr, QStringLiteral("FwFilefr"),
+    FWFileNamelb = makeBoxedLabel<ClickableLabel>(FwFilefr, QStringLiteral("FwFilefr"),
                                                   QStringLiteral("File"), QStringLiteral("FWFileNamelb"));
 
     layout->addWidget(WipeTgtcb, 0, 0);
@@ -103,7 +103,7 @@ void CapturePane::UpdateFwUploadPane() {
     for (size_t i = 0; i < EncIDlb.size(); ++i)
         EncIDlb[i]->setText(QStringLiteral("$") + GeneralUtilities::BytetoHexStr(capture.EncHeaderData()[i]));
     UploadPageslb->setText(QString::number(capture.UploadPages()));
-    FWFileNamelb->setText(capture.FileName());
+    FWFileNamelb->setText(capture.fileName());
     UpdateUploadProgress(capture.PagesUploaded(), capture.UploadPages());
 }
 
@@ -115,22 +115,22 @@ void CapturePane::UpdateUploadProgress(int stored, int total) {
 
 void CapturePane::EncIDlb_Click(int Index) {
     FirmwareCapture& capture = Core.capture();
-    capture.EnterHeaderByte(
+    capture.enterHeaderByte(
         Index, Entry.EnterParameter(capture.EncHeaderData()[static_cast<size_t>(Index)], kHeaderPrompt));
 }
 
 void CapturePane::UploadPageslb_Click() {
     FirmwareCapture& capture = Core.capture();
-    capture.EnterUploadPages(Entry.EnterParameter(
+    capture.enterUploadPages(Entry.EnterParameter(
         capture.UploadPages(), QStringLiteral("Enter pages to upload (8K=32, 16K=64, 32K=128, 64K=256)")));
 }
 
 void CapturePane::QuickSetcb_Click(int Index) {
     const qint16 maxSerial =
         kCapturePresets[static_cast<size_t>(Index)].asksMaxSerial ? Entry.EnterMaxSerialNo() : 0;
-    Core.capture().QuickSet(Index, maxSerial);
+    Core.capture().quickSet(Index, maxSerial);
 }
 
 void CapturePane::FWFileNamelb_Click() {
-    Core.capture().ChooseFile(Dlg.SaveFile(FWFileSelect));
+    Core.capture().chooseFile(Dlg.saveFile(FWFileSelect));
 }

@@ -12,17 +12,17 @@ CommsLinkWindow::CommsLinkWindow(CommsLink& link, QWidget* parent) : QWidget(par
     setObjectName(QStringLiteral("CommsLink"));
     setWindowTitle(QStringLiteral("Comms Link"));
 
-    auto* ports = MakeFrame(QStringLiteral("CommsPortsfr"), QStringLiteral("Valid Comms Ports"));
+    auto* ports = makeFrame(QStringLiteral("CommsPortsfr"), QStringLiteral("Valid Comms Ports"));
     auto* grid = new QGridLayout(ports);
     for (int i = 0; i < static_cast<int>(CommsPortob.size()); ++i) {
         auto* button = new QRadioButton(QString::number(i + 1));
-        button->setObjectName(ArrayName(QStringLiteral("CommsPortob"), i));
+        button->setObjectName(arrayName(QStringLiteral("CommsPortob"), i));
         connect(button, &QRadioButton::clicked, this, [this, i] { CommsPortob_Click(i); });
         CommsPortob[static_cast<size_t>(i)] = button;
         grid->addWidget(button, i / 6, i % 6);
     }
 
-    RescanCOMportscb = MakeButton(QStringLiteral("RescanCOMportscb"), QStringLiteral("Scan"),
+    RescanCOMportscb = makeButton(QStringLiteral("RescanCOMportscb"), QStringLiteral("Scan"),
                                   QStringLiteral("Scan and show available COM ports"));
     connect(RescanCOMportscb, &QPushButton::clicked, this, &CommsLinkWindow::RescanCOMportscb_Click);
     ScanMsglb = new QLabel(QStringLiteral("Please wait ..."));
@@ -60,7 +60,7 @@ void CommsLinkWindow::showScanResult() {
     for (int i = 0; i < static_cast<int>(CommsPortob.size()); ++i) {
         QRadioButton* button = CommsPortob[static_cast<size_t>(i)];
         const bool available = Link.scan().portAvailable(i + 1);
-        SetTextColour(button, available ? Colours::kPortFound : Colours::kPortMissing);
+        setTextColour(button, available ? Colours::kPortFound : Colours::kPortMissing);
         button->setVisible(available);
     }
     updateDeviceToolTips();
@@ -69,7 +69,7 @@ void CommsLinkWindow::showScanResult() {
 
 void CommsLinkWindow::updateDeviceToolTips() {
     for (int i = 0; i < static_cast<int>(CommsPortob.size()); ++i)
-        CommsPortob[static_cast<size_t>(i)]->setToolTip(Link.ports().DeviceForPort(i + 1));
+        CommsPortob[static_cast<size_t>(i)]->setToolTip(Link.ports().deviceForPort(i + 1));
 }
 
 void CommsLinkWindow::closeEvent(QCloseEvent* event) {

@@ -9,11 +9,11 @@ void ClickableLabel::mouseReleaseEvent(QMouseEvent* event) {
         emit clicked(event->modifiers());
 }
 
-QString ArrayName(const QString& name, int index) {
+QString arrayName(const QString& name, int index) {
     return QStringLiteral("%1_%2").arg(name).arg(index);
 }
 
-QGroupBox* MakeFrame(const QString& name, const QString& caption, const QString& toolTip) {
+QGroupBox* makeFrame(const QString& name, const QString& caption, const QString& toolTip) {
     auto* frame = new QGroupBox(caption);
     frame->setObjectName(name);
     frame->setToolTip(toolTip);
@@ -33,36 +33,36 @@ template <typename Label> Label* configureLabel(Label* label, const QString& nam
 }
 } // namespace
 
-QLabel* MakeLabel(const QString& name, const QString& text, const QString& toolTip) {
+QLabel* makeLabel(const QString& name, const QString& text, const QString& toolTip) {
     return configureLabel(new QLabel(text), name, toolTip);
 }
 
-ClickableLabel* MakeClickableLabel(const QString& name, const QString& text, const QString& toolTip) {
+ClickableLabel* makeClickableLabel(const QString& name, const QString& text, const QString& toolTip) {
     auto* label = configureLabel(new ClickableLabel(text), name, toolTip);
     label->setCursor(Qt::PointingHandCursor);
     return label;
 }
 
 template <typename Label>
-Label* MakeBoxedLabel(QGroupBox*& box, const QString& boxName, const QString& caption,
+Label* makeBoxedLabel(QGroupBox*& box, const QString& boxName, const QString& caption,
                       const QString& labelName, const QString& text, const QString& toolTip) {
-    box = MakeFrame(boxName, caption);
+    box = makeFrame(boxName, caption);
     Label* label = nullptr;
     if constexpr (std::is_same_v<Label, ClickableLabel>)
-        label = MakeClickableLabel(labelName, text, toolTip);
+        label = makeClickableLabel(labelName, text, toolTip);
     else
-        label = MakeLabel(labelName, text, toolTip);
+        label = makeLabel(labelName, text, toolTip);
     auto* layout = new QVBoxLayout(box);
     layout->setContentsMargins(4, 2, 4, 4);
     layout->addWidget(label);
     return label;
 }
-template QLabel* MakeBoxedLabel<QLabel>(QGroupBox*&, const QString&, const QString&, const QString&,
+template QLabel* makeBoxedLabel<QLabel>(QGroupBox*&, const QString&, const QString&, const QString&,
                                         const QString&, const QString&);
-template ClickableLabel* MakeBoxedLabel<ClickableLabel>(QGroupBox*&, const QString&, const QString&,
+template ClickableLabel* makeBoxedLabel<ClickableLabel>(QGroupBox*&, const QString&, const QString&,
                                                         const QString&, const QString&, const QString&);
 
-QPushButton* MakeButton(const QString& name, const QString& caption, const QString& toolTip) {
+QPushButton* makeButton(const QString& name, const QString& caption, const QString& toolTip) {
     auto* button = new QPushButton(caption);
     button->setObjectName(name);
     button->setToolTip(toolTip);
@@ -70,17 +70,17 @@ QPushButton* MakeButton(const QString& name, const QString& caption, const QStri
     return button;
 }
 
-void SetButtonColour(QPushButton* button, const QColor& colour) {
+void setButtonColour(QPushButton* button, const QColor& colour) {
     QPalette palette = button->palette();
     palette.setColor(QPalette::Button, colour);
     button->setPalette(palette);
 }
 
-QColor ButtonColour(const QPushButton* button) {
+QColor buttonColour(const QPushButton* button) {
     return button->palette().color(QPalette::Button);
 }
 
-void SetTextColour(QWidget* widget, const QColor& colour) {
+void setTextColour(QWidget* widget, const QColor& colour) {
     QPalette palette = widget->palette();
     palette.setColor(QPalette::WindowText, colour);
     palette.setColor(QPalette::ButtonText, colour);

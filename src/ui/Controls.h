@@ -30,18 +30,18 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 };
 
-QString ArrayName(const QString& name, int index);
+QString arrayName(const QString& name, int index);
 
-QGroupBox* MakeFrame(const QString& name, const QString& caption, const QString& toolTip = {});
-QLabel* MakeLabel(const QString& name, const QString& text = {}, const QString& toolTip = {});
-ClickableLabel* MakeClickableLabel(const QString& name, const QString& text = {},
+QGroupBox* makeFrame(const QString& name, const QString& caption, const QString& toolTip = {});
+QLabel* makeLabel(const QString& name, const QString& text = {}, const QString& toolTip = {});
+ClickableLabel* makeClickableLabel(const QString& name, const QString& text = {},
                                    const QString& toolTip = {});
-QPushButton* MakeButton(const QString& name, const QString& caption, const QString& toolTip = {});
+QPushButton* makeButton(const QString& name, const QString& caption, const QString& toolTip = {});
 // A captioned box holding one label; returns the label.
 template <typename Label = QLabel>
-Label* MakeBoxedLabel(QGroupBox*& box, const QString& boxName, const QString& caption,
+Label* makeBoxedLabel(QGroupBox*& box, const QString& boxName, const QString& caption,
                       const QString& labelName, const QString& text = {}, const QString& toolTip = {});
 
-void SetButtonColour(QPushButton* button, const QColor& colour);
-QColor ButtonColour(const QPushButton* button);
-void SetTextColour(QWidget* widget, const QColor& colour);
+void setButtonColour(QPushButton* button, const QColor& colour);
+QColor buttonColour(const QPushButton* button);
+void setTextColour(QWidget* widget, const QColor& colour);

@@ -27,11 +27,11 @@ public:
     virtual ~Dialogs() = default;
 
     // A message with the critical-error icon.
-    virtual void Critical(const QString& title, const QString& text) = 0;
+    virtual void critical(const QString& title, const QString& text) = 0;
     // A one-line text entry; nothing when the operator cancels.
-    virtual std::optional<QString> InputBox(const QString& title, const QString& prompt,
+    virtual std::optional<QString> inputBox(const QString& title, const QString& prompt,
                                             const QString& initialText) = 0;
     // The chosen file, or an empty text when the operator cancels.
-    virtual QString OpenFile(const FileDialogSettings& settings) = 0;
-    virtual QString SaveFile(const FileDialogSettings& settings) = 0;
+    virtual QString openFile(const FileDialogSettings& settings) = 0;
+    virtual QString saveFile(const FileDialogSettings& settings) = 0;
 };

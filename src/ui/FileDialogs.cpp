@@ -4,7 +4,7 @@
 
 namespace FileDialogs {
 
-QString LocalPath(const QString& windowsPath) {
+QString localPath(const QString& windowsPath) {
 #ifdef Q_OS_WIN
     return windowsPath;
 #else
@@ -23,15 +23,15 @@ FileDialogSettings FirmwareFileSel() {
     s.defaultExtension = QStringLiteral("fw");
     s.fileMustExist = true;
     s.pathMustExist = true;
-    s.initialFolder = LocalPath(QStringLiteral("C:\\Firmware"));
+    s.initialFolder = localPath(QStringLiteral("C:\\Firmware"));
     return s;
 }
 
 FileDialogSettings FWFileSelect() {
     FileDialogSettings s;
     s.title = QStringLiteral("Encrypted Firmware File Select");
-    s.initialFile = LocalPath(QStringLiteral("C:\\Firmware\\Encrypted.fw"));
-    s.initialFolder = LocalPath(QStringLiteral("C:\\Firmware"));
+    s.initialFile = localPath(QStringLiteral("C:\\Firmware\\Encrypted.fw"));
+    s.initialFolder = localPath(QStringLiteral("C:\\Firmware"));
     s.filter = QStringLiteral("Firmware Files (*.fw)|*.fw|All Files (*.*)|*.*");
     s.defaultExtension = QStringLiteral("fw");
     s.pathMustExist = true;
@@ -42,8 +42,8 @@ FileDialogSettings FWFileSelect() {
 FileDialogSettings SerialDBFileSelect() {
     FileDialogSettings s;
     s.title = QStringLiteral("Serial Number Database File Select");
-    s.initialFile = LocalPath(QStringLiteral("C:\\Bootloader\\Serials\\Default.ser"));
-    s.initialFolder = LocalPath(QStringLiteral("C:\\Firmware"));
+    s.initialFile = localPath(QStringLiteral("C:\\Bootloader\\Serials\\Default.ser"));
+    s.initialFolder = localPath(QStringLiteral("C:\\Firmware"));
     s.filter = QStringLiteral("Serial No DB Files (*.ser)|*.ser|All Files (*.*)|*.*");
     s.defaultExtension = QStringLiteral("ser");
     s.pathMustExist = true;

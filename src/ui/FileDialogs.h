@@ -13,5 +13,5 @@ FileDialogSettings FWFileSelect();
 // Admin window: the serial-number database.
 FileDialogSettings SerialDBFileSelect();
 // "C:\Firmware\Encrypted.fw" as a path on this platform.
-QString LocalPath(const QString& windowsPath);
+QString localPath(const QString& windowsPath);
 } // namespace FileDialogs

@@ -18,48 +18,48 @@ IdentityPane::IdentityPane(BootloaderCore& core, NumberEntry& entry, QWidget* pa
     : QWidget(parent), Core(core), Entry(entry) {
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
-    auto* Frame4 = MakeFrame(QStringLiteral("Frame4"), QStringLiteral("Target ID"));
+    auto* Frame4 = makeFrame(QStringLiteral("Frame4"), QStringLiteral("Target ID"));
     outer->addWidget(Frame4);
     auto* layout = new QGridLayout(Frame4);
 
-    Readidcb = MakeButton(QStringLiteral("Readidcb"), QStringLiteral("Read"));
+    Readidcb = makeButton(QStringLiteral("Readidcb"), QStringLiteral("Read"));
     connect(Readidcb, &QPushButton::clicked, this, [this] { Core.operations().RequestTargetID(); });
 
     QGroupBox* appBox = nullptr;
     AppVersionlb =
-        MakeBoxedLabel<ClickableLabel>(appBox, ArrayName(QStringLiteral("Frame5"), 1),
+        makeBoxedLabel<ClickableLabel>(appBox, arrayName(QStringLiteral("Frame5"), 1),
                                        QStringLiteral("App Version"), QStringLiteral("AppVersionlb"), kDash);
     connect(AppVersionlb, &ClickableLabel::clicked, this, &IdentityPane::AppVersionlb_Click);
     QGroupBox* blBox = nullptr;
-    BootloaderVersionlb = MakeBoxedLabel(
-        blBox, ArrayName(QStringLiteral("Frame5"), 0), QStringLiteral("BL Version"),
+    BootloaderVersionlb = makeBoxedLabel(
+        blBox, arrayName(QStringLiteral("Frame5"), 0), QStringLiteral("BL Version"),
         QStringLiteral("BootloaderVersionlb"), kDash,
         QStringLiteral("[xx]:bit0=Supports App Flash Write,bit1=Supports Individual Page Erase+Write"));
 
-    auto* cpuBox = MakeFrame(ArrayName(QStringLiteral("cpuid"), 0), QStringLiteral("cpu id"));
+    auto* cpuBox = makeFrame(arrayName(QStringLiteral("cpuid"), 0), QStringLiteral("cpu id"));
     auto* cpuLayout = new QHBoxLayout(cpuBox);
     for (int i = 0; i < static_cast<int>(cpuidlb.size()); ++i) {
-        cpuidlb[static_cast<size_t>(i)] = MakeLabel(ArrayName(QStringLiteral("cpuidlb"), i), kDash);
+        cpuidlb[static_cast<size_t>(i)] = makeLabel(arrayName(QStringLiteral("cpuidlb"), i), kDash);
         cpuLayout->addWidget(cpuidlb[static_cast<size_t>(i)]);
     }
 
-    auto* Frame3 = MakeFrame(QStringLiteral("Frame3"), QStringLiteral("Tgt ID"));
+    auto* Frame3 = makeFrame(QStringLiteral("Frame3"), QStringLiteral("Tgt ID"));
     auto* idLayout = new QGridLayout(Frame3);
     QGroupBox* box = nullptr;
-    Systemlb = MakeBoxedLabel(box, ArrayName(QStringLiteral("TgtID"), 8), QStringLiteral("System"),
+    Systemlb = makeBoxedLabel(box, arrayName(QStringLiteral("TgtID"), 8), QStringLiteral("System"),
                               QStringLiteral("Systemlb"));
     idLayout->addWidget(box, 0, 0, 1, 3);
-    SubSystemlb = MakeBoxedLabel(box, ArrayName(QStringLiteral("TgtID"), 9), QStringLiteral("Sub System"),
+    SubSystemlb = makeBoxedLabel(box, arrayName(QStringLiteral("TgtID"), 9), QStringLiteral("Sub System"),
                                  QStringLiteral("SubSystemlb"));
     idLayout->addWidget(box, 0, 3, 1, 3);
-    Seriallb = MakeBoxedLabel(box, ArrayName(QStringLiteral("TgtID"), 10), QStringLiteral("Serial No."),
+    Seriallb = makeBoxedLabel(box, arrayName(QStringLiteral("TgtID"), 10), QStringLiteral("Serial No."),
                               QStringLiteral("Seriallb"));
     idLayout->addWidget(box, 0, 6, 1, 2);
     for (int i = 0; i < static_cast<int>(TgtIDlb.size()); ++i) {
         TgtIDlb[static_cast<size_t>(i)] =
-            MakeBoxedLabel(box, ArrayName(QStringLiteral("TgtID"), i),
+            makeBoxedLabel(box, arrayName(QStringLiteral("TgtID"), i),
                            QString::fromLatin1(IdBlockField::kNames[static_cast<size_t>(i)]),
-                           ArrayName(QStringLiteral("TgtIDlb"), i), kDash);
+                           arrayName(QStringLiteral("TgtIDlb"), i), kDash);
         idLayout->addWidget(box, 1, i);
     }
 
@@ -74,7 +74,7 @@ IdentityPane::IdentityPane(BootloaderCore& core, NumberEntry& entry, QWidget* pa
 }
 
 void IdentityPane::UpdateTargetIDPane() {
-    const IdentityDisplay d = DisplayIdentity(Core.target().identity());
+    const IdentityDisplay d = displayIdentity(Core.target().identity());
     for (size_t i = 0; i < TgtIDlb.size(); ++i)
         TgtIDlb[i]->setText(d.idBlock[i]);
     Seriallb->setText(d.serialNo);
@@ -93,5 +93,5 @@ void IdentityPane::AppVersionlb_Click() {
     // The second question is asked whatever became of the first.
     const float minor =
         Entry.EnterParameter(id.AppVersionMinor, QStringLiteral("Enter new MINOR version number"));
-    Core.target().EnterAppVersion(major, minor); // redraws the pane
+    Core.target().enterAppVersion(major, minor); // redraws the pane
 }

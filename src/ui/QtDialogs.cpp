@@ -39,11 +39,11 @@ private:
 };
 } // namespace
 
-void QtDialogs::Critical(const QString& title, const QString& text) {
+void QtDialogs::critical(const QString& title, const QString& text) {
     QMessageBox::critical(Parent, title, text);
 }
 
-std::optional<QString> QtDialogs::InputBox(const QString& title, const QString& prompt,
+std::optional<QString> QtDialogs::inputBox(const QString& title, const QString& prompt,
                                            const QString& initialText) {
     bool ok = false;
     const QString text = QInputDialog::getText(Parent, title, prompt, QLineEdit::Normal, initialText, &ok);
@@ -52,7 +52,7 @@ std::optional<QString> QtDialogs::InputBox(const QString& title, const QString& 
     return text;
 }
 
-QStringList QtDialogs::NameFilters(const QString& barSeparated) {
+QStringList QtDialogs::nameFilters(const QString& barSeparated) {
     const QStringList parts = barSeparated.split(QLatin1Char('|'));
     QStringList filters;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
@@ -69,7 +69,7 @@ QString QtDialogs::runFileDialog(const FileDialogSettings& settings, bool save) 
     PathCheckingFileDialog dialog(Parent, settings);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save || !settings.fileMustExist ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    const QStringList filters = NameFilters(settings.filter);
+    const QStringList filters = nameFilters(settings.filter);
     dialog.setNameFilters(filters);
     if (settings.filterIndex >= 1 && settings.filterIndex <= filters.size())
         dialog.selectNameFilter(filters[settings.filterIndex - 1]);
@@ -83,9 +83,9 @@ QString QtDialogs::runFileDialog(const FileDialogSettings& settings, bool save) 
     return dialog.selectedFiles().constFirst();
 }
 
-QString QtDialogs::OpenFile(const FileDialogSettings& settings) {
+QString QtDialogs::openFile(const FileDialogSettings& settings) {
     return runFileDialog(settings, false);
 }
-QString QtDialogs::SaveFile(const FileDialogSettings& settings) {
+QString QtDialogs::saveFile(const FileDialogSettings& settings) {
     return runFileDialog(settings, true);
 }

@@ -11,14 +11,14 @@ public:
     // The window the dialogs are modal to.
     void setParentWindow(QWidget* parent) { Parent = parent; }
 
-    void Critical(const QString& title, const QString& text) override;
-    std::optional<QString> InputBox(const QString& title, const QString& prompt,
+    void critical(const QString& title, const QString& text) override;
+    std::optional<QString> inputBox(const QString& title, const QString& prompt,
                                     const QString& initialText) override;
-    QString OpenFile(const FileDialogSettings& settings) override;
-    QString SaveFile(const FileDialogSettings& settings) override;
+    QString openFile(const FileDialogSettings& settings) override;
+    QString saveFile(const FileDialogSettings& settings) override;
 
     // "A (*.a)|*.a|B|*.b" as Qt's name filters: "A (*.a)", "B (*.b)".
-    static QStringList NameFilters(const QString& barSeparated);
+    static QStringList nameFilters(const QString& barSeparated);
 
 private:
     QString runFileDialog(const FileDialogSettings& settings, bool save);

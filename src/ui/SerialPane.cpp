@@ -19,28 +19,28 @@ SerialPane::SerialPane(BootloaderCore& core, NumberEntry& entry, Dialogs& dialog
       DialogFileName(fileSelect.initialFile) {
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
-    auto* Frame6 = MakeFrame(QStringLiteral("Frame6"), QStringLiteral("Serial Number Allocation"));
+    auto* Frame6 = makeFrame(QStringLiteral("Frame6"), QStringLiteral("Serial Number Allocation"));
     outer->addWidget(Frame6);
     auto* layout = new QGridLayout(Frame6);
 
-    ProgAllcb = MakeButton(QStringLiteral("ProgAllcb"), QStringLiteral(" Prog, Log, Write FW"));
-    auto* memoBox = MakeFrame(ArrayName(QStringLiteral("TgtID"), 12), QStringLiteral("Memo"));
+    ProgAllcb = makeButton(QStringLiteral("ProgAllcb"), QStringLiteral(" Prog, Log, Write FW"));
+    auto* memoBox = makeFrame(arrayName(QStringLiteral("TgtID"), 12), QStringLiteral("Memo"));
     Memolb = new QLineEdit;
     Memolb->setObjectName(QStringLiteral("Memolb"));
     Memolb->setToolTip(QStringLiteral("12 Character memo for log file."));
     (new QVBoxLayout(memoBox))->addWidget(Memolb);
     AutoProgramSerialNocb =
-        MakeButton(QStringLiteral("AutoProgramSerialNocb"), QStringLiteral("Program and Log"));
+        makeButton(QStringLiteral("AutoProgramSerialNocb"), QStringLiteral("Program and Log"));
     QGroupBox* nextBox = nullptr;
     NewSeriallb =
-        MakeBoxedLabel<ClickableLabel>(nextBox, ArrayName(QStringLiteral("TgtID"), 11),
+        makeBoxedLabel<ClickableLabel>(nextBox, arrayName(QStringLiteral("TgtID"), 11),
                                        QStringLiteral("Next Serial No."), QStringLiteral("NewSeriallb"));
-    ProgramSerialNocb = MakeButton(QStringLiteral("ProgramSerialNocb"), QStringLiteral("Prog Only"));
+    ProgramSerialNocb = makeButton(QStringLiteral("ProgramSerialNocb"), QStringLiteral("Prog Only"));
     QGroupBox* Frame7 = nullptr;
-    SerialDBFileNamelb = MakeBoxedLabel<ClickableLabel>(Frame7, QStringLiteral("Frame7"),
+    SerialDBFileNamelb = makeBoxedLabel<ClickableLabel>(Frame7, QStringLiteral("Frame7"),
                                                         QStringLiteral("Serial Number Allocation File"),
                                                         QStringLiteral("SerialDBFileNamelb"));
-    auto* Frame8 = MakeFrame(QStringLiteral("Frame8"), QStringLiteral("Tgt ID/Serial Number"));
+    auto* Frame8 = makeFrame(QStringLiteral("Frame8"), QStringLiteral("Tgt ID/Serial Number"));
     auto* setLayout = new QHBoxLayout(Frame8);
     for (int i = 0; i < static_cast<int>(SetSeriallb.size()); ++i) {
         QString toolTip;
@@ -50,14 +50,14 @@ SerialPane::SerialPane(BootloaderCore& core, NumberEntry& entry, Dialogs& dialog
             toolTip =
                 QStringLiteral("1= PWM Solvane/Linkbay/SysCntrl, 2=FltC,8=AnalogSolvane,10=PWMSolvane(FF)");
         QGroupBox* box = nullptr;
-        SetSeriallb[static_cast<size_t>(i)] = MakeBoxedLabel<ClickableLabel>(
-            box, ArrayName(QStringLiteral("SetSerialfr"), i),
+        SetSeriallb[static_cast<size_t>(i)] = makeBoxedLabel<ClickableLabel>(
+            box, arrayName(QStringLiteral("SetSerialfr"), i),
             QString::fromLatin1(IdBlockField::kNames[static_cast<size_t>(i)]),
-            ArrayName(QStringLiteral("SetSeriallb"), i), QStringLiteral("-"), toolTip);
+            arrayName(QStringLiteral("SetSeriallb"), i), QStringLiteral("-"), toolTip);
         setLayout->addWidget(box);
         connect(SetSeriallb[static_cast<size_t>(i)], &ClickableLabel::clicked, this, [this, i] {
             SerialAllocation& serials = Core.serials();
-            serials.EnterSerialByte(i, Entry.EnterParameter(serials.setSerialData()[static_cast<size_t>(i)],
+            serials.enterSerialByte(i, Entry.EnterParameter(serials.setSerialData()[static_cast<size_t>(i)],
                                                             QStringLiteral("Enter new value (0..255) ")));
         });
     }
@@ -75,7 +75,7 @@ SerialPane::SerialPane(BootloaderCore& core, NumberEntry& entry, Dialogs& dialog
     connect(NewSeriallb, &ClickableLabel::clicked, this, [this] {
         SerialAllocation& serials = Core.serials();
         // With no next serial number, Cancel gives 0, which is refused.
-        serials.EnterNextSerial(Entry.EnterParameter(serials.nextSerial().value_or(0),
+        serials.enterNextSerial(Entry.EnterParameter(serials.nextSerial().value_or(0),
                                                      QStringLiteral("Enter new serial number")));
     });
     connect(SerialDBFileNamelb, &ClickableLabel::clicked, this, &SerialPane::SerialDBFileNamelb_Click);
@@ -84,7 +84,7 @@ SerialPane::SerialPane(BootloaderCore& core, NumberEntry& entry, Dialogs& dialog
     connect(ProgramSerialNocb, &QPushButton::clicked, this, [&ops] { ops.WriteSerialNo(); });
     connect(AutoProgramSerialNocb, &QPushButton::clicked, this, [&ops] { ops.ProgramAndLogSerialNo(); });
     connect(ProgAllcb, &QPushButton::clicked, this,
-            [&ops] { ops.ProgAll(QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier)); });
+            [&ops] { ops.progAll(QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier)); });
     connect(&serials, &SerialAllocation::changed, this, &SerialPane::UpdateSetSerialPane);
     UpdateSetSerialPane();
 }
@@ -96,12 +96,12 @@ void SerialPane::UpdateSetSerialPane() {
                                 GeneralUtilities::BytetoHexStr(serials.setSerialData()[i]));
     const std::optional<qint32> next = serials.nextSerial();
     NewSeriallb->setText(next ? QString::number(*next) : QStringLiteral("-"));
-    SerialDBFileNamelb->setText(serials.SerialDBFileName());
+    SerialDBFileNamelb->setText(serials.serialDbFileName());
 }
 
 void SerialPane::SerialDBFileNamelb_Click() {
     // Cancel keeps the dialog's file name, and that file is opened.
-    const QString chosen = Dlg.OpenFile(SerialDBFileSelect);
+    const QString chosen = Dlg.openFile(SerialDBFileSelect);
     if (!chosen.isEmpty())
         DialogFileName = chosen;
     Core.serials().ReadSerialDBFile(DialogFileName);

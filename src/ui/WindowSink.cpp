@@ -17,7 +17,7 @@ void WindowSink::status(StatusLines lines, const QString& text) {
 }
 
 void WindowSink::critical(const QString& title, const QString& text) {
-    Dlg.Critical(title, text);
+    Dlg.critical(title, text);
 }
 
 void WindowSink::progress(Activity activity, int done, int total) {

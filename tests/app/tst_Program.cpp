@@ -33,7 +33,7 @@ int main(int argc, char** argv) {
     VirtualModule module;
     if (!module.start())
         return 2;
-    module.identity = SampleIdentity();
+    module.identity = sampleIdentity();
 
     QStringList failures;
     QTimer::singleShot(0, &app, [&] {
@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
         QApplication::exit(1);
     });
 
-    const int status = RunBootloader(app, ModuleAndCore::OptionsFor(module));
+    const int status = runBootloader(app, ModuleAndCore::optionsFor(module));
     for (const QString& failure : failures)
         std::fprintf(stderr, "FAIL: %s\n", qPrintable(failure));
     if (status != 0 || !failures.isEmpty())

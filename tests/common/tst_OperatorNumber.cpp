@@ -19,7 +19,7 @@ private slots:
             {"42", 42},    {"   17", 17}, {"12abc", 12}, {"2.5", 2.5}, {".5", 0.5}, {"-3", -3},
             {"1e3", 1000}, {"abc", 0},    {" ", 0},      {"-", 0},     {"1e999", 0}};
         for (const auto& [text, value] : cases)
-            QCOMPARE(LeadingNumber(QString::fromLatin1(text)), value);
+            QCOMPARE(OperatorNumber::leadingNumber(QString::fromLatin1(text)), value);
     }
 
     // A number at the start is read whatever follows it, even text that is
@@ -29,15 +29,15 @@ private slots:
         const QByteArray input = QByteArray::fromHex("38003310dddddddddddddddddddd0000");
         std::u16string text(static_cast<size_t>(input.size()) / 2, u'\0');
         std::memcpy(text.data(), input.constData(), text.size() * sizeof(char16_t));
-        QCOMPARE(LeadingNumber(QString::fromUtf16(text.data(), qsizetype(text.size()))), 8);
-        QCOMPARE(LeadingNumber(u" -2.5\xDC00"), -2.5);
+        QCOMPARE(OperatorNumber::leadingNumber(QString::fromUtf16(text.data(), qsizetype(text.size()))), 8);
+        QCOMPARE(OperatorNumber::leadingNumber(u" -2.5\xDC00"), -2.5);
     }
 
     void halvesToEven() {
         const std::pair<double, double> cases[] = {{0.5, 0}, {1.5, 2},   {2.5, 2},     {3.5, 4},
                                                    {2.6, 3}, {-2.5, -2}, {254.5, 254}, {255.5, 256}};
         for (const auto& [value, rounded] : cases)
-            QCOMPARE(RoundHalfEven(value), rounded);
+            QCOMPARE(roundHalfEven(value), rounded);
     }
 
     // Whatever rounding mode the caller has set, halves still go to even and
@@ -54,7 +54,7 @@ private slots:
             std::fesetround(mode);
             std::vector<double> rounded;
             for (const auto& testCase : cases)
-                rounded.push_back(RoundHalfEven(testCase.first));
+                rounded.push_back(roundHalfEven(testCase.first));
             const int after = std::fegetround();
             std::fesetround(previous);
             QCOMPARE(after, mode);
@@ -64,11 +64,11 @@ private slots:
     }
 
     void range() {
-        QCOMPARE(WholeInRange(255.4, 1, 255), std::optional<int>(255));
-        QCOMPARE(WholeInRange(255.5, 1, 255), std::nullopt);
-        QCOMPARE(WholeInRange(0.5, 1, 255), std::nullopt);
-        QCOMPARE(WholeInRange(1e30, 1, 255), std::nullopt);
-        QCOMPARE(WholeInRange(std::nan(""), 1, 255), std::nullopt);
+        QCOMPARE(wholeInRange(255.4, 1, 255), std::optional<int>(255));
+        QCOMPARE(wholeInRange(255.5, 1, 255), std::nullopt);
+        QCOMPARE(wholeInRange(0.5, 1, 255), std::nullopt);
+        QCOMPARE(wholeInRange(1e30, 1, 255), std::nullopt);
+        QCOMPARE(wholeInRange(std::nan(""), 1, 255), std::nullopt);
     }
 };
 

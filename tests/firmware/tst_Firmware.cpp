@@ -42,13 +42,13 @@ QByteArray pages(int count) {
 // The core on COM10 with a blank virtual module, a master module on COM11
 // and a folder for files.
 struct FirmwareRig : ModuleRig {
-    explicit FirmwareRig(LinkTimings timings = FastTimings()) : ModuleRig(timings) {
+    explicit FirmwareRig(LinkTimings timings = fastTimings()) : ModuleRig(timings) {
         module.model().setMemory({});
         if (!master.start())
             qFatal("no master module");
         link().ports().assign(11, master.devicePath());
-        master.model().setMemory(RandomMemory(7));
-        core->capture().EnterHeaderByte(4, 0x20); // any serial number: the modules here carry 4660
+        master.model().setMemory(randomMemory(7));
+        core->capture().enterHeaderByte(4, 0x20); // any serial number: the modules here carry 4660
     }
     FirmwareProgrammer& programmer() { return core->programmer(); }
     FirmwareCapture& capture() { return core->capture(); }
@@ -57,8 +57,8 @@ struct FirmwareRig : ModuleRig {
     // Captures `pages` pages of the master into `name`, on COM11.
     bool captureMaster(const QString& name, int pages) {
         link().SelectCommsPort(11);
-        capture().ChooseFile(path(name));
-        capture().EnterUploadPages(pages);
+        capture().chooseFile(path(name));
+        capture().enterUploadPages(pages);
         const bool done = capture().UploadEncryptedFirmware() == Outcome::Succeeded;
         link().SelectCommsPort(10);
         reporter.statuses.clear();
@@ -95,7 +95,7 @@ private slots:
         QByteArray badHeader = kHeader;
         badHeader[8] = ',';
         const QString invalid = "Invalid data format on input line ";
-        AddRows<ReadRow>(
+        addRows<ReadRow>(
             {{"header only", kHeader, Loaded, "", 0},
              {"256 pages", kHeader + pages(256), Loaded, "", 256},
              {"257 pages", kHeader + pages(257), Loaded, "", 257},
@@ -115,22 +115,22 @@ private slots:
         QFETCH(ReadRow, row);
         QBuffer buffer(&row.file);
         buffer.open(QIODevice::ReadOnly);
-        const FirmwareReadResult result = ReadFirmwareImage(buffer);
+        const FirmwareReadResult result = readFirmwareImage(buffer);
         QCOMPARE(result.outcome, row.outcome);
-        QCOMPARE(row.outcome == BadRecord ? result.statusText : result.MessageBoxText(), row.message);
+        QCOMPARE(row.outcome == BadRecord ? result.statusText : result.messageBoxText(), row.message);
         QCOMPARE(result.image.FWFileLoaded, row.outcome == Loaded);
-        QCOMPARE(result.ReplacesCurrentImage(), row.outcome != ReadFailure);
+        QCOMPARE(result.replacesCurrentImage(), row.outcome != ReadFailure);
         const FirmwareImage& i = result.image;
-        if (result.ReplacesCurrentImage())
-            QCOMPARE(Join(i.FWPageCount(), i.FWSystemID, i.FWSubSystemID, i.FWVersionMajor, i.FWVersionMinor,
+        if (result.replacesCurrentImage())
+            QCOMPARE(join(i.FWPageCount(), i.FWSystemID, i.FWSubSystemID, i.FWVersionMajor, i.FWVersionMinor,
                           i.FWTargetMask, i.FWSerialNo),
-                     Join(row.pageCount, 7, 3, 2, 7, 0x0A, 0x0D3B));
+                     join(row.pageCount, 7, 3, 2, 7, 0x0A, 0x0D3B));
     }
 
     // However much a device holds, the reader stops by the 258th record.
     void hugeInputReadsBounded_data() {
         QTest::addColumn<QByteArray>("pattern");
-        QTest::newRow("noise") << RandomMemory(20261206).repeated(64);
+        QTest::newRow("noise") << randomMemory(20261206).repeated(64);
         QTest::newRow("good records") << pageLine(5);
     }
     void hugeInputReadsBounded() {
@@ -138,7 +138,7 @@ private slots:
         QByteArray huge = kHeader + pattern.repeated((64 << 20) / pattern.size()); // 64 MiB
         QBuffer device(&huge);
         device.open(QIODevice::ReadOnly);
-        QVERIFY(!ReadFirmwareImage(device).image.FWFileLoaded);
+        QVERIFY(!readFirmwareImage(device).image.FWFileLoaded);
         QVERIFY(device.pos() <= 11 + 258 * 268);
     }
 
@@ -148,7 +148,7 @@ private slots:
         FirmwareRig rig;
         QVERIFY(rig.captureMaster("master", 256));
         QCOMPARE(rig.reporter.progressEvents.last(), "capture 256/256");
-        const QByteArray file = ReadFile(rig.path("master.fw"));
+        const QByteArray file = readFile(rig.path("master.fw"));
         QCOMPARE(file.size(), 11 + 256 * 268);
         QCOMPARE(file.left(11).toHex(' '), "01 0b 00 00 07 02 20 00 3b 0d 0a");
 
@@ -168,22 +168,22 @@ private slots:
     // What goes on the line and what the operator reads, page by page; an
     // erase that fails stops the run before the first page.
     void statusAndFramesOfARun_data() {
-        AddRows(
+        addRows(
             {"three pages | | Erasing ...., Writing page 0 of 3, Writing page 1 of 3, Writing page 2 of 3, "
              "Program complete.",
              "erase refused | refuse | Erasing ...., Erase Failed.",
              "erase unanswered | no-reply | Erasing ...., No response."});
     }
     void statusAndFramesOfARun() {
-        const auto [eraseFault, statuses] = Fields<2>();
+        const auto [eraseFault, statuses] = fields<2>();
         FirmwareRig rig;
         QVERIFY(rig.captureMaster("three.fw", 3));
         rig.load("three.fw");
         if (!eraseFault.isEmpty())
-            rig.module.faults.plan(*ParseFaultPlan("17:1:" + eraseFault));
+            rig.module.faults.plan(*parseFaultPlan("17:1:" + eraseFault));
         QCOMPARE(rig.programmer().ProgramFW(false) == Outcome::Succeeded, eraseFault.isEmpty());
         QCOMPARE(rig.reporter.statuses.join(", "), statuses);
-        const QByteArray file = ReadFile(rig.path("three.fw"));
+        const QByteArray file = readFile(rig.path("three.fw"));
         const auto& heard = rig.module.heardFrames();
         QCOMPARE(heard.size(), eraseFault.isEmpty() ? 4 : 1);
         QCOMPARE(heard[0].bytes.toHex(' '), "5a 11 11");
@@ -194,15 +194,15 @@ private slots:
     // The target check: system equal, sub-system by the high nibble of the
     // mask. Which of sub-systems 4, 5, 6 a file of sub-system 5 matches.
     void firmwareMatchesTarget_data() {
-        AddRows({"0x00 any | 1 | 0x00 | 4 5 6", "0x10 at least | 1 | 0x10 | 5 6",
+        addRows({"0x00 any | 1 | 0x00 | 4 5 6", "0x10 at least | 1 | 0x10 | 5 6",
                  "0x20 at most | 1 | 0x20 | 4 5", "0xF0 equal | 1 | 0xF0 | 5", "0x30 none | 1 | 0x30 | ",
                  "0xE0 none | 1 | 0xE0 | ", "low nibble ignored | 1 | 0x1F | 5 6",
                  "low nibble 3 ignored | 1 | 0x03 | 4 5 6", "another system | 2 | 0x00 | "});
     }
     void firmwareMatchesTarget() {
-        const auto [fileSystem, mask, matching] = Fields<3>();
+        const auto [fileSystem, mask, matching] = fields<3>();
         FirmwareRig rig;
-        QVERIFY(WriteFile(rig.path("mask.fw"),
+        QVERIFY(writeFile(rig.path("mask.fw"),
                           header(fileSystem.toInt(), 5, mask.toInt(nullptr, 16)) + pageLine(1)));
         rig.programmer().ReadFirmwareFile(rig.path("mask.fw"));
         QStringList matched;
@@ -219,7 +219,7 @@ private slots:
     void refusedRuns() {
         FirmwareRig rig;
         QVERIFY(rig.programmer().ProgramFW(true) != Outcome::Succeeded);
-        QVERIFY(WriteFile(rig.path("other.fw"), header(2, 10, 0x00) + pageLine(3)));
+        QVERIFY(writeFile(rig.path("other.fw"), header(2, 10, 0x00) + pageLine(3)));
         rig.load("other.fw");
         QVERIFY(rig.programmer().ProgramFW(false) != Outcome::Succeeded);
         QCOMPARE(rig.reporter.mainStatuses,
@@ -243,7 +243,7 @@ private slots:
         QVERIFY(rig.captureMaster("good.fw", 2));
         rig.programmer().ReadFirmwareFile(rig.path("good.fw"));
         QSignalSpy changed(&rig.programmer(), &FirmwareProgrammer::imageChanged);
-        QVERIFY(WriteFile(rig.path("too-many.fw"), header(1, 10, 0) + pages(258)));
+        QVERIFY(writeFile(rig.path("too-many.fw"), header(1, 10, 0) + pages(258)));
         rig.programmer().ReadFirmwareFile(rig.path("too-many.fw"));
         rig.programmer().ReadFirmwareFile(rig.path("missing.fw"));
         QCOMPARE(rig.reporter.criticals.size(), 2);
@@ -256,7 +256,7 @@ private slots:
         QCOMPARE(rig.programmer().ProgramFW(false), Outcome::Succeeded); // the good file, whole
         QVERIFY(rig.module.model().memory().left(512) == rig.master.model().memory().left(512));
 
-        QVERIFY(WriteFile(rig.path("bad.fw"), header(2, 1, 0) + pageLine(1, 1))); // checksum off
+        QVERIFY(writeFile(rig.path("bad.fw"), header(2, 1, 0) + pageLine(1, 1))); // checksum off
         rig.reporter.statuses.clear();
         rig.programmer().ReadFirmwareFile(rig.path("bad.fw"));
         QCOMPARE(rig.reporter.statuses,
@@ -269,16 +269,16 @@ private slots:
     // The capture's file, in place of an older one, and what it asks the module for.
     void captureFile() {
         FirmwareRig rig;
-        QVERIFY(WriteFile(rig.path("cap.fw"), QByteArray(100000, 'x')));
+        QVERIFY(writeFile(rig.path("cap.fw"), QByteArray(100000, 'x')));
         rig.link().SelectCommsPort(11);
-        rig.capture().EnterHeaderByte(4, 0x22);
+        rig.capture().enterHeaderByte(4, 0x22);
         rig.master.identity.appMinor = 5;
-        rig.capture().ChooseFile(rig.path("cap"));
-        QCOMPARE(rig.capture().FileName(), rig.path("cap.fw"));
+        rig.capture().chooseFile(rig.path("cap"));
+        QCOMPARE(rig.capture().fileName(), rig.path("cap.fw"));
         QCOMPARE(rig.capture().UploadEncryptedFirmware(), Outcome::Succeeded);
         QCOMPARE(rig.reporter.statuses.count("Uploading firmware ..."), 120);
         QCOMPARE(rig.reporter.statuses.last(), "Firmware upload completed successfully.");
-        const QByteArray file = ReadFile(rig.path("cap.fw"));
+        const QByteArray file = readFile(rig.path("cap.fw"));
         QCOMPARE(file.size(), 32171);
         QVERIFY(!QFile::exists(rig.path("cap.fw.partial")));
         QCOMPARE(file.left(11).toHex(' '), "01 0b 00 00 05 02 22 00 3b 0d 0a");
@@ -293,18 +293,18 @@ private slots:
     // The page time-out is 2000 ms: a page just inside it counts, none at all
     // ends the capture then, not at the link's 1500 ms.
     void pageTimeout_data() {
-        AddRows({"page at 1850 ms | 20:1:delay=1850 | 1800 | Firmware upload completed successfully.",
+        addRows({"page at 1850 ms | 20:1:delay=1850 | 1800 | Firmware upload completed successfully.",
                  "no page | 20:1:no-reply | 1980 | No response."});
     }
     void pageTimeout() {
-        const auto [fault, minMs, status] = Fields<3>();
+        const auto [fault, minMs, status] = fields<3>();
         FirmwareRig rig{LinkTimings{}};
         rig.link().SelectCommsPort(11);
-        rig.capture().ChooseFile(rig.path("slow.fw"));
-        rig.capture().EnterUploadPages(1);
-        rig.master.faults.plan(*ParseFaultPlan(fault));
+        rig.capture().chooseFile(rig.path("slow.fw"));
+        rig.capture().enterUploadPages(1);
+        rig.master.faults.plan(*parseFaultPlan(fault));
         rig.target().RequestTargetID();
-        QVERIFY_BETWEEN(MsToRun([&] { rig.capture().UploadEncryptedFirmware(); }), minMs.toInt(), 3000);
+        QVERIFY_BETWEEN(msToRun([&] { rig.capture().UploadEncryptedFirmware(); }), minMs.toInt(), 3000);
         QCOMPARE(rig.reporter.statuses.last(), status);
     }
 
@@ -313,24 +313,24 @@ private slots:
     // the first identity request, the size of the partial file (0: none),
     // the last status.
     void captureThatStops_data() {
-        AddRows(
+        addRows(
             {"silent at page 10 | 20:11:no-reply |  | 2691 | No response. 10 of 120 pages kept in {partial}",
              "silent at page 0 | 20:1:no-reply |  | 0 | No response.",
              "closed while identifying | 16:2:delay=200 | close | 0 | No response."});
     }
     void captureThatStops() {
-        const auto [fault, close, partialSize, status] = Fields<4>();
+        const auto [fault, close, partialSize, status] = fields<4>();
         FirmwareRig rig;
         rig.link().SelectCommsPort(11);
-        QVERIFY(WriteFile(rig.path("old.fw"), "old"));
-        rig.capture().ChooseFile(rig.path("old.fw"));
-        rig.master.faults.plan(*ParseFaultPlan(fault));
+        QVERIFY(writeFile(rig.path("old.fw"), "old"));
+        rig.capture().chooseFile(rig.path("old.fw"));
+        rig.master.faults.plan(*parseFaultPlan(fault));
         rig.target().RequestTargetID(); // the version is known
         if (!close.isEmpty())
             QTimer::singleShot(50, [&rig] { rig.core->shutdown(); });
         rig.operations().UploadEncryptedFirmware();
-        QCOMPARE(ReadFile(rig.path("old.fw")), "old");
-        QCOMPARE(ReadFile(rig.path("old.fw.partial")).size(), partialSize.toInt());
+        QCOMPARE(readFile(rig.path("old.fw")), "old");
+        QCOMPARE(readFile(rig.path("old.fw.partial")).size(), partialSize.toInt());
         QCOMPARE(rig.reporter.statuses.last(),
                  QString(status).replace("{partial}", rig.path("old.fw.partial")));
     }
@@ -338,13 +338,13 @@ private slots:
     void captureRefusals() {
         FirmwareRig rig;
         rig.module.faults.unanswered.insert(16); // never read, and not answering
-        QVERIFY(WriteFile(rig.path("old.fw"), "old"));
-        rig.capture().ChooseFile(rig.path("old.fw"));
+        QVERIFY(writeFile(rig.path("old.fw"), "old"));
+        rig.capture().chooseFile(rig.path("old.fw"));
         QVERIFY(rig.capture().UploadEncryptedFirmware() != Outcome::Succeeded);
         QCOMPARE(rig.reporter.statuses.last(), "Read Target ID for version number first.");
-        QCOMPARE(ReadFile(rig.path("old.fw")), "old");
+        QCOMPARE(readFile(rig.path("old.fw")), "old");
         rig.module.faults = {};
-        rig.capture().ChooseFile(rig.path("no-such-folder/x.fw"));
+        rig.capture().chooseFile(rig.path("no-such-folder/x.fw"));
         QVERIFY(rig.capture().UploadEncryptedFirmware() != Outcome::Succeeded);
         QCOMPARE(rig.reporter.criticals.size(), 1);
         QCOMPARE(rig.reporter.criticals[0].left(40), "File Open: Error opening firmware file: ");
@@ -362,18 +362,18 @@ private slots:
         };
         QStringList seen;
         for (double pages : {0.0, 257.0, 256.0, 1.0, 0.5, 1.5}) {
-            c.EnterUploadPages(pages);
+            c.enterUploadPages(pages);
             seen << QString::number(c.UploadPages());
         }
         for (double byte : {34.0, 256.0, -1.0, 255.0, 0.0, 12.5}) {
-            c.EnterHeaderByte(4, byte);
+            c.enterHeaderByte(4, byte);
             seen << QString::number(c.EncHeaderData()[4]);
         }
         QCOMPARE(seen.join(' '), "120 120 256 1 1 2 34 34 34 255 0 12");
-        c.EnterHeaderByte(5, 0x77);
+        c.enterHeaderByte(5, 0x77);
         seen.clear();
         for (int index = 0; index < 8; ++index) {
-            c.QuickSet(index, 300);
+            c.quickSet(index, 300);
             seen << header();
         }
         QCOMPARE(seen, (QStringList{"1 a 2c 1 22 77 / 120", "1 f 0 0 10 77 / 120", "10 1 0 0 f0 77 / 120",
@@ -381,8 +381,8 @@ private slots:
                                     "3 2 0 0 f0 77 / 256", "11 1 0 0 f0 77 / 120"}));
         seen.clear();
         for (const char* chosen : {"/fw/master", "/fw.old/master", ""}) {
-            c.ChooseFile(QString::fromLatin1(chosen));
-            seen << c.FileName();
+            c.chooseFile(QString::fromLatin1(chosen));
+            seen << c.fileName();
         }
         QCOMPARE(seen, (QStringList{"/fw/master.fw", "/fw.old/master", "/fw.old/master"}));
     }

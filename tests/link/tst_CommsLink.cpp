@@ -4,16 +4,16 @@
 namespace {
 // An identity request through the one transaction.
 Outcome requestIdentity(ModuleRig& rig) {
-    return rig.link().Transact(Message({16}), 2, ReplyKind::Identity);
+    return rig.link().transact(Message({16}), 2, ReplyKind::Identity);
 }
 
 // The ports the last scans found, the first of them and how many they found.
-QString Found(CommsLink& link) {
+QString found(CommsLink& link) {
     QStringList ports;
     for (int port = 1; port <= 18; ++port)
         if (link.scan().portAvailable(port))
             ports << QString::number(port);
-    return Join(ports.join(' '), link.scan().firstAvailablePort(), link.scan().numPortsAvailable());
+    return join(ports.join(' '), link.scan().firstAvailablePort(), link.scan().numPortsAvailable());
 }
 } // namespace
 
@@ -28,14 +28,14 @@ private slots:
                      "18=/dev/ttyUSB8 0= 19=")
                  .split(' ')) {
             const int port = entry.section('=', 0, 0).toInt();
-            const QByteArray variable = PortMap::OverrideVariable(port).toLatin1();
+            const QByteArray variable = PortMap::overrideVariable(port).toLatin1();
             PortMap map;
             qunsetenv(variable.constData());
-            QString devices = map.DeviceForPort(port);
+            QString devices = map.deviceForPort(port);
             qputenv(variable.constData(), "/dev/serial/by-id/usb-test");
-            devices += " " + map.DeviceForPort(port);
+            devices += " " + map.deviceForPort(port);
             map.assign(port, QStringLiteral("/dev/pts/7"));
-            devices += " " + map.DeviceForPort(port);
+            devices += " " + map.deviceForPort(port);
             qunsetenv(variable.constData());
             const QString platform = entry.section('=', 1);
             QCOMPARE(devices,
@@ -49,11 +49,11 @@ private slots:
         VirtualModule other;
         QVERIFY(other.start());
         ModuleRig rig;
-        QVERIFY(rig.link().OpenDevice(other.devicePath()));
-        QCOMPARE(Join(rig.link().device(), rig.link().selectedPort()), Join(other.devicePath(), 0));
+        QVERIFY(rig.link().openDevice(other.devicePath()));
+        QCOMPARE(join(rig.link().device(), rig.link().selectedPort()), join(other.devicePath(), 0));
         QCOMPARE(requestIdentity(rig), Outcome::Succeeded);
-        QCOMPARE(Join(other.heardFrames().size(), rig.module.heardFrames().size()), "1 | 0");
-        QVERIFY(!rig.link().OpenDevice(QStringLiteral("/nonexistent/ttyX")));
+        QCOMPARE(join(other.heardFrames().size(), rig.module.heardFrames().size()), "1 | 0");
+        QVERIFY(!rig.link().openDevice(QStringLiteral("/nonexistent/ttyX")));
         QVERIFY(rig.reporter.criticals.value(0).startsWith(
             "Comms Port: Error opening comms port /nonexistent/ttyX : "));
         QCOMPARE(requestIdentity(rig), Outcome::PortError); // no port: nothing sent, and the port is why
@@ -65,16 +65,16 @@ private slots:
     void openingPorts() {
         ModuleRig rig;
         QVERIFY(rig.reporter.criticals.isEmpty() && rig.link().portOK());
-        QCOMPARE(Join(rig.link().selectedPort(), rig.link().settings(), rig.module.lineBaud()),
+        QCOMPARE(join(rig.link().selectedPort(), rig.link().settings(), rig.module.lineBaud()),
                  "10 | 115200,N,8,1 | 115200");
         rig.link().SelectCommsPort(5);
         QCOMPARE(rig.reporter.criticals.size(), 1);
         QVERIFY2(rig.reporter.criticals[0].startsWith("Comms Port: Error opening comms port 5 : ") &&
                      rig.reporter.criticals[0].size() > 41, // and why
                  qPrintable(rig.reporter.criticals[0]));
-        QCOMPARE(Join(rig.link().portOK(), rig.link().portOpen(), rig.link().selectedPort()),
+        QCOMPARE(join(rig.link().portOK(), rig.link().portOpen(), rig.link().selectedPort()),
                  "false | false | 10");
-        QVERIFY_BETWEEN(MsToRun([&] { requestIdentity(rig); }), 230, 1000);
+        QVERIFY_BETWEEN(msToRun([&] { requestIdentity(rig); }), 230, 1000);
         QVERIFY(rig.exchange().GetMessageTimedOut() && rig.module.heardFrames().isEmpty());
     }
 
@@ -90,15 +90,15 @@ private slots:
         QCOMPARE(requestIdentity(rig), Outcome::NoResponse);
         rig.module.sendRaw(QByteArray::fromHex("5a5b")); // a late acknowledgement
         QThread::msleep(50); // the tool is busy elsewhere while it arrives: it waits unread
-        QCOMPARE(rig.link().Transact(Message({17}), 2, ReplyKind::Acknowledgement), Outcome::NoResponse);
+        QCOMPARE(rig.link().transact(Message({17}), 2, ReplyKind::Acknowledgement), Outcome::NoResponse);
         QCOMPARE(rig.heard(), (QStringList{"5a 10 10", "5a 11 11"}));
     }
 
     // A reply may pause inside its frame for less than 200 ms, not more.
-    void gapsInsideAReply_data() { AddRows({"150 ms | 150 | received", "250 ms | 250 | lost"}); }
+    void gapsInsideAReply_data() { addRows({"150 ms | 150 | received", "250 ms | 250 | lost"}); }
     void gapsInsideAReply() {
-        const auto [pauseMs, outcome] = Fields<2>();
-        LinkTimings timings = FastTimings();
+        const auto [pauseMs, outcome] = fields<2>();
+        LinkTimings timings = fastTimings();
         timings.replyTimeoutMs = 700;
         ModuleRig rig(timings);
         rig.module.faults.pauseMs = pauseMs.toInt();
@@ -117,18 +117,18 @@ private slots:
         QSignalSpy finished(&rig.link(), &CommsLink::scanFinished);
         rig.link().ScanCommsPorts();
         QCOMPARE(started.size() + finished.size(), 2);
-        QCOMPARE(Found(rig.link()), "3 7 | 3 | 2");
+        QCOMPARE(found(rig.link()), "3 7 | 3 | 2");
 
         // A port the scan did not find leads to the first one it did.
         QSignalSpy button(&rig.link(), &CommsLink::selectedButtonChanged);
         rig.link().SelectCommsPort(5);
         QCOMPARE(QList<QVariantList>(button), (QList<QVariantList>{{2}}));
-        QCOMPARE(Join(rig.link().portOK(), rig.link().selectedPort()), "true | 3");
+        QCOMPARE(join(rig.link().portOK(), rig.link().selectedPort()), "true | 3");
 
         // A scan while COM3 is open closes it, finds it, and opens it again;
         // every scan adds to the count what it found.
         rig.link().ScanCommsPorts();
-        QCOMPARE(Found(rig.link()), "3 7 | 3 | 4");
+        QCOMPARE(found(rig.link()), "3 7 | 3 | 4");
         QCOMPARE(requestIdentity(rig), Outcome::Succeeded);
         QCOMPARE(com3.heardFrames().size(), 1);
 
@@ -137,7 +137,7 @@ private slots:
         for (int port : {3, 7})
             ports.assign(port, QStringLiteral("/nonexistent/merlax-gone"));
         rig.link().ScanCommsPorts();
-        QCOMPARE(Found(rig.link()), " | 18 | 4");
+        QCOMPARE(found(rig.link()), " | 18 | 4");
         rig.reporter.criticals.clear();
         rig.link().SelectCommsPort(4);
         QCOMPARE(rig.reporter.criticals.value(0).left(41), "Comms Port: Error opening comms port 4 : ");
@@ -159,8 +159,8 @@ private slots:
         QSignalSpy reset(&rig.link(), &CommsLink::baudRateReset);
         QVERIFY(reset.wait(2000));
         QVERIFY_BETWEEN(clock.elapsed(), 290, 900);
-        QCOMPARE(Join(rig.module.lineBaud(), rig.link().settings(), settings.size()),
-                 Join(115200, LineSettings::kBootloader, 2));
+        QCOMPARE(join(rig.module.lineBaud(), rig.link().settings(), settings.size()),
+                 join(115200, LineSettings::kBootloader, 2));
     }
 
     // A lost line: the kernel hangs the tty up under the open port (a pulled
@@ -171,7 +171,7 @@ private slots:
     // sends nothing and ends by its time-out; selecting the port brings back a
     // line that was only hung up.
     void lostLine_data() {
-        AddRows(
+        addRows(
             {"hung up | 3000 | reading from | . The device may have been disconnected. Please reselect comms "
              "port",
              "pulled while waiting | 1000 | reading from | . The device may have been disconnected. Please "
@@ -179,9 +179,9 @@ private slots:
              "pulled before the write | 100 | writing to | . Please reselect comms port"});
     }
     void lostLine() {
-        const auto [maxMs, verb, ending] = Fields<3>();
+        const auto [maxMs, verb, ending] = fields<3>();
         const QByteArray how = QTest::currentDataTag();
-        if (how == "hung up" && !CanHangUpLines())
+        if (how == "hung up" && !canHangUpLines())
             QSKIP("hanging up a line needs CAP_SYS_ADMIN");
         ModuleRig rig;
         rig.module.faults.unanswered.insert(16);
@@ -191,14 +191,14 @@ private slots:
             QTimer::singleShot(50, &rig.module, [&] {
                 how == "hung up" ? void(rig.module.hangUp()) : rig.module.pullCable();
             });
-        const double cpuBefore = CpuMilliseconds();
-        const qint64 elapsed = MsToRun([&] {
+        const double cpuBefore = cpuMilliseconds();
+        const qint64 elapsed = msToRun([&] {
             if (how != "pulled before the write")
                 return void(requestIdentity(rig));
             rig.exchange().SetMessageInProgress(ReplyKind::Acknowledgement);
             rig.link().SendMessage(Message({17}), 2); // the driver fails the write at once
         });
-        QVERIFY2(CpuMilliseconds() - cpuBefore < 0.3 * static_cast<double>(elapsed) + 20, "the wait spun");
+        QVERIFY2(cpuMilliseconds() - cpuBefore < 0.3 * static_cast<double>(elapsed) + 20, "the wait spun");
         QVERIFY_BETWEEN(elapsed, 0, maxMs.toInt());
         QVERIFY(!rig.exchange().GetMessageInProgress() && rig.exchange().GetMessageTimedOut());
         QVERIFY(rig.reporter.criticals.isEmpty() || how != "pulled before the write");
@@ -210,7 +210,7 @@ private slots:
         QVERIFY(!rig.link().portOK());
         QTRY_VERIFY(!rig.link().portOpen());
         QCOMPARE(requestIdentity(rig), Outcome::PortError);
-        QCOMPARE(Join(rig.reporter.criticals.size(), rig.heard().size()),
+        QCOMPARE(join(rig.reporter.criticals.size(), rig.heard().size()),
                  how == "pulled before the write" ? "1 | 0" : "1 | 1");
         if (how != "hung up")
             return;

@@ -39,15 +39,15 @@ bool report(CommandExchange& exchange, const QString& what) {
     if (what == "ack 91" || what == "ack 171")
         return exchange.PutCommandOKFromTgt(what == "ack 91");
     if (what == "identity" || what == "page")
-        return exchange.PutDataReply(what == "page" ? ReplyKind::EncryptedPage : ReplyKind::Identity);
+        return exchange.putDataReply(what == "page" ? ReplyKind::EncryptedPage : ReplyKind::Identity);
     if (what == "damaged")
-        return exchange.PutDamagedReply();
+        return exchange.putDamagedReply();
     if (what == "link time-out")
-        return exchange.PutLinkTimeout();
+        return exchange.putLinkTimeout();
     if (what == "own deadline")
-        return exchange.PutOwnDeadline();
+        return exchange.putOwnDeadline();
     if (what == "write failure")
-        return exchange.PutWriteFailure();
+        return exchange.putWriteFailure();
     qFatal("unknown report %s", qPrintable(what));
 }
 
@@ -67,7 +67,7 @@ private slots:
         const auto encode = [](std::initializer_list<qint16> elements, int bytesToSend) {
             OutMsg m{};
             std::copy(elements.begin(), elements.end(), m.begin());
-            return Frame::Encode(m, bytesToSend).toHex();
+            return Frame::encode(m, bytesToSend).toHex();
         };
         QCOMPARE(encode({17, 0x1234}, 3), "5a113445");               // only the low byte of an element
         QCOMPARE(encode({19, 0x5A, 0x5A}, 4), "5a135a5ac7");         // 0x5A in data is not escaped
@@ -75,7 +75,7 @@ private slots:
     }
 
     void sequences_data() {
-        AddRows<SequenceRow>(
+        addRows<SequenceRow>(
             {{"accepted", kAck, {"ack"}},
              {"refused", QByteArray::fromHex("5aab"), {"nak"}},
              {"stray bytes before an ack", QByteArray::fromHex("00ff13") + kAck, {"ack"}},
@@ -143,7 +143,7 @@ private slots:
     // Which report completes which command, and how it ends: a page request
     // runs to its own deadline. "-": the command is still in progress.
     void completion_data() {
-        AddRows({"ack completes an ack command | ack | ack 91 | succeeded",
+        addRows({"ack completes an ack command | ack | ack 91 | succeeded",
                  "refusal completes an ack command | ack | ack 171 | refused",
                  "stray identity leaves an ack command | ack | identity | -",
                  "stray page leaves an ack command | ack | page | -",
@@ -162,7 +162,7 @@ private slots:
                  "own deadline ends a page request | page | own deadline | no response"});
     }
     void completion() {
-        const auto [awaited, reported, outcome] = Fields<3>();
+        const auto [awaited, reported, outcome] = fields<3>();
         CommandExchange exchange;
         QSignalSpy completions(&exchange, &CommandExchange::completed);
         exchange.SetMessageInProgress(awaited == "ack"    ? ReplyKind::Acknowledgement
@@ -178,7 +178,7 @@ private slots:
         // Only the first report counts: not a late time-out, nor an unsolicited refusal.
         QVERIFY(!report(exchange, "link time-out") && !report(exchange, "ack 171") &&
                 completions.size() == 1);
-        QCOMPARE(OutcomeTexts({"refused", "no response", "succeeded"}).textFor(exchange.WaitForOutcome()),
+        QCOMPARE(OutcomeTexts({"refused", "no response", "succeeded"}).textFor(exchange.waitForOutcome()),
                  outcome);
     }
 
@@ -207,19 +207,19 @@ private slots:
         exchange.SetMessageInProgress(ReplyKind::Acknowledgement);
         QTimer::singleShot(50, &exchange, [&] { exchange.PutCommandOKFromTgt(false); });
         Outcome outcome{};
-        QVERIFY_BETWEEN(MsToRun([&] { outcome = exchange.WaitForOutcome(); }), 40, 1000);
+        QVERIFY_BETWEEN(msToRun([&] { outcome = exchange.waitForOutcome(); }), 40, 1000);
         QCOMPARE(outcome, Outcome::Refused);
     }
 
     void closingAbandonsTheWaitAndEveryLaterCommand() {
         CommandExchange exchange;
         exchange.SetMessageInProgress(ReplyKind::Acknowledgement);
-        QTimer::singleShot(20, &exchange, [&] { exchange.Close(); });
-        QCOMPARE(exchange.WaitForOutcome(), Outcome::Abandoned);
+        QTimer::singleShot(20, &exchange, [&] { exchange.close(); });
+        QCOMPARE(exchange.waitForOutcome(), Outcome::Abandoned);
         QVERIFY(exchange.closed());
         exchange.SetMessageInProgress(ReplyKind::Acknowledgement);
         exchange.PutCommandOKFromTgt(true);
-        QCOMPARE(exchange.WaitForOutcome(), Outcome::Abandoned);
+        QCOMPARE(exchange.waitForOutcome(), Outcome::Abandoned);
     }
 
     void oneOperationAtATime() {

@@ -26,7 +26,7 @@ QByteArray recordOf(const char (&raw)[7], const QString& memo, DateTimeSeparator
     TargetIdentity identity{.BLVersionMinor = 5, .BLVersionMajor = 1, .CpuID = {0x1E, 0x1F, 0x20, 0x21}};
     std::copy_n(raw, 6, identity.InfoBytes.begin());
     std::ranges::copy(std::array{0xC1, 0xC2, 0xC3, 0xC4, 3}, identity.InfoBytes.begin() + 6);
-    return BuildSerialRecord(7, {0x5A, 1, 10, 0x34, 0x12, 0x11, 0x22, 0x33}, identity, memo,
+    return buildSerialRecord(7, {0x5A, 1, 10, 0x34, 0x12, 0x11, 0x22, 0x33}, identity, memo,
                              QDateTime(QDate(2026, 3, 3), QTime(14, 5)), separators);
 }
 
@@ -41,7 +41,7 @@ QString valuesOf(const SerialLoad& load) {
 // Run as a child by lockDiesWithItsHolder: holds the database until killed.
 int holdLock(const char* path) {
     SerialDatabase database;
-    if (database.Open(QString::fromLocal8Bit(path)).failed || !database.Append(kGoodRecord))
+    if (database.open(QString::fromLocal8Bit(path)).failed || !database.append(kGoodRecord))
         return 1;
     std::fputs("OK\n", stdout);
     std::fflush(stdout);
@@ -72,11 +72,11 @@ private slots:
         QCOMPARE(record, QByteArray("00007,5A,01,0A,34,12,11,22,33,\0;C123,C1,C2,C3,C4,03,1E,1F,20,21,"
                                     "05,01,         ABC,03/03/26-14:05;\r\n",
                                     100));
-        QVERIFY(!ParseSerialRecord(record).bad);
+        QVERIFY(!parseSerialRecord(record).bad);
     }
 
     void memoFitted_data() {
-        AddRows<MemoRow>({{"short, padded left", "ABC", "         ABC"},
+        addRows<MemoRow>({{"short, padded left", "ABC", "         ABC"},
                           {"15 chars keep 4 to 15", "ABCDEFGHIJKLMNO", "DEFGHIJKLMNO"},
                           {"empty", "", QByteArray(12, ' ')},
                           {"outside Latin-1", QString::fromUtf8("Zürich→Ω"), "    Z\xFCrich??"},
@@ -91,15 +91,15 @@ private slots:
 
     // Bytes 83 to 97: the date and time.
     void dateSeparatorsOfLocale_data() {
-        AddRows({"C writes '3 Mar 2026' | C | ,03/03/26-14:05", "en_US | en_US | ,03/03/26-14:05",
+        addRows({"C writes '3 Mar 2026' | C | ,03/03/26-14:05", "en_US | en_US | ,03/03/26-14:05",
                  "de_DE | de_DE | ,03.03.26-14:05", "nl_NL | nl_NL | ,03-03-26-14:05",
                  "fi_FI dots in time | fi_FI | ,03.03.26-14.05",
                  "hu_HU dot and blank | hu_HU | ,03.03.26-14:05",
                  "ar_EG marks around / | ar_EG | ,03/03/26-14:05"});
     }
     void dateSeparatorsOfLocale() {
-        const auto [locale, bytes83to97] = Fields<2>();
-        const QByteArray record = recordOf("ABC123", "", DateTimeSeparatorsOf(QLocale(locale)));
+        const auto [locale, bytes83to97] = fields<2>();
+        const QByteArray record = recordOf("ABC123", "", dateTimeSeparatorsOf(QLocale(locale)));
         QCOMPARE(record.size(), 100);
         QCOMPARE(record.mid(82, 15), bytes83to97.toLatin1());
     }
@@ -114,7 +114,7 @@ private slots:
         const QString kept = " Unusable in the last record, previous values kept: ";
         const QString noNext =
             " The last record's serial number leaves no next one: set the next serial number by clicking it.";
-        AddRows<LoadRow>(
+        addRows<LoadRow>(
             {{"empty file", "", noErrors, "1 0 0 0 0 0 0 0 0|-"},
              {"three good, last 00041", first + first + kGoodRecord, noErrors, last},
              {"',' at byte 98 gives nothing", first + withBytes(kGoodRecord, 98, ","), oneError,
@@ -138,9 +138,9 @@ private slots:
         QFETCH(LoadRow, row);
         QBuffer buffer(&row.file);
         buffer.open(QIODevice::ReadOnly);
-        const SerialLoad load = ReadSerialRecords(buffer);
+        const SerialLoad load = readSerialRecords(buffer);
         QVERIFY(!load.failed);
-        QCOMPARE(load.StatusText(), row.status);
+        QCOMPARE(load.statusText(), row.status);
         QCOMPARE(valuesOf(load), row.values);
     }
 
@@ -150,20 +150,20 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath("Default.ser");
         SerialDatabase first, second;
-        QCOMPARE(first.Open(path).nextSerial, 1);
-        QVERIFY(first.Append(withBytes(kGoodRecord, 1, "00001")) &&
-                first.Append(withBytes(kGoodRecord, 1, "00002")));
-        QCOMPARE(first.Open(path).nextSerial, 3);
+        QCOMPARE(first.open(path).nextSerial, 1);
+        QVERIFY(first.append(withBytes(kGoodRecord, 1, "00001")) &&
+                first.append(withBytes(kGoodRecord, 1, "00002")));
+        QCOMPARE(first.open(path).nextSerial, 3);
         QCOMPARE(QFileInfo(path).size(), 200);
-        QCOMPARE(second.Open(path).MessageBoxText(),
+        QCOMPARE(second.open(path).messageBoxText(),
                  "Error reading Serial Number Database file: the file is in use by another program");
-        QVERIFY(!second.IsOpen());
-        first.Close();
-        QVERIFY(!second.Open(path).failed);
-        const SerialLoad load = first.Open("/nonexistent/dir/Default.ser");
-        QVERIFY(load.failed && !first.IsOpen());
-        QVERIFY(load.MessageBoxText().startsWith("Error reading Serial Number Database file: "));
-        QVERIFY(load.MessageBoxText().size() > 45);
+        QVERIFY(!second.isOpen());
+        first.close();
+        QVERIFY(!second.open(path).failed);
+        const SerialLoad load = first.open("/nonexistent/dir/Default.ser");
+        QVERIFY(load.failed && !first.isOpen());
+        QVERIFY(load.messageBoxText().startsWith("Error reading Serial Number Database file: "));
+        QVERIFY(load.messageBoxText().size() > 45);
     }
 
     // A holder killed outright leaves its record in the file and no lock.
@@ -175,11 +175,11 @@ private slots:
         QVERIFY(holder.waitForReadyRead(10000));
         QCOMPARE(holder.readAllStandardOutput(), "OK\n");
         SerialDatabase database;
-        QVERIFY(database.Open(path).failed);
+        QVERIFY(database.open(path).failed);
         holder.kill(); // SIGKILL
         QVERIFY(holder.waitForFinished(10000));
-        const SerialLoad load = database.Open(path);
-        QCOMPARE(load.StatusText(), "File loaded with no errors.");
+        const SerialLoad load = database.open(path);
+        QCOMPARE(load.statusText(), "File loaded with no errors.");
         QCOMPARE(load.nextSerial, 42);
     }
 };

@@ -26,11 +26,11 @@ struct SerialRig : ModuleRig {
     explicit SerialRig(const QByteArray& logged = {}) {
         module.identity.init = 0xFF;
         module.identity.serial = 0xFFFF;
-        WriteFile(folder.filePath("log.ser"), logged);
+        writeFile(folder.filePath("log.ser"), logged);
         serials().ReadSerialDBFile(folder.filePath("log.ser"));
     }
     SerialAllocation& serials() { return core->serials(); }
-    QByteArray log() const { return ReadFile(folder.filePath("log.ser")); }
+    QByteArray log() const { return readFile(folder.filePath("log.ser")); }
     QString next() const {
         const std::optional<qint32> n = core->serials().nextSerial();
         return n ? QString::number(*n) : "-";
@@ -44,12 +44,12 @@ struct SerialRig : ModuleRig {
 };
 
 // A record logged for serial `serial` (five characters), ID block 5A 01 0A.
-QByteArray Record(const char* serial) {
+QByteArray record(const char* serial) {
     return QByteArray(serial) + ",5A,01,0A,34,12,11,22,33,ABC123,C1,C2,C3,C4,03,1E,1F,20,21,05,01,"
                                 " Line 7 memo,03/03/26-14:05;\r\n";
 }
 
-int FailingFsync(int) {
+int failingFsync(int) {
     errno = EIO;
     return -1;
 }
@@ -61,14 +61,14 @@ QString block(const SerialAllocation& serials) {
     return bytes.join(' ');
 }
 
-SerialRecoveryResult Fetch(const QString& server, std::chrono::milliseconds limit = 5s,
+SerialRecoveryResult fetch(const QString& server, std::chrono::milliseconds limit = 5s,
                            const QString& typed = QStringLiteral("004711")) {
     return SerialRecovery(server, limit).OpenAndReadInternetSerialFile(typed);
 }
 
 // The files this process holds open in the folder, named or not (a temporary
 // file may have no name at all until it is linked).
-QFileInfoList OpenFilesIn(const QString& folder) {
+QFileInfoList openFilesIn(const QString& folder) {
     QFileInfoList open;
     for (const QFileInfo& fd :
          QDir(QStringLiteral("/proc/self/fd")).entryInfoList(QDir::AllEntries | QDir::System))
@@ -110,13 +110,13 @@ private slots:
         SerialAllocation& s = rig.core->serials();
         QStringList seen{QString::number(*s.nextSerial())};
         for (double serial : {0.0, 65536.0, 70000.0, 65535.0, 2.5}) {
-            s.EnterNextSerial(serial);
+            s.enterNextSerial(serial);
             seen << QString::number(*s.nextSerial());
         }
-        s.EnterSerialByte(3, 16); // SerL by hand: NextSerial stays
+        s.enterSerialByte(3, 16); // SerL by hand: NextSerial stays
         seen << block(s) << QString::number(*s.nextSerial());
         for (double byte : {256.0, -1.0, 255.0, 12.5}) {
-            s.EnterSerialByte(7, byte);
+            s.enterSerialByte(7, byte);
             seen << QString::number(s.setSerialData()[7]);
         }
         QCOMPARE(seen.join(" | "), "1 | 1 | 1 | 1 | 65535 | 2 | 5a 1 1 10 0 0 0 0 | 2 | 0 | 0 | 255 | 12");
@@ -127,7 +127,7 @@ private slots:
     // the write, then the statuses: {R} stands for the identity read, {W} for
     // the write.
     void programAndLog_data() {
-        AddRows(
+        addRows(
             {"logged | 0xFF |  | {R}, {W}, Write Serial OK., {R}, Writing the device data to the serial DB "
              "file, OK",
              "already programmed | 0x5A |  | {R}, Aborted - Serial No. already programmed",
@@ -135,12 +135,12 @@ private slots:
              "Failed."});
     }
     void programAndLog() {
-        const auto [init, fault, statuses] = Fields<3>();
+        const auto [init, fault, statuses] = fields<3>();
         SerialRig rig;
         rig.reporter.statuses.clear();
         rig.module.identity.init = static_cast<quint8>(init.toInt(nullptr, 16));
         if (!fault.isEmpty())
-            rig.module.faults.plan(*ParseFaultPlan(fault));
+            rig.module.faults.plan(*parseFaultPlan(fault));
         rig.serials().setMemo(QStringLiteral("line 3"));
         rig.operations().ProgramAndLogSerialNo();
         QCOMPARE(rig.reporter.statuses.join(", "), QString(statuses)
@@ -157,9 +157,9 @@ private slots:
     // Past 65535 no unit is written or logged.
     void consecutiveUnits() {
         SerialRig rig;
-        rig.serials().EnterNextSerial(255);
+        rig.serials().enterNextSerial(255);
         rig.programAndLog();
-        QCOMPARE(Join(rig.next(), block(rig.serials()), int(rig.module.model().idBlock()[3])),
+        QCOMPARE(join(rig.next(), block(rig.serials()), int(rig.module.model().idBlock()[3])),
                  "256 | 0 0 0 0 1 0 0 0 | 255");
         rig.programAndLog();
         QCOMPARE(rig.next(), "257");
@@ -177,7 +177,7 @@ private slots:
     // serial field, the next serial after the load, the status of a "Program
     // and Log" that follows, and the records it added.
     void lastSerialOfTheLog_data() {
-        AddRows({"65534 gives 65535 | 65534 | 65535 | OK | 1",
+        addRows({"65534 gives 65535 | 65534 | 65535 | OK | 1",
                  "65535 | 65535 | - | Error: No next serial number. Set the next serial number by clicking "
                  "it. | 0",
                  "65536 | 65536 | - | Error: No next serial number. Set the next serial number by clicking "
@@ -186,17 +186,17 @@ private slots:
                  "clicking it. | 0"});
     }
     void lastSerialOfTheLog() {
-        const auto [field, next, status, added] = Fields<4>();
-        SerialRig rig(Record("00007") + Record(qPrintable(field)));
+        const auto [field, next, status, added] = fields<4>();
+        SerialRig rig(record("00007") + record(qPrintable(field)));
         QCOMPARE(rig.next(), next);
         QCOMPARE(rig.reporter.statuses.last().contains("leaves no next one"), next == "-");
         rig.programAndLog();
         QCOMPARE(rig.reporter.statuses.last(), status);
         QCOMPARE(rig.log().size(), 200 + 100 * added.toInt());
         QCOMPARE(rig.heard().isEmpty(), added == "0");
-        rig.serials().EnterNextSerial(0); // still refused: out of range
+        rig.serials().enterNextSerial(0); // still refused: out of range
         QCOMPARE(rig.next(), next == "-" ? "-" : "65536");
-        rig.serials().EnterNextSerial(9);
+        rig.serials().enterNextSerial(9);
         rig.programAndLog();
         QCOMPARE(rig.next(), "10");
     }
@@ -204,7 +204,7 @@ private slots:
     // A log cut short inside a record: the next record completes it, and
     // every record after that reads back.
     void appendsAfterAPartialRecord() {
-        SerialRig rig(Record("00041") + Record("00042").left(37));
+        SerialRig rig(record("00041") + record("00042").left(37));
         QVERIFY(rig.reporter.statuses.last().endsWith(
             " The file ends in a partial record of 37 bytes; it is completed before the next record."));
         rig.programAndLog();
@@ -220,11 +220,11 @@ private slots:
     // its length, the next serial number stays, and logging waits until the
     // operator chooses the file again.
     void recordNotDurable() {
-        SerialRig rig(Record("00041"));
-        rig.serials().database().setSystemCalls({::write, FailingFsync});
+        SerialRig rig(record("00041"));
+        rig.serials().database().setSystemCalls({::write, failingFsync});
         rig.reporter.statuses.clear();
         rig.programAndLog();
-        QCOMPARE(rig.log(), Record("00041"));
+        QCOMPARE(rig.log(), record("00041"));
         QCOMPARE(rig.next(), "42");
         QCOMPARE(rig.reporter.criticals.size(), 1);
         QVERIFY(rig.reporter.criticals[0].startsWith(
@@ -245,15 +245,15 @@ private slots:
     void progLogWriteFirmware() {
         SerialRig rig;
         rig.reporter.statuses.clear();
-        rig.operations().ProgAll(false);
+        rig.operations().progAll(false);
         QCOMPARE(rig.reporter.statuses, QStringList{"No Firmware file loaded"});
         QVERIFY(rig.module.heardFrames().isEmpty());
         const QString path = rig.folder.filePath("empty.fw");
-        QVERIFY(WriteFile(path, QByteArray::fromHex("01010000050200003b0d0a")));
+        QVERIFY(writeFile(path, QByteArray::fromHex("01010000050200003b0d0a")));
         rig.core->programmer().ReadFirmwareFile(path);
-        rig.serials().EnterSerialByte(1, 1); // the unit stays a system 1 module
+        rig.serials().enterSerialByte(1, 1); // the unit stays a system 1 module
         rig.reporter.statuses.clear();
-        rig.operations().ProgAll(false);
+        rig.operations().progAll(false);
         QCOMPARE(rig.reporter.statuses.mid(rig.reporter.statuses.indexOf("OK")),
                  (QStringList{"OK", "Erasing ....", "Program complete."}));
         QCOMPARE(rig.log().size(), 100);
@@ -261,13 +261,13 @@ private slots:
 
     // "Apply": the unit's ID block from the recovery server, written into the module.
     void recovery_data() {
-        AddRows({"good file | 004711 | 5A0103C812000000;\r\n | OK., Writing serial number ..., Write Serial "
+        addRows({"good file | 004711 | 5A0103C812000000;\r\n | OK., Writing serial number ..., Write Serial "
                  "OK. | "
                  "5a 13 5a 01 03 c8 12 00 00 00 4b",
                  "one short | 004711 | 5A0103C81200000; | Failed | ", "short entry | 4711 |  |  | "});
     }
     void recovery() {
-        const auto [typed, file, statuses, written] = Fields<4>();
+        const auto [typed, file, statuses, written] = fields<4>();
         LocalHttpServer server;
         server.respond(kUnitPath, 200, file.toLatin1());
         qputenv("MERLAX_RECOVERY_URL", server.baseUrl().toLatin1() + "/");
@@ -285,7 +285,7 @@ private slots:
     // look like a good file must not be taken for one. The answer's status,
     // body, a redirect, what is told, the block.
     void download_data() {
-        AddRows(
+        addRows(
             {"good file | 200 | 5A0103C812000000;\r\n |  | OK. | 5a0103c812000000",
              "rest ignored | 200 | FF00000000000001;x |  | OK. | ff00000000000001",
              "one byte short | 200 | 5A0103C81200000;\r\n |  | Failed | ",
@@ -299,7 +299,7 @@ private slots:
              "oversized body | 200 | 5A0103C812000000;\r\n<70 KiB> |  | <failed> | "});
     }
     void download() {
-        auto [status, body, redirectTo, told, block] = Fields<5>();
+        auto [status, body, redirectTo, told, block] = fields<5>();
         LocalHttpServer server;
         QByteArrayList paths{kUnitPath};
         if (!redirectTo.isEmpty()) {
@@ -308,7 +308,7 @@ private slots:
         }
         server.respond(paths.last(), status.toInt(),
                        body.replace("<70 KiB>", QString(70 * 1024, '0')).toLatin1());
-        const SerialRecoveryResult result = Fetch(server.baseUrl());
+        const SerialRecoveryResult result = fetch(server.baseUrl());
         QCOMPARE(result.status + result.messageText, told.replace("<failed>", kDownloadFailed));
         QCOMPARE(result.messageTitle, result.messageText.isEmpty() ? QString() : "Serial Recovery");
         QByteArray written;
@@ -320,14 +320,14 @@ private slots:
 
     // Whatever the operator types selects one file in /Temp and nothing else.
     void typedTextIsOnePathSegment_data() {
-        AddRows({"letters and digits | AB12cd | AB12cd", "slash | 00/471 | 00%2F471",
+        addRows({"letters and digits | AB12cd | AB12cd", "slash | 00/471 | 00%2F471",
                  "question mark | 00?471 | 00%3F471", "hash | 00#471 | 00%23471",
                  "percent | 00%2F1 | 00%252F1", "blank | 00 471 | 00%20471"});
     }
     void typedTextIsOnePathSegment() {
-        const auto [typed, segment] = Fields<2>();
+        const auto [typed, segment] = fields<2>();
         LocalHttpServer server;
-        Fetch(server.baseUrl(), 5s, typed);
+        fetch(server.baseUrl(), 5s, typed);
         QCOMPARE(server.requestPaths(), QByteArrayList{"/Temp/" + segment.toLatin1() + "_Fix.dat"});
     }
 
@@ -337,9 +337,9 @@ private slots:
         bool timerRanDuringTheWait = false;
         QTimer::singleShot(50, this, [&] { timerRanDuringTheWait = true; });
         SerialRecoveryResult result;
-        const double cpuBefore = CpuMilliseconds();
-        QVERIFY_BETWEEN(MsToRun([&] { result = Fetch(server.baseUrl(), 300ms); }), 250, 5000);
-        const double cpuUsed = CpuMilliseconds() - cpuBefore;
+        const double cpuBefore = cpuMilliseconds();
+        QVERIFY_BETWEEN(msToRun([&] { result = fetch(server.baseUrl(), 300ms); }), 250, 5000);
+        const double cpuUsed = cpuMilliseconds() - cpuBefore;
         QVERIFY(timerRanDuringTheWait);
         QVERIFY2(cpuUsed < 100, qPrintable(QString::number(cpuUsed)));
         QCOMPARE(result.messageText, kDownloadFailed);
@@ -355,12 +355,12 @@ private slots:
         QFileInfoList copies;
         bool fixedName = true;
         QTimer::singleShot(100, this, [&] {
-            copies = OpenFilesIn(TempFolder.path());
+            copies = openFilesIn(TempFolder.path());
             fixedName = QFile::exists(TempFolder.filePath(QStringLiteral("t.dat")));
             recovery.abandon();
         });
         SerialRecoveryResult result;
-        QVERIFY(MsToRun([&] { result = recovery.OpenAndReadInternetSerialFile(QStringLiteral("004711")); }) <
+        QVERIFY(msToRun([&] { result = recovery.OpenAndReadInternetSerialFile(QStringLiteral("004711")); }) <
                 5000);
         QCOMPARE(result.outcome, Found::Abandoned);
         QCOMPARE(result.messageText + result.status, QString()); // nothing to tell a closing program
@@ -372,7 +372,7 @@ private slots:
 
     // The built-in address, the environment's, and the one used.
     void serverAddress_data() {
-        AddRows(
+        addRows(
             {"neither |  |  | ", "built in | http://units.example/fix |  | http://units.example/fix",
              "environment replaces built in | http://units.example/fix | http://127.0.0.1:8080/a | "
              "http://127.0.0.1:8080/a",
@@ -380,8 +380,8 @@ private slots:
              "trailing '/' of the environment ignored |  | http://127.0.0.1:8080/ | http://127.0.0.1:8080"});
     }
     void serverAddress() {
-        const auto [builtIn, environment, address] = Fields<3>();
-        QCOMPARE(ChooseRecoveryBaseURL(builtIn, environment), address);
+        const auto [builtIn, environment, address] = fields<3>();
+        QCOMPARE(chooseRecoveryBaseUrl(builtIn, environment), address);
         if (environment.isEmpty())
             return;
         qputenv("MERLAX_RECOVERY_URL", environment.toLatin1());
@@ -393,7 +393,7 @@ private slots:
     // folder follows TMPDIR; a download gives up after 20 s by default.
     void recoveryNeedsAServerAndAFolder() {
         QCOMPARE(FileDownload().timeLimit(), 20000ms);
-        SerialRecoveryResult result = Fetch(QString(), 300ms);
+        SerialRecoveryResult result = fetch(QString(), 300ms);
         QCOMPARE(result.outcome, Found::NoServerConfigured);
         QCOMPARE(
             result.messageTitle + ": " + result.messageText,
@@ -405,7 +405,7 @@ private slots:
         qputenv("TMPDIR", QFile::encodeName(TempFolder.filePath(QStringLiteral("missing"))));
         const auto restore = qScopeGuard([this] { qputenv("TMPDIR", QFile::encodeName(TempFolder.path())); });
         QCOMPARE(GetTempDir(), QString());
-        result = Fetch(server.baseUrl());
+        result = fetch(server.baseUrl());
         QCOMPARE(result.outcome, Found::LocalFileError);
         QVERIFY(result.messageText.startsWith(QStringLiteral("Error loading data file : ")));
         QCOMPARE(server.requestPaths(), QByteArrayList());

@@ -56,7 +56,7 @@ const std::tuple<const char*, const char*, Effect> kFaults[] = {
 
 // What the operator reads last. Faults of data replies leave acknowledgements
 // alone; a module that acts but answers late has still written the serial.
-QString ExpectedStatus(Op op, Effect effect) {
+QString expectedStatus(Op op, Effect effect) {
     const OpRow& row = kOps[op];
     const bool dataReply = op == Identity || op == Capture;
     if (effect == Harmless || (effect == Checksum && !dataReply) || (effect == Late && op == ProgramAndLog))
@@ -65,8 +65,8 @@ QString ExpectedStatus(Op op, Effect effect) {
 }
 
 // How the operation ends, by the same rules.
-Outcome ExpectedOutcome(Op op, Effect effect) {
-    if (ExpectedStatus(op, effect) == kOps[op].ok)
+Outcome expectedOutcome(Op op, Effect effect) {
+    if (expectedStatus(op, effect) == kOps[op].ok)
         return Outcome::Succeeded;
     switch (effect) {
     case Refused:
@@ -80,7 +80,7 @@ Outcome ExpectedOutcome(Op op, Effect effect) {
 }
 
 // Whole records only: each `size` bytes long, each ending ";" CR LF.
-bool WholeRecords(const QByteArray& bytes, int offset, int size) {
+bool wholeRecords(const QByteArray& bytes, int offset, int size) {
     if (bytes.size() < offset || (bytes.size() - offset) % size != 0)
         return false;
     for (qsizetype end = offset + size; end <= bytes.size(); end += size)
@@ -107,23 +107,23 @@ private slots:
         QFETCH(int, fault);
         const OpRow& row = kOps[op];
         const auto [faultName, planned, effect] = kFaults[fault];
-        if (planned == QStringLiteral("hang-up") && !CanHangUpLines())
+        if (planned == QStringLiteral("hang-up") && !canHangUpLines())
             QSKIP("hanging up a line needs CAP_SYS_ADMIN");
         QTemporaryDir folder;
         ModuleRig rig;
         rig.module.identity.init = 0xFF;
-        rig.module.model().setMemory(RandomMemory(11));
+        rig.module.model().setMemory(randomMemory(11));
         const QString fw = folder.filePath("firmware.fw"), ser = folder.filePath("log.ser");
         FirmwareCapture& capture = rig.core->capture();
-        capture.EnterHeaderByte(4, 0x00);
-        capture.ChooseFile(fw);
+        capture.enterHeaderByte(4, 0x00);
+        capture.chooseFile(fw);
         if (op == Program) { // a file of the module's own family, captured before the fault
-            capture.EnterUploadPages(256);
+            capture.enterUploadPages(256);
             QCOMPARE(capture.UploadEncryptedFirmware(), Outcome::Succeeded);
             rig.core->programmer().ReadFirmwareFile(fw);
             QVERIFY(rig.core->programmer().GetFWFileLoaded());
         }
-        capture.EnterUploadPages(120);
+        capture.enterUploadPages(120);
         if (op == ProgramAndLog)
             rig.core->serials().ReadSerialDBFile(ser);
         rig.target().RequestTargetID();
@@ -133,7 +133,7 @@ private slots:
         rig.module.clearHeardFrames();
         rig.reporter.statuses.clear();
         if (planned) {
-            rig.module.faults.plan(*ParseFaultPlan(row.hit + ":" + planned));
+            rig.module.faults.plan(*parseFaultPlan(row.hit + ":" + planned));
         } else {
             rig.link().SelectCommsPort(3); // the port is closed while the bytes come
             rig.module.sendRaw(QByteArray::fromHex("5a5b5aab5a20"));
@@ -142,19 +142,19 @@ private slots:
         QSignalSpy complete(&rig.core->programmer(), &FirmwareProgrammer::programComplete);
         rig.reporter.progressEvents.clear();
 
-        const double cpuBefore = CpuMilliseconds();
+        const double cpuBefore = cpuMilliseconds();
         OperationResult result;
-        const qint64 elapsed = MsToRun([&] {
-            result = op == Program ? rig.operations().ProgramFirmware(false) : (rig.operations().*row.run)();
+        const qint64 elapsed = msToRun([&] {
+            result = op == Program ? rig.operations().programFirmware(false) : (rig.operations().*row.run)();
         });
-        const double cpu = CpuMilliseconds() - cpuBefore;
-        const bool ok = ExpectedStatus(Op(op), effect) == row.ok;
+        const double cpu = cpuMilliseconds() - cpuBefore;
+        const bool ok = expectedStatus(Op(op), effect) == row.ok;
         // A capture that stops keeps what arrived beside the file it was to replace.
         const QString captured = ok ? fw : fw + ".partial";
         const QString expected =
-            QString(ExpectedStatus(Op(op), effect)).replace("{kept}", "60 of 120 pages kept in " + captured);
-        const bool filesWhole = (op != Capture || WholeRecords(ReadFile(captured), 11, 268)) &&
-                                (op != ProgramAndLog || WholeRecords(ReadFile(ser), 0, 100));
+            QString(expectedStatus(Op(op), effect)).replace("{kept}", "60 of 120 pages kept in " + captured);
+        const bool filesWhole = (op != Capture || wholeRecords(readFile(captured), 11, 268)) &&
+                                (op != ProgramAndLog || wholeRecords(readFile(ser), 0, 100));
         Results << QStringLiteral("| %1 | %2 | %3 | %4 ms | %5 ms | %6 |")
                        .arg(QLatin1String(row.name), QLatin1String(faultName),
                             rig.reporter.statuses.value(rig.reporter.statuses.size() - 1))
@@ -163,7 +163,7 @@ private slots:
                        .arg(filesWhole ? "whole" : "BROKEN");
         QCOMPARE(rig.reporter.statuses.value(rig.reporter.statuses.size() - 1), expected);
         QCOMPARE(result.status, expected);
-        QCOMPARE(OutcomeName(result.outcome), OutcomeName(ExpectedOutcome(Op(op), effect)));
+        QCOMPARE(outcomeName(result.outcome), outcomeName(expectedOutcome(Op(op), effect)));
         QVERIFY(!rig.exchange().operationActive());
         // Every wait ends by a reply or a time-out; none spins.
         QVERIFY_BETWEEN(elapsed, effect == Unanswered || effect == Late || effect == HangUp ? 230 : 0, 8000);
@@ -179,14 +179,14 @@ private slots:
             QCOMPARE(sent, occurrence - (op == Identity ? 1 : 0));
         }
         if (op == Capture) { // whole records, as many as were received, and only one file
-            QVERIFY(WholeRecords(ReadFile(captured), 11, 268));
+            QVERIFY(wholeRecords(readFile(captured), 11, 268));
             QCOMPARE(rig.reporter.progressEvents.last(),
                      QStringLiteral("capture %1/120").arg(ok ? 120 : occurrence - 1));
-            QCOMPARE(ReadFile(captured).size(), 11 + result.pages * 268);
+            QCOMPARE(readFile(captured).size(), 11 + result.pages * 268);
             QCOMPARE(QFile::exists(fw) + QFile::exists(fw + ".partial"), 1);
         }
         if (op == ProgramAndLog)
-            QVERIFY(WholeRecords(ReadFile(ser), 0, 100) && ReadFile(ser).size() == (ok ? 100 : 0));
+            QVERIFY(wholeRecords(readFile(ser), 0, 100) && readFile(ser).size() == (ok ? 100 : 0));
 
         // The next command is answered as usual.
         rig.module.faults = {};

@@ -44,7 +44,7 @@ public:
 
 // Short time-outs (reply 250 ms, reset 60 ms, page 300 ms), so that only the
 // tests about a time-out wait real time. The inter-byte limit stays as it is.
-inline LinkTimings FastTimings() {
+inline LinkTimings fastTimings() {
     return {.replyTimeoutMs = 250, .resetBaudDelayMs = 60, .pageTimeoutMs = 300};
 }
 
@@ -53,7 +53,7 @@ inline LinkTimings FastTimings() {
 // capabilities 3, application 2.07, last error 9 (InvParam), processor values
 // 30..33, information bytes "ABC123" C1 C2 C3 C4. All but the last error, the
 // ID bytes, the processor and information bytes are how a module comes.
-inline ModuleIdentity SampleIdentity() {
+inline ModuleIdentity sampleIdentity() {
     ModuleIdentity id;
     id.lastError = 9;
     id.idBytes = {0x11, 0x22, 0x33};
@@ -63,13 +63,13 @@ inline ModuleIdentity SampleIdentity() {
 }
 
 // Whether this process may hang a line up (TIOCVHANGUP needs CAP_SYS_ADMIN).
-inline bool CanHangUpLines() {
+inline bool canHangUpLines() {
     VirtualModule scratch;
     return scratch.start() && scratch.hangUp();
 }
 
 // Process CPU time (user + system) in milliseconds.
-inline double CpuMilliseconds() {
+inline double cpuMilliseconds() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     const auto ms = [](const timeval& t) {
@@ -85,17 +85,17 @@ inline OutMsg Message(std::initializer_list<qint16> elements) {
     return m;
 }
 
-inline QByteArray ReadFile(const QString& path) {
+inline QByteArray readFile(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
-inline bool WriteFile(const QString& path, const QByteArray& bytes) {
+inline bool writeFile(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
 // The hex of every frame the module heard, in order.
-inline QStringList Heard(const VirtualModule& module) {
+inline QStringList heardBy(const VirtualModule& module) {
     QStringList frames;
     for (const VirtualModule::HeardFrame& frame : module.heardFrames())
         frames << QString::fromLatin1(frame.bytes.toHex(' '));
@@ -105,7 +105,7 @@ inline QStringList Heard(const VirtualModule& module) {
 // The core as the program builds it, started on COM10, with a virtual module
 // on the other end of a pseudo-terminal.
 struct ModuleRig {
-    explicit ModuleRig(LinkTimings timings = FastTimings()) : rig(reporter, timings) {
+    explicit ModuleRig(LinkTimings timings = fastTimings()) : rig(reporter, timings) {
         QString error;
         if (!rig.start(&error))
             qFatal("virtual module: %s", qPrintable(error));
@@ -122,5 +122,5 @@ struct ModuleRig {
     TargetSession& target() { return core->target(); }
     Maintenance& maintenance() { return core->maintenance(); }
     Operations& operations() { return core->operations(); }
-    QStringList heard() const { return Heard(module); }
+    QStringList heard() const { return heardBy(module); }
 };

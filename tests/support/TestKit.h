@@ -11,7 +11,7 @@
     } while (false)
 
 // A table of one column "row" of a struct with a `name`: one test row per element.
-template <typename Row> void AddRows(std::initializer_list<Row> rows) {
+template <typename Row> void addRows(std::initializer_list<Row> rows) {
     QTest::addColumn<Row>("row");
     for (const Row& row : rows)
         QTest::newRow(row.name) << row;
@@ -19,7 +19,7 @@ template <typename Row> void AddRows(std::initializer_list<Row> rows) {
 
 // A table written as text, one "name | field | field ..." line a test row;
 // the one blank on either side of a "|" is not part of the field.
-inline void AddRows(std::initializer_list<const char*> rows) {
+inline void addRows(std::initializer_list<const char*> rows) {
     QTest::addColumn<QStringList>("row");
     for (const char* row : rows) {
         QStringList fields = QString::fromUtf8(row).split(u'|');
@@ -33,7 +33,7 @@ inline void AddRows(std::initializer_list<const char*> rows) {
     }
 }
 // The fields of the current text row after its name; missing ones are empty.
-template <size_t N> std::array<QString, N> Fields() {
+template <size_t N> std::array<QString, N> fields() {
     const auto& row = *static_cast<const QStringList*>(QTest::qData("row", qMetaTypeId<QStringList>()));
     std::array<QString, N> fields;
     for (size_t i = 0; i < N; ++i)
@@ -42,23 +42,23 @@ template <size_t N> std::array<QString, N> Fields() {
 }
 
 // The fields of the current text row after its name, as written.
-inline QString RowText() {
+inline QString rowText() {
     return static_cast<const QStringList*>(QTest::qData("row", qMetaTypeId<QStringList>()))->join(" | ");
 }
 
 // Values as text joined by " | ", so that several are compared at once.
-inline QString Text(const char* text) {
+inline QString text(const char* text) {
     return QString::fromUtf8(text);
 }
-template <typename T> QString Text(const T& value) {
+template <typename T> QString text(const T& value) {
     return QVariant::fromValue(value).toString();
 }
-template <typename... T> QString Join(const T&... values) {
-    return QStringList{Text(values)...}.join(QStringLiteral(" | "));
+template <typename... T> QString join(const T&... values) {
+    return QStringList{text(values)...}.join(QStringLiteral(" | "));
 }
 
 // Milliseconds that `work` took.
-template <typename F> qint64 MsToRun(F&& work) {
+template <typename F> qint64 msToRun(F&& work) {
     QElapsedTimer clock;
     clock.start();
     work();

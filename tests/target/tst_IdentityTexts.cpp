@@ -5,7 +5,7 @@
 
 namespace {
 // The system and sub-system of a row named "<system>/<sub-system>".
-std::pair<qint16, qint16> Ids() {
+std::pair<qint16, qint16> ids() {
     const QStringList ids = QString::fromLatin1(QTest::currentDataTag()).split('/');
     return {qint16(ids[0].toInt()), qint16(ids.value(1).toInt())};
 }
@@ -17,7 +17,7 @@ private slots:
     // Every row of the module tables, and the pairs next to them; 8/1 is a
     // sub-system listed under another system.
     void moduleNames_data() {
-        AddRows({"0/0 | Undefined | Undefined",
+        addRows({"0/0 | Undefined | Undefined",
                  "1/1 | Solvane | PWM",
                  "1/8 | Solvane | RC/Analog",
                  "1/10 | Solvane | PWM (FF)",
@@ -49,21 +49,21 @@ private slots:
                  "255/255 | Undefined | Undefined"});
     }
     void moduleNames() {
-        const auto [id, sub] = Ids();
-        QCOMPARE(Join(SystemIDtoStr(id), SubSystemIDtoStr(id, sub)), RowText());
+        const auto [id, sub] = ids();
+        QCOMPARE(join(SystemIDtoStr(id), SubSystemIDtoStr(id, sub)), rowText());
     }
 
     void errorTexts_data() {
-        AddRows({"-2 | Code: -2", "-1 | NoResp.", "0 | OK", "1 | InvalidCommand", "2 | MsgChecksumFail",
+        addRows({"-2 | Code: -2", "-1 | NoResp.", "0 | OK", "1 | InvalidCommand", "2 | MsgChecksumFail",
                  "3 | SysIDmismatch", "4 | SubsysIDmismatch", "5 | SerialNo mismatch", "6 | EncDataChSumFail",
                  "7 | IDlocked", "8 | MemWriteFail", "9 | InvParam", "10 | No Permission", "11 | Code: 11",
                  "255 | Code: 255"});
     }
-    void errorTexts() { QCOMPARE(ErrorCodetoStr(Ids().first), RowText()); }
+    void errorTexts() { QCOMPARE(ErrorCodetoStr(ids().first), rowText()); }
 
     // "-": no text, which leaves the caller's label as it was.
     void firmwareSystemNames_data() {
-        AddRows({"0/1 | Undefined",
+        addRows({"0/1 | Undefined",
                  "1/0 | -",
                  "1/1 | Orbin Gimbal Stabiliser",
                  "1/2 | -",
@@ -86,8 +86,8 @@ private slots:
                  "18/1 | Undefined"});
     }
     void firmwareSystemNames() {
-        const auto [id, sub] = Ids();
-        QCOMPARE(FwSystemIDtoStr(id, sub).value_or("-"), RowText());
+        const auto [id, sub] = ids();
+        QCOMPARE(FwSystemIDtoStr(id, sub).value_or("-"), rowText());
     }
 
     void printedIdentity() {
@@ -104,9 +104,9 @@ private slots:
                                 .AppVersionMinor = 7,
                                 .AppVersionMajor = 255,
                                 .BLCapabilities = 3};
-        const IdentityDisplay d = DisplayIdentity(id);
-        QCOMPARE(Join(GetSerialStr(id), d.bootloaderVersion, d.appVersion, d.mainSystem, d.idBlock[0],
-                      FirmwareVersionText(0, 5)),
+        const IdentityDisplay d = displayIdentity(id);
+        QCOMPARE(join(GetSerialStr(id), d.bootloaderVersion, d.appVersion, d.mainSystem, d.idBlock[0],
+                      firmwareVersionText(0, 5)),
                  "1102-BEEF:0AFF5A | 1:05[03] | 255:07 | MERLAX Brushless Driver : (1-Axis) | $00 | 0.05");
     }
 };

@@ -12,7 +12,7 @@ class TestOperations : public QObject {
 private slots:
     void readEndToEnd() {
         ModuleRig rig;
-        rig.module.identity = SampleIdentity();
+        rig.module.identity = sampleIdentity();
         QSignalSpy updated(&rig.target(), &TargetSession::identityUpdated);
         QSignalSpy statusRead(&rig.target(), &TargetSession::targetStatusRead);
         bool completedFirst = false; // the command is completed before the reply is taken over
@@ -24,11 +24,11 @@ private slots:
                 rig.link().GetCommsGood());
         QVERIFY(completedFirst && updated.size() == 1 && statusRead.size() == 1);
         const TargetIdentity& id = rig.target().identity();
-        QCOMPARE(Join(id.LastErrorCode, id.InitByte, id.SystemID, id.SubsystemID, id.SerialLow, id.SerialHigh,
+        QCOMPARE(join(id.LastErrorCode, id.InitByte, id.SystemID, id.SubsystemID, id.SerialLow, id.SerialHigh,
                       id.IDByte1, id.IDByte2, id.IDByte3, id.SerialNo, id.BLVersionMajor, id.BLVersionMinor,
                       id.AppVersionMajor, id.AppVersionMinor, id.BLCapabilities,
                       rig.target().GetTgtSystemID()),
-                 Join(9, 0x5A, 1, 10, 0x34, 0x12, 0x11, 0x22, 0x33, 4660, 1, 5, 2, 7, 3,
+                 join(9, 0x5A, 1, 10, 0x34, 0x12, 0x11, 0x22, 0x33, 4660, 1, 5, 2, 7, 3,
                       1)); // error 9 is no failure
         QCOMPARE(id.IDBlock(), (std::array<qint16, 8>{0x5A, 1, 10, 0x34, 0x12, 0x11, 0x22, 0x33}));
         QCOMPARE(id.CpuID, (std::array<qint16, 4>{30, 31, 32, 33}));
@@ -36,16 +36,16 @@ private slots:
                  (std::array<qint16, 11>{'A', 'B', 'C', '1', '2', '3', 0xC1, 0xC2, 0xC3, 0xC4, 3}));
         RxMsg highest{32}; // the highest serial number
         highest[5] = highest[6] = 0xFF;
-        QCOMPARE(DecodeIdentityReply(highest).SerialNo, 65535);
+        QCOMPARE(decodeIdentityReply(highest).SerialNo, 65535);
     }
 
     // An unanswered wait sleeps in the event loop instead of spinning.
     void unansweredWaitUsesNoCpu() {
         ModuleRig rig(LinkTimings{});
         rig.module.faults.unanswered.insert(16);
-        const double before = CpuMilliseconds();
-        const qint64 elapsed = MsToRun([&] { rig.target().RequestTargetID(); });
-        const double cpu = CpuMilliseconds() - before;
+        const double before = cpuMilliseconds();
+        const qint64 elapsed = msToRun([&] { rig.target().RequestTargetID(); });
+        const double cpu = cpuMilliseconds() - before;
         QCOMPARE(rig.reporter.statuses.last(), "No response.");
         QVERIFY_BETWEEN(elapsed, 1480, 2500); // the 1500 ms reply time-out, neither shortened nor lengthened
         QVERIFY2(cpu < 150.0, qPrintable(QString::number(cpu)));
@@ -56,27 +56,29 @@ private slots:
         ModuleRig rig;
         QTemporaryDir folder;
         const QString file = folder.filePath("sixteen.fw");
-        rig.core->capture().EnterHeaderByte(4, 0x00);
-        rig.core->capture().EnterUploadPages(16);
-        rig.core->capture().ChooseFile(file);
+        rig.core->capture().enterHeaderByte(4, 0x00);
+        rig.core->capture().enterUploadPages(16);
+        rig.core->capture().chooseFile(file);
         QVERIFY(rig.operations().UploadEncryptedFirmware().succeeded());
         QCOMPARE(rig.operations().LoadFirmwareFile(file).totalPages, 16);
         rig.reporter.events.clear();
-        const OperationResult result = rig.operations().ProgramFirmware(false);
+        const OperationResult result = rig.operations().programFirmware(false);
         QStringList expected{"program 0/16", "Erasing ...."};
         for (int page = 0; page < 16; ++page)
-            expected << QStringLiteral("Writing page %1 of 16").arg(page) << QStringLiteral("program %1/16").arg(page + 1);
+            expected << QStringLiteral("Writing page %1 of 16").arg(page)
+                     << QStringLiteral("program %1/16").arg(page + 1);
         expected << "Program complete.";
         QCOMPARE(rig.reporter.events, expected);
-        QCOMPARE(Join(OutcomeName(result.outcome), result.status, result.pages, result.totalPages, result.file),
-                 Join("succeeded", "Program complete.", 16, 16, file));
+        QCOMPARE(
+            join(outcomeName(result.outcome), result.status, result.pages, result.totalPages, result.file),
+            join("succeeded", "Program complete.", 16, 16, file));
     }
 
     // The operator's typed entries: a value out of range is refused, and the
     // answer says so. The field, the value, whether it was taken, the field
     // afterwards.
     void entries_data() {
-        AddRows({"next serial 0 | next serial | 0 | refused | 1",
+        addRows({"next serial 0 | next serial | 0 | refused | 1",
                  "next serial 65536 | next serial | 65536 | refused | 1",
                  "next serial 65535 | next serial | 65535 | taken | 65535",
                  "next serial rounds half to even | next serial | 2.5 | taken | 2",
@@ -84,13 +86,14 @@ private slots:
                  "ID byte 255 | #3 | 255 | taken | 255", "ID byte 12.5 | #3 | 12.5 | taken | 12",
                  "header byte 256 | Mask | 256 | refused | 34", "header byte 255 | Mask | 255 | taken | 255",
                  "pages 0 | pages | 0 | refused | 120", "pages 257 | pages | 257 | refused | 120",
-                 "pages 256 | pages | 256 | taken | 256", "pages 0.5 rounds to 0 | pages | 0.5 | refused | 120",
-                 "pages 1.5 rounds to 2 | pages | 1.5 | taken | 2",
-                 "version 0 | major | 0 | refused | 2", "version 256 | major | 256 | refused | 2",
-                 "version 255 | major | 255 | taken | 255", "version 3.5 | major | 3.5 | taken | 4"});
+                 "pages 256 | pages | 256 | taken | 256",
+                 "pages 0.5 rounds to 0 | pages | 0.5 | refused | 120",
+                 "pages 1.5 rounds to 2 | pages | 1.5 | taken | 2", "version 0 | major | 0 | refused | 2",
+                 "version 256 | major | 256 | refused | 2", "version 255 | major | 255 | taken | 255",
+                 "version 3.5 | major | 3.5 | taken | 4"});
     }
     void entries() {
-        const auto [field, value, taken, after] = Fields<4>();
+        const auto [field, value, taken, after] = fields<4>();
         ModuleRig rig;
         rig.target().RequestTargetID(); // version 2.07
         SerialAllocation& serials = rig.core->serials();
@@ -99,22 +102,22 @@ private slots:
         bool took = false;
         qint32 now = 0;
         if (field == "next serial") {
-            took = serials.EnterNextSerial(v);
+            took = serials.enterNextSerial(v);
             now = serials.nextSerial().value_or(-1);
         } else if (field == "#3") {
-            took = serials.EnterSerialByte(IdBlockField::Id3, v);
+            took = serials.enterSerialByte(IdBlockField::Id3, v);
             now = serials.setSerialData()[IdBlockField::Id3];
         } else if (field == "Mask") {
-            took = capture.EnterHeaderByte(4, v);
+            took = capture.enterHeaderByte(4, v);
             now = capture.EncHeaderData()[4];
         } else if (field == "pages") {
-            took = capture.EnterUploadPages(v);
+            took = capture.enterUploadPages(v);
             now = capture.UploadPages();
         } else {
-            took = rig.target().EnterAppVersion(v, 7).majorTaken;
+            took = rig.target().enterAppVersion(v, 7).majorTaken;
             now = rig.target().identity().AppVersionMajor;
         }
-        QCOMPARE(Join(took ? "taken" : "refused", now), Join(taken, after.toInt()));
+        QCOMPARE(join(took ? "taken" : "refused", now), join(taken, after.toInt()));
     }
 
     // A second operation started while one waits is refused and sends nothing.
@@ -123,13 +126,14 @@ private slots:
         rig.module.faults.replyDelayMs = 100;
         QStringList refused;
         QTimer::singleShot(30, &rig.module, [&] {
-            for (const OperationResult& r : {rig.operations().WipeTarget(), rig.operations().RequestTargetID(),
-                                             rig.operations().Restart(), rig.operations().ProgAll(false)})
-                refused << OutcomeName(r.outcome) + ("/" + r.status);
+            for (const OperationResult& r :
+                 {rig.operations().WipeTarget(), rig.operations().RequestTargetID(),
+                  rig.operations().Restart(), rig.operations().progAll(false)})
+                refused << outcomeName(r.outcome) + ("/" + r.status);
         });
         const OperationResult erased = rig.operations().EraseTarget();
         QCOMPARE(refused, QStringList(4, "busy/"));
-        QCOMPARE(Join(OutcomeName(erased.outcome), erased.status), "succeeded | OK");
+        QCOMPARE(join(outcomeName(erased.outcome), erased.status), "succeeded | OK");
         QCOMPARE(rig.reporter.statuses, (QStringList{"Erasing ....", "OK"}));
         QCOMPARE(rig.heard(), QStringList{"5a 11 11"});
     }
@@ -137,12 +141,13 @@ private slots:
     // Restart returns at once but holds the gate until its command is settled:
     // its late acknowledgement cannot complete the next command.
     void restartHoldsTheGateUntilSettled_data() {
-        AddRows({"acknowledged late | 27:1:delay=150 | succeeded", "not answered | 27:1:no-reply | no-response"});
+        addRows(
+            {"acknowledged late | 27:1:delay=150 | succeeded", "not answered | 27:1:no-reply | no-response"});
     }
     void restartHoldsTheGateUntilSettled() {
-        const auto [fault, settled] = Fields<2>();
+        const auto [fault, settled] = fields<2>();
         ModuleRig rig;
-        rig.module.faults.plan(*ParseFaultPlan(fault));
+        rig.module.faults.plan(*parseFaultPlan(fault));
         rig.module.faults.unanswered.insert(17);
         QElapsedTimer clock;
         clock.start();
@@ -150,7 +155,7 @@ private slots:
         QVERIFY(clock.elapsed() < 100);
         QVERIFY(rig.exchange().operationActive());
         QCOMPARE(rig.operations().EraseTarget().outcome, Outcome::Busy); // the restart has not settled
-        QCOMPARE(OutcomeName(rig.operations().waitUntilSettled()), settled);
+        QCOMPARE(outcomeName(rig.operations().waitUntilSettled()), settled);
         QVERIFY_BETWEEN(clock.elapsed(), 120, 800);
         QVERIFY(!rig.exchange().operationActive());
         QVERIFY(rig.reporter.statuses.isEmpty());
@@ -161,10 +166,10 @@ private slots:
     }
 
     void restartIntoBootloader_data() {
-        AddRows({"switching to 38400 | 38400", "at the current speed | 115200"});
+        addRows({"switching to 38400 | 38400", "at the current speed | 115200"});
     }
     void restartIntoBootloader() {
-        const int baud = Fields<1>()[0].toInt();
+        const int baud = fields<1>()[0].toInt();
         ModuleRig rig;
         rig.module.setInApplication(true);
         QSignalSpy heard(&rig.module, &VirtualModule::frameHeard);
@@ -189,9 +194,10 @@ private slots:
         rig.module.faults.unanswered.insert(19);
         QTimer::singleShot(80, &rig.module, [&] { rig.core->shutdown(); });
         const OperationResult result = rig.operations().ProgramAndLogSerialNo();
-        QCOMPARE(OutcomeName(result.outcome), "abandoned");
-        QCOMPARE(rig.heard(), (QStringList{"5a 10 10", "5a 13 00 00 00 01 00 00 00 00 14"})); // no second read
-        QCOMPARE(ReadFile(folder.filePath("log.ser")), QByteArray());
+        QCOMPARE(outcomeName(result.outcome), "abandoned");
+        QCOMPARE(rig.heard(),
+                 (QStringList{"5a 10 10", "5a 13 00 00 00 01 00 00 00 00 14"})); // no second read
+        QCOMPARE(readFile(folder.filePath("log.ser")), QByteArray());
     }
 };
 

@@ -30,34 +30,34 @@ QByteArray pageRecord(ModuleModel& master, const QString& requestHex) {
 // sends is collected while the event loop runs, with the time it came.
 struct ToolEnd {
     explicit ToolEnd(const QString& device)
-        : Fd(::open(device.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK)),
-          Readable(Fd, QSocketNotifier::Read) {
-        Clock.start();
-        QObject::connect(&Readable, &QSocketNotifier::activated, [this] {
+        : fd(::open(device.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK)),
+          readable(fd, QSocketNotifier::Read) {
+        clock.start();
+        QObject::connect(&readable, &QSocketNotifier::activated, [this] {
             char buffer[512];
-            for (ssize_t n = 0; (n = ::read(Fd, buffer, sizeof buffer)) > 0;
-                 lastArrivalNs = Clock.nsecsElapsed())
+            for (ssize_t n = 0; (n = ::read(fd, buffer, sizeof buffer)) > 0;
+                 lastArrivalNs = clock.nsecsElapsed())
                 received.append(buffer, n);
         });
     }
     ~ToolEnd() {
-        Readable.setEnabled(false);
-        ::close(Fd);
+        readable.setEnabled(false);
+        ::close(fd);
     }
     bool write(const QByteArray& bytes) {
-        return ::write(Fd, bytes.constData(), static_cast<size_t>(bytes.size())) == bytes.size();
+        return ::write(fd, bytes.constData(), static_cast<size_t>(bytes.size())) == bytes.size();
     }
     // Runs the event loop, and so the module, until that many bytes are in.
     bool waitForBytes(qsizetype count) {
-        QSignalSpy activated(&Readable, &QSocketNotifier::activated);
+        QSignalSpy activated(&readable, &QSocketNotifier::activated);
         for (const QDeadlineTimer deadline(2000); received.size() < count && !deadline.hasExpired();)
             activated.wait(static_cast<int>(deadline.remainingTime()));
         return received.size() >= count;
     }
 
-    const int Fd;
-    QSocketNotifier Readable;
-    QElapsedTimer Clock;
+    const int fd;
+    QSocketNotifier readable;
+    QElapsedTimer clock;
     QByteArray received;
     qint64 lastArrivalNs = 0;
 };
@@ -70,7 +70,7 @@ private slots:
     // shows them: commands, last reply, ID block, backup block, last error,
     // memory erased. W is the block 5a010b7856445566 written, O the module's own.
     void idBlockAndMemory_data() {
-        AddRows({"erase empties memory, keeps the ID block | 11 | 5a5b | O | O | 0 | erased",
+        addRows({"erase empties memory, keeps the ID block | 11 | 5a5b | O | O | 0 | erased",
                  "ID block write reaches identity and backup | 13W | 5a5b | W | W | 0 | kept",
                  "locked ID block refuses the write | 13W | 5aab | O | O | 7 | kept",
                  "wipe erases memory and ID block, keeps the backup | 1a | 5a5b | ffffffffffffffff | O | 0 | "
@@ -79,30 +79,30 @@ private slots:
                  "restore brings back the last block written | 13W 1a 17 | 5a5b | W | W | 0 | erased"});
     }
     void idBlockAndMemory() {
-        auto fields = Fields<6>();
-        for (QString& field : fields)
+        auto row = fields<6>();
+        for (QString& field : row)
             field.replace("W", "5a010b7856445566").replace("O", "5a010a3412112233");
-        const auto& [commands, lastReply, idBlock, backup, lastError, memory] = fields;
+        const auto& [commands, lastReply, idBlock, backup, lastError, memory] = row;
         ModuleModel model = sampleModule();
-        QVERIFY(model.setMemory(RandomMemory(1)));
+        QVERIFY(model.setMemory(randomMemory(1)));
         model.setIdLocked(QTest::currentDataTag() == QByteArray("locked ID block refuses the write"));
         QByteArray reply;
         for (const QString& c : commands.split(' '))
             reply = command(model, c);
         const QByteArray identity = command(model, "10"); // 5A 20, last error, ID block, ...
         const ModuleIdBlock copy = model.backupIdBlock();
-        QCOMPARE(Join(reply.toHex(), identity.mid(3, 8).toHex(),
+        QCOMPARE(join(reply.toHex(), identity.mid(3, 8).toHex(),
                       QByteArray(reinterpret_cast<const char*>(copy.data()), 8).toHex(),
                       int(quint8(identity[2])),
                       model.memory() == QByteArray(65536, '\xff') ? "erased" : "kept"),
-                 Join(lastReply, idBlock, backup, lastError, memory));
+                 join(lastReply, idBlock, backup, lastError, memory));
     }
 
     // What a module checks before it programs a page record; the target is
     // sub-system 10, serial 0x1234. The request of command 20: Sys ID SerL
     // SerH Mask #1 page, 0; a record byte changed on the way; reply; last error.
     void programPage_data() {
-        AddRows({"matching record | 010a3412ff000500 | -1 | 5a5b | 0",
+        addRows({"matching record | 010a3412ff000500 | -1 | 5a5b | 0",
                  "last page | 010a34120000ff00 | -1 | 5a5b | 0",
                  "damaged page byte | 010a3412ff000500 | 100 | 5aab | 6",
                  "damaged header byte | 010a3412ff000500 | 1 | 5aab | 6",
@@ -122,9 +122,9 @@ private slots:
                  "serial 0x03 takes none | 010a341203000500 | -1 | 5aab | 5"});
     }
     void programPage() {
-        const auto [request, damageAt, reply, lastError] = Fields<4>();
+        const auto [request, damageAt, reply, lastError] = fields<4>();
         ModuleModel master = sampleModule();
-        QVERIFY(master.setMemory(RandomMemory(2)));
+        QVERIFY(master.setMemory(randomMemory(2)));
         ModuleModel target = sampleModule();
         QByteArray record = pageRecord(master, request);
         if (damageAt.toInt() >= 0)
@@ -138,11 +138,11 @@ private slots:
 
     // Capture every page of a master into records, program them into a blank
     // module: the same system takes them all, another none.
-    void captureAndProgram_data() { AddRows({"same system | 1 | 5a5b", "another system | 3 | 5aab"}); }
+    void captureAndProgram_data() { addRows({"same system | 1 | 5a5b", "another system | 3 | 5aab"}); }
     void captureAndProgram() {
-        const auto [targetSystem, reply] = Fields<2>();
+        const auto [targetSystem, reply] = fields<2>();
         ModuleModel master = sampleModule();
-        QVERIFY(master.setMemory(RandomMemory(3)));
+        QVERIFY(master.setMemory(randomMemory(3)));
         ModuleModel target = sampleModule(quint8(targetSystem.toInt()));
         target.identity.serial = 1;
         for (int p = 0; p < 256; ++p) {
@@ -156,21 +156,21 @@ private slots:
     // Faults planned for the 2nd of three ID block writes, sent in one go
     // through the pseudo-terminal.
     void plannedFaultByOccurrence_data() {
-        AddRows({"refused | 19:2:refuse | 5a5b5aab5a5b", "not answered | 19:2:no-reply | 5a5b5a5b",
+        addRows({"refused | 19:2:refuse | 5a5b5aab5a5b", "not answered | 19:2:no-reply | 5a5b5a5b",
                  "doubled | 19:2:double-ack | 5a5b5a5b5a5b5a5b",
                  "garbage before | 19:2:garbage | 5a5b00ff135a5b5a5b",
                  "every one refused | 19:*:refuse | 5aab5aab5aab",
                  "planned for another code | 16:2:refuse | 5a5b5a5b5a5b"});
     }
     void plannedFaultByOccurrence() {
-        const auto [fault, replies] = Fields<2>();
+        const auto [fault, replies] = fields<2>();
         VirtualModule module;
         QVERIFY(module.start());
-        const auto planned = ParseFaultPlan(fault);
+        const auto planned = parseFaultPlan(fault);
         QVERIFY(planned);
         module.faults.plan(*planned);
         ToolEnd tool(module.devicePath());
-        QVERIFY(tool.Fd >= 0);
+        QVERIFY(tool.fd >= 0);
         QVERIFY(tool.write(QByteArray::fromHex("5a135a010a341211223324").repeated(3)));
         QVERIFY(tool.waitForBytes(replies.size() / 2));
         QCOMPARE(tool.received.toHex(), replies.toLatin1());
@@ -178,9 +178,9 @@ private slots:
 
     // The acknowledgement to a page frame comes when the frame and the reply
     // would have crossed a 115200 8N1 line (86.8 us a byte), plus the adapter's latency.
-    void lineRateTiming_data() { AddRows({"paced line | 0", "adapter latency 5 ms | 5"}); }
+    void lineRateTiming_data() { addRows({"paced line | 0", "adapter latency 5 ms | 5"}); }
     void lineRateTiming() {
-        const int latencyMs = Fields<1>()[0].toInt();
+        const int latencyMs = fields<1>()[0].toInt();
         VirtualModule module;
         QVERIFY(module.start());
         module.identity = sampleModule().identity;
@@ -190,8 +190,8 @@ private slots:
         const QByteArray record = pageRecord(module.model(), "010a341200000700");
         std::copy(record.begin(), record.end(), frame.begin() + 1);
         ToolEnd tool(module.devicePath());
-        const qint64 sentNs = tool.Clock.nsecsElapsed();
-        QVERIFY(tool.write(Frame::Encode(frame, 266))); // 267 bytes
+        const qint64 sentNs = tool.clock.nsecsElapsed();
+        QVERIFY(tool.write(Frame::encode(frame, 266))); // 267 bytes
         QVERIFY(tool.waitForBytes(2));
         QCOMPARE(tool.received.toHex(), "5a5b");
         const qint64 earliestNs = (267 + 2) * 86'806 + latencyMs * 1'000'000LL;

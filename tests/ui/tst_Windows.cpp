@@ -26,17 +26,17 @@ namespace {
 // Dialogs answered by the test: input boxes take their answers from a queue
 // (nothing = Cancel); everything asked is recorded.
 struct ScriptedDialogs : Dialogs {
-    void Critical(const QString& title, const QString& text) override { criticals << title + ": " + text; }
-    std::optional<QString> InputBox(const QString& title, const QString& prompt,
+    void critical(const QString& title, const QString& text) override { criticals << title + ": " + text; }
+    std::optional<QString> inputBox(const QString& title, const QString& prompt,
                                     const QString& initial) override {
-        questions << Join(title, prompt, initial);
+        questions << join(title, prompt, initial);
         return answers.isEmpty() ? std::nullopt : answers.takeFirst();
     }
-    QString OpenFile(const FileDialogSettings& settings) override {
+    QString openFile(const FileDialogSettings& settings) override {
         fileDialogs << settings.title;
         return files.isEmpty() ? QString() : files.takeFirst();
     }
-    QString SaveFile(const FileDialogSettings& settings) override { return OpenFile(settings); }
+    QString saveFile(const FileDialogSettings& settings) override { return openFile(settings); }
 
     QStringList criticals, fileDialogs, files;
     QStringList questions; // "title | prompt | initial text"
@@ -44,7 +44,7 @@ struct ScriptedDialogs : Dialogs {
 };
 
 // "G" for green, "-" for grey.
-QString Mark(const QColor& colour) {
+QString mark(const QColor& colour) {
     return colour == QColor(0, 255, 0) ? "G" : colour == QColor(192, 192, 192) ? "-" : "";
 }
 
@@ -53,7 +53,7 @@ struct WindowRig {
         if (!module.start())
             qFatal("no virtual module");
         app = std::make_unique<BootloaderApp>(
-            dialogs, BootloaderApp::Options{admin, ModuleAndCore::OptionsFor(module, FastTimings())});
+            dialogs, BootloaderApp::Options{admin, ModuleAndCore::optionsFor(module, fastTimings())});
         app->start();
     }
     BootloaderMain& main() { return app->mainWindow(); }
@@ -76,7 +76,7 @@ struct WindowRig {
         QStringList texts;
         for (const QString& name : names)
             for (int i = 0, n = name.section('*', 1).toInt(); i < std::max(n, 1); ++i)
-                texts << control<QLabel>(n ? ArrayName(name.section('*', 0, 0), i) : name)->text();
+                texts << control<QLabel>(n ? arrayName(name.section('*', 0, 0), i) : name)->text();
         return texts.join(' ');
     }
     // Both status lines, main window first.
@@ -89,16 +89,16 @@ struct WindowRig {
     QString highlights() {
         QString seen;
         for (const char* button : {"LoadFWcb", "GetTgtStatuscb", "ProgramFwcb", "Rebootcb"})
-            seen += Mark(ButtonColour(control<QPushButton>(button)));
+            seen += mark(buttonColour(control<QPushButton>(button)));
         return seen;
     }
     // Each port button as its text, with "*" when checked, "+" when shown, and its colour.
     QString ports() {
         QStringList ports;
         for (int i = 0; i < 18; ++i) {
-            auto* button = control<QRadioButton>(ArrayName("CommsPortob", i));
+            auto* button = control<QRadioButton>(arrayName("CommsPortob", i));
             ports << button->text() + (button->isChecked() ? "*" : "") + (button->isVisible() ? "+" : "") +
-                         Mark(button->palette().color(QPalette::WindowText));
+                         mark(button->palette().color(QPalette::WindowText));
         }
         return ports.join(' ');
     }
@@ -113,7 +113,7 @@ const QString kMaskPrompt =
     "2=TgtMustBe<=Header, $F=TgtMust=Header";
 const QString kPagesPrompt = "Enter pages to upload (8K=32, 16K=64, 32K=128, 64K=256)";
 // An answer as written in a table: "-" for Cancel, "(empty)" for an empty entry.
-std::optional<QString> Answer(const QString& text) {
+std::optional<QString> answer(const QString& text) {
     return text == "-" ? std::nullopt : std::optional(text == "(empty)" ? QString() : text);
 }
 } // namespace
@@ -143,7 +143,7 @@ private slots:
             dialog->selectFile(folder.filePath("master.fw"));
             QMetaObject::invokeMethod(dialog, "accept");
         });
-        QCOMPARE(dialogs.SaveFile(settings), folder.filePath("master.fw"));
+        QCOMPARE(dialogs.saveFile(settings), folder.filePath("master.fw"));
         QCOMPARE(refusals,
                  QStringList{folder.filePath("missing") + "\nThe folder does not exist. Check the path "
                                                           "and try again."});
@@ -151,7 +151,7 @@ private slots:
 
     void startUp() {
         WindowRig rig;
-        QCOMPARE(Join(rig.main().windowTitle(), rig.admin().windowTitle(), rig.comms().windowTitle()),
+        QCOMPARE(join(rig.main().windowTitle(), rig.admin().windowTitle(), rig.comms().windowTitle()),
                  "MERLAX Bootloader 1.3 | BootloaderAdmin | Comms Link");
         QVERIFY(rig.main().isVisible() && !rig.admin().isVisible() && !rig.comms().isVisible());
         QVERIFY(rig.link().portOK() && rig.dialogs.criticals.isEmpty());
@@ -161,13 +161,13 @@ private slots:
         QCOMPARE(rig.ports(), "1 2 3 4 5 6 7 8 9 10* 11 12 13 14 15 16 17 18");
         QCOMPARE(rig.control("CommsPortob_9")->toolTip(), rig.module.devicePath());
         auto* scan = rig.control<QPushButton>("RescanCOMportscb");
-        QCOMPARE(Join(scan->text(), scan->toolTip(), rig.text({"ScanMsglb"})),
+        QCOMPARE(join(scan->text(), scan->toolTip(), rig.text({"ScanMsglb"})),
                  "Scan | Scan and show available COM ports | Please wait ...");
     }
 
     void missingCom10IsReportedAtStartUp() {
         VirtualModule module;
-        BootloaderCore::Options options = ModuleAndCore::OptionsFor(module);
+        BootloaderCore::Options options = ModuleAndCore::optionsFor(module);
         options.portDevices[10] = QStringLiteral("/nonexistent/merlax-com10");
         ScriptedDialogs dialogs;
         BootloaderApp app(dialogs, {false, options});
@@ -178,7 +178,7 @@ private slots:
 
     void connectFillsBothWindows() {
         WindowRig rig;
-        rig.module.identity = SampleIdentity();
+        rig.module.identity = sampleIdentity();
         rig.click("GetTgtStatuscb");
         QCOMPARE(rig.statusLines(), (QStringList{"ID Request OK.", "ID Request OK."}));
         QCOMPARE(rig.text({"TgtFwSystemtb", "TgtFwVersionlb", "TgtSerialNolb", "BootloaderVersionlb",
@@ -196,7 +196,7 @@ private slots:
     // status lines, while it waits and after; the outcomes themselves are the
     // operations' tests.
     void waitingButtons_data() {
-        AddRows({"Connect to Target | GetTgtStatuscb | 5a 10 10 | Requesting Target ID | ID Request OK.",
+        addRows({"Connect to Target | GetTgtStatuscb | 5a 10 10 | Requesting Target ID | ID Request OK.",
                  "Erase | Erasecb | 5a 11 11 | Erasing .... | OK",
                  "Restore | RestoreSercb | 5a 17 17 |  | Restore OK.",
                  "Read | admin:Readidcb | 5a 10 10 | Requesting Target ID | ID Request OK.",
@@ -204,7 +204,7 @@ private slots:
                  "Wipe Target | admin:WipeTgtcb | 5a 1a 1a | Wiping .... | OK - Wiped"});
     }
     void waitingButtons() {
-        const auto [button, wire, during, after] = Fields<4>();
+        const auto [button, wire, during, after] = fields<4>();
         WindowRig rig;
         rig.module.faults.replyDelayMs = 150;
         QStringList seen;
@@ -212,14 +212,14 @@ private slots:
         rig.click(button);
         seen << rig.statusLines();
         QCOMPARE(seen, (QStringList{during, during, after, after}));
-        QCOMPARE(Heard(rig.module), QStringList{wire});
+        QCOMPARE(heardBy(rig.module), QStringList{wire});
     }
 
     // "Reboot" returns at once and reports nothing; "Enter" keeps the line at its speed.
     void restartButtons() {
         WindowRig rig;
         QSignalSpy heard(&rig.module, &VirtualModule::frameHeard);
-        QVERIFY(MsToRun([&] { rig.click("Rebootcb"); }) < 500);
+        QVERIFY(msToRun([&] { rig.click("Rebootcb"); }) < 500);
         QCOMPARE(rig.statusLines(), (QStringList{"", ""}));
         QVERIFY(heard.wait(2000));
         QTRY_VERIFY(!rig.app->core().exchange().operationActive());
@@ -275,7 +275,7 @@ private slots:
     }
 
     void moduleVanishesDuringAnErase() {
-        if (!CanHangUpLines())
+        if (!canHangUpLines())
             QSKIP("hanging up a line needs CAP_SYS_ADMIN");
         WindowRig rig;
         rig.module.faults.replyDelayMs = 1000;
@@ -291,7 +291,7 @@ private slots:
         WindowRig rig;
         rig.module.faults.unanswered.insert(17);
         QTimer::singleShot(100, &rig.main(), [&] { rig.main().close(); });
-        QVERIFY2(MsToRun([&] { rig.click("Erasecb"); }) < 1000, "the wait outlived the window");
+        QVERIFY2(msToRun([&] { rig.click("Erasecb"); }) < 1000, "the wait outlived the window");
         QVERIFY(!rig.main().isVisible() && !rig.link().portOpen());
         QCOMPARE(rig.text({"Statustb"}), "No response.");
         QVERIFY(!rig.app->core().exchange().operationActive());
@@ -326,7 +326,7 @@ private slots:
             {pathOf(42), "01020000050000003b0d0a", pathOf(42).right(40) + " MERLAX 1-Axis BLD 0.05"}};
         WindowRig rig;
         for (const auto& [path, header, shown] : cases) {
-            QVERIFY(WriteFile(path, QByteArray::fromHex(header)));
+            QVERIFY(writeFile(path, QByteArray::fromHex(header)));
             rig.dialogs.files << path;
             rig.click("LoadFWcb");
             QCOMPARE(rig.text({"FwFiletb", "FWSystemtb", "FwVersionlb"}), shown);
@@ -344,7 +344,7 @@ private slots:
         QTemporaryDir folder;
         const QString path = folder.filePath("other.fw");
         QVERIFY(
-            WriteFile(path, QByteArray::fromHex("01010000050200003b0d0a"))); // system 1, sub-system 1, mask 0
+            writeFile(path, QByteArray::fromHex("01010000050200003b0d0a"))); // system 1, sub-system 1, mask 0
         WindowRig rig;
         rig.dialogs.files << path << path;
         rig.click("LoadFWcb");
@@ -373,7 +373,7 @@ private slots:
     // shown, not the error labels.
     void versionEditOnAModuleNeverRead() {
         WindowRig rig;
-        rig.dialogs.answers = {Answer("3"), Answer("4")};
+        rig.dialogs.answers = {answer("3"), answer("4")};
         rig.click("AppVersionlb");
         QCOMPARE(rig.text({"AppVersionlb", "TgtFwVersionlb", "ErrorCodelb", "admin:ErrorCodelb"}),
                  "3:04 3:04  -");
@@ -381,17 +381,17 @@ private slots:
 
     // Answers to the two questions ("-" is Cancel), and the version shown.
     void versionEditor_data() {
-        AddRows({"both cancelled | - | - | 2:07", "both emptied | (empty) | (empty) | 2:07",
+        addRows({"both cancelled | - | - | 2:07", "both emptied | (empty) | (empty) | 2:07",
                  "major cancelled, minor set | - | 9 | 2:09", "0 and 256 leave it | 0 | 256 | 2:07",
                  "255 is allowed | 255 | 7 | 255:07", "halves to even | 2.5 | 3.5 | 2:04",
                  "text reads as 0 | abc | x1 | 2:07", "leading number |  3 major | 12.4 | 3:12",
                  "huge | 1e30 | -1 | 2:07"});
     }
     void versionEditor() {
-        const auto [major, minor, shown] = Fields<3>();
+        const auto [major, minor, shown] = fields<3>();
         WindowRig rig;
         rig.app->core().target().RequestTargetID(); // version 2:07
-        rig.dialogs.answers = {Answer(major), Answer(minor)};
+        rig.dialogs.answers = {answer(major), answer(minor)};
         rig.click("AppVersionlb");
         QCOMPARE(rig.dialogs.questions, // the second question is always asked
                  (QStringList{"Bootloader Parameter Entry | Enter new MAJOR version number | 2",
@@ -406,7 +406,7 @@ private slots:
     // text of labels. Preset 0 asks for the highest serial number (at most
     // 32767) and takes its serial bytes from it.
     void labelsAskAndShow_data() {
-        AddRows(
+        addRows(
             {"mask | EncIDlb_4 | 255 | <mask> | 34 | EncIDlb_4 | $FF",
              "mask out of range | EncIDlb_4 | 256 | <mask> | 34 | EncIDlb_4 | $22",
              "pages | UploadPageslb | 256 | <pages> | 120 | UploadPageslb | 256",
@@ -423,15 +423,15 @@ private slots:
              "preset 0 beyond 16 bits | QuickSetcb_0 | 99999 | <max> | 0 | EncIDlb*4 | $01 $0A $FF $7F"});
     }
     void labelsAskAndShow() {
-        auto [label, answer, prompt, initial, shownLabel, shown] = Fields<6>();
+        auto [label, typed, prompt, initial, shownLabel, shown] = fields<6>();
         WindowRig rig;
-        rig.dialogs.answers = {Answer(answer)};
+        rig.dialogs.answers = {answer(typed)};
         rig.click(label);
         const QString title = prompt == "<max>" ? "Serial Number Entry" : "Bootloader Parameter Entry";
         prompt.replace("<mask>", kMaskPrompt)
             .replace("<pages>", kPagesPrompt)
             .replace("<max>", "Enter maximum serial number");
-        QCOMPARE(rig.dialogs.questions, QStringList{Join(title, prompt, initial)});
+        QCOMPARE(rig.dialogs.questions, QStringList{join(title, prompt, initial)});
         QCOMPARE(rig.text({shownLabel}), shown);
     }
 
@@ -467,8 +467,8 @@ private slots:
                  QDir::home().filePath("Bootloader/Serials/Default.ser"));
         QCOMPARE(FileDialogs::FWFileSelect().initialFolder, QDir::home().filePath("Firmware"));
 #endif
-        QCOMPARE(QtDialogs::NameFilters(FileDialogs::SerialDBFileSelect().filter) +
-                     QtDialogs::NameFilters(FileDialogs::FirmwareFileSel().filter),
+        QCOMPARE(QtDialogs::nameFilters(FileDialogs::SerialDBFileSelect().filter) +
+                     QtDialogs::nameFilters(FileDialogs::FirmwareFileSel().filter),
                  (QStringList{"Serial No DB Files (*.ser)", "All Files (*.*)", "Firmware files Files (*.fw)",
                               "All Files (*.*)"}));
         WindowRig rig;
@@ -490,7 +490,7 @@ private slots:
         rig.comms().show();
         rig.click("CommsPortob_3");
         rig.click("GetTgtStatuscb");
-        QCOMPARE(Join(rig.link().selectedPort(), com4.heardFrames().size()), "4 | 1");
+        QCOMPARE(join(rig.link().selectedPort(), com4.heardFrames().size()), "4 | 1");
         rig.click("CommsPortob_5"); // missing
         QCOMPARE(rig.dialogs.criticals.size(), 1);
         QCOMPARE(rig.dialogs.criticals[0].left(41), "Comms Port: Error opening comms port 6 : ");

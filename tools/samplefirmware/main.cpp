@@ -39,20 +39,20 @@ int main(int argc, char** argv) {
     ModuleAndCore master(quiet);
     master.module.identity.system = static_cast<quint8>(parser.value(system).toUInt());
     master.module.identity.subsystem = static_cast<quint8>(parser.value(subsystem).toUInt());
-    master.module.model().setMemory(RandomMemory(2026));
+    master.module.model().setMemory(randomMemory(2026));
     QString error;
     if (!master.start(&error)) {
         std::fprintf(stderr, "virtual module: %s\n", qPrintable(error));
         return 1;
     }
     FirmwareCapture& capture = master.core->capture();
-    capture.EnterHeaderByte(0, master.module.identity.system);
-    capture.EnterHeaderByte(1, master.module.identity.subsystem);
-    capture.EnterHeaderByte(4, 0x00);
-    capture.EnterUploadPages(parser.value(pages).toInt());
-    capture.ChooseFile(parser.positionalArguments().first());
+    capture.enterHeaderByte(0, master.module.identity.system);
+    capture.enterHeaderByte(1, master.module.identity.subsystem);
+    capture.enterHeaderByte(4, 0x00);
+    capture.enterUploadPages(parser.value(pages).toInt());
+    capture.chooseFile(parser.positionalArguments().first());
     const OperationResult result = master.core->operations().UploadEncryptedFirmware();
-    std::printf("%s: %s (%d pages)\n", qPrintable(capture.FileName()), qPrintable(result.status),
+    std::printf("%s: %s (%d pages)\n", qPrintable(capture.fileName()), qPrintable(result.status),
                 result.pages);
     return result.succeeded() ? 0 : 1;
 }

@@ -33,7 +33,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     QtDialogs dialogs;
-    BootloaderApp bootloader(dialogs, BootloaderApp::Options{true, ModuleAndCore::OptionsFor(module)});
+    BootloaderApp bootloader(dialogs, BootloaderApp::Options{true, ModuleAndCore::optionsFor(module)});
     dialogs.setParentWindow(&bootloader.mainWindow());
     bootloader.start();
     if (!QTest::qWaitForWindowExposed(&bootloader.mainWindow()))

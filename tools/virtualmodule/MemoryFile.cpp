@@ -5,7 +5,7 @@
 #include <QFile>
 #include <QSaveFile>
 
-QString LoadMemoryImage(const QString& path, ModuleModel& model) {
+QString loadMemoryImage(const QString& path, ModuleModel& model) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
@@ -16,7 +16,7 @@ QString LoadMemoryImage(const QString& path, ModuleModel& model) {
     return {};
 }
 
-QString SaveMemory(const QString& path, const ModuleModel& model) {
+QString saveMemory(const QString& path, const ModuleModel& model) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(model.memory()) != model.memory().size() ||
         !file.commit())

@@ -8,7 +8,7 @@ class ModuleModel;
 // nothing when all went well.
 
 // Loads the file from address 0; memory it does not cover stays erased.
-QString LoadMemoryImage(const QString& path, ModuleModel& model);
+QString loadMemoryImage(const QString& path, ModuleModel& model);
 // Writes all of memory. The file is replaced in one step, so whoever compares
 // it while the module runs never reads half of it.
-QString SaveMemory(const QString& path, const ModuleModel& model);
+QString saveMemory(const QString& path, const ModuleModel& model);

@@ -4,7 +4,7 @@
 
 ModuleAndCore::ModuleAndCore(EventSink& sink, LinkTimings timings) : Sink(sink), Timings(timings) {}
 
-BootloaderCore::Options ModuleAndCore::OptionsFor(const VirtualModule& module, LinkTimings timings) {
+BootloaderCore::Options ModuleAndCore::optionsFor(const VirtualModule& module, LinkTimings timings) {
     BootloaderCore::Options options{timings, {}};
     for (int port = PortMap::kFirstPort; port <= PortMap::kLastPort; ++port)
         options.portDevices[port] = QStringLiteral("/nonexistent/merlax-com%1").arg(port);
@@ -15,7 +15,7 @@ BootloaderCore::Options ModuleAndCore::OptionsFor(const VirtualModule& module, L
 bool ModuleAndCore::start(QString* error) {
     if (!module.start(error))
         return false;
-    core = std::make_unique<BootloaderCore>(Sink, OptionsFor(module, Timings));
+    core = std::make_unique<BootloaderCore>(Sink, optionsFor(module, Timings));
     core->start();
     return true;
 }

@@ -22,7 +22,7 @@ public:
 
     // The core's options that put `module` on COM10 and nothing real on any
     // other port, for a program that builds its own core (the windows).
-    static BootloaderCore::Options OptionsFor(const VirtualModule& module, LinkTimings timings = {});
+    static BootloaderCore::Options optionsFor(const VirtualModule& module, LinkTimings timings = {});
 
     VirtualModule module;
     std::unique_ptr<BootloaderCore> core;

@@ -28,7 +28,7 @@ std::optional<int> number(const QString& text, int lowest, int highest) {
 }
 } // namespace
 
-std::optional<FaultPlan> ParseFaultPlan(const QString& text) {
+std::optional<FaultPlan> parseFaultPlan(const QString& text) {
     const QStringList parts = text.split(QLatin1Char(':'));
     if (parts.size() != 3)
         return std::nullopt;

@@ -35,7 +35,7 @@ struct FaultPlan {
 // Reads "CODE:N:KIND" with N an occurrence counted from 1 or "*" for every
 // one, and KIND one of no-reply, refuse, bad-checksum, garbage, pause=MS,
 // delay=MS, double-ack, hang-up. Nothing when the text is not one of these.
-std::optional<FaultPlan> ParseFaultPlan(const QString& text);
+std::optional<FaultPlan> parseFaultPlan(const QString& text);
 
 // Faults the virtual module can be told to show: the old global ones, which
 // hold for every frame, and faults planned for the n-th frame of a code.

@@ -143,7 +143,7 @@ ModuleReply ModuleModel::programPage(const QByteArray& record) {
     return ModuleReply::accepted();
 }
 
-QByteArray RandomMemory(quint32 seed) {
+QByteArray randomMemory(quint32 seed) {
     QRandomGenerator random(seed);
     QByteArray memory(ModuleModel::kMemorySize, '\0');
     for (char& c : memory)

@@ -9,7 +9,7 @@
 
 // 64 KiB of pseudo-random bytes, the same for the same seed: a master
 // module's memory worth capturing.
-QByteArray RandomMemory(quint32 seed);
+QByteArray randomMemory(quint32 seed);
 
 // A module's bootloader without a line: program memory, the ID block with its
 // backup copy and the last error, and what each command does to them. The

@@ -55,7 +55,7 @@ bool readCodes(const QString& text, QSet<int>& out) {
 }
 } // namespace
 
-QString ApplyModuleOptions(const QStringList& arguments, VirtualModule& module, ModuleStartOptions& start) {
+QString applyModuleOptions(const QStringList& arguments, VirtualModule& module, ModuleStartOptions& start) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Plays a module's bootloader on a pseudo-terminal and prints the device the tool should open."));
@@ -188,13 +188,13 @@ QString ApplyModuleOptions(const QStringList& arguments, VirtualModule& module, 
     if (parser.isSet(adapterLatency) && !readCount(parser.value(adapterLatency), faults.adapterLatencyMs))
         return bad(adapterLatency);
     for (const QString& text : parser.values(fault)) {
-        const auto planned = ParseFaultPlan(text);
+        const auto planned = parseFaultPlan(text);
         if (!planned)
             return QStringLiteral("bad value for --fault: %1").arg(text);
         faults.plan(*planned);
     }
     if (parser.isSet(image)) {
-        const QString problem = LoadMemoryImage(parser.value(image), module.model());
+        const QString problem = loadMemoryImage(parser.value(image), module.model());
         if (!problem.isEmpty())
             return problem;
     }

@@ -12,4 +12,4 @@ struct ModuleStartOptions {
 
 // Reads the program's command line into the module's identity, memory and faults.
 // Returns an error text, or nothing when all went well.
-QString ApplyModuleOptions(const QStringList& arguments, VirtualModule& module, ModuleStartOptions& start);
+QString applyModuleOptions(const QStringList& arguments, VirtualModule& module, ModuleStartOptions& start);

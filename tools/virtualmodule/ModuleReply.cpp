@@ -6,7 +6,7 @@ constexpr quint8 kAccepted = 91;
 constexpr quint8 kRefused = 171;
 } // namespace
 
-quint8 ByteSum(const QByteArray& bytes) {
+quint8 byteSum(const QByteArray& bytes) {
     quint8 sum = 0;
     for (char c : bytes)
         sum = static_cast<quint8>(sum + static_cast<quint8>(c));
@@ -26,7 +26,7 @@ QByteArray ModuleReply::frame() const {
     case Kind::Data:
         bytes.append(static_cast<char>(code));
         bytes.append(data);
-        bytes.append(static_cast<char>(static_cast<quint8>(code + ByteSum(data))));
+        bytes.append(static_cast<char>(static_cast<quint8>(code + byteSum(data))));
         break;
     }
     return bytes;

@@ -20,4 +20,4 @@ struct ModuleReply {
 };
 
 // The module's checksum: the sum of the bytes, modulo 256.
-quint8 ByteSum(const QByteArray& bytes);
+quint8 byteSum(const QByteArray& bytes);

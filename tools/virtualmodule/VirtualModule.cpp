@@ -119,7 +119,7 @@ void VirtualModule::handleFrame(const HeardFrame& frame) {
     const auto code = static_cast<quint8>(frame.bytes[1]);
     const QByteArray data = frame.bytes.mid(2, frame.bytes.size() - 3);
     const bool checksumOK =
-        ByteSum(frame.bytes.mid(1, frame.bytes.size() - 2)) == static_cast<quint8>(frame.bytes.back());
+        byteSum(frame.bytes.mid(1, frame.bytes.size() - 2)) == static_cast<quint8>(frame.bytes.back());
 
     if (InApplication) {
         // The application hears only the request to return to the bootloader,

@@ -31,7 +31,7 @@ int main(int argc, char** argv) {
 
     VirtualModule module;
     ModuleStartOptions start;
-    const QString problem = ApplyModuleOptions(app.arguments(), module, start);
+    const QString problem = applyModuleOptions(app.arguments(), module, start);
     if (!problem.isEmpty()) {
         const bool help = app.arguments().contains(QStringLiteral("--help")) ||
                           app.arguments().contains(QStringLiteral("-h"));
@@ -51,14 +51,14 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    const auto saveMemory = [&] {
-        const QString failure = SaveMemory(start.memoryFile, module.model());
+    const auto keepMemory = [&] {
+        const QString failure = saveMemory(start.memoryFile, module.model());
         if (!failure.isEmpty())
             err << failure << Qt::endl;
     };
     if (!start.memoryFile.isEmpty()) {
-        saveMemory(); // so there is something to compare from the start
-        QObject::connect(&module, &VirtualModule::memoryChanged, &app, saveMemory);
+        keepMemory(); // so there is something to compare from the start
+        QObject::connect(&module, &VirtualModule::memoryChanged, &app, keepMemory);
     }
     out << module.devicePath() << Qt::endl;
 
@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
 
     const int rc = app.exec();
     if (!start.memoryFile.isEmpty())
-        saveMemory();
+        keepMemory();
     if (!start.symlink.isEmpty())
         QFile::remove(start.symlink);
     return rc;

@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Checks that every name in src/, tools/, tests/ and bench/ follows the
+# project's naming scheme (.clang-tidy, CONTRIBUTING.md). Needs a configured
+# build folder with compile_commands.json: scripts/check-names.sh [BUILD_DIR].
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+if [ ! -f "$build/compile_commands.json" ]; then
+    echo "check-names.sh: no $build/compile_commands.json; configure the build first" >&2
+    exit 2
+fi
+if ! run-clang-tidy -p "$build" -quiet -j "$(nproc)" "$PWD/(src|tools|tests|bench)/.*\\.cpp\$" \
+        > "$build/check-names.log" 2>&1; then
+    grep -E "error:|warning:" "$build/check-names.log" | sort -u >&2 || cat "$build/check-names.log" >&2
+    echo "check-names.sh: names that do not follow the scheme (CONTRIBUTING.md)" >&2
+    exit 1
+fi
+echo "check-names.sh: every name follows the scheme"
