@@ -1,6 +1,6 @@
 #include "Outcome.h"
 
-const char* OutcomeName(Outcome outcome) {
+const char* outcomeName(Outcome outcome) {
     switch (outcome) {
     case Outcome::Succeeded:
         return "succeeded";
