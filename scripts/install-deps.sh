@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages the project needs, when they are missing.
-# With --fuzz, also clang and its libFuzzer and sanitizer runtimes, which only
-# scripts/fuzz.sh needs.
+# Installs the Debian 12 packages the project needs, when they are missing: to
+# build and test it, and to make and check its Debian package
+# (scripts/package-check.sh). With --fuzz, also clang and its libFuzzer and
+# sanitizer runtimes, which only scripts/fuzz.sh needs.
 set -euo pipefail
 
 packages=(
@@ -9,6 +10,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev
     qt6-qpa-plugins
     xvfb xauth
+    dpkg-dev file lintian desktop-file-utils appstream man-db
 )
 fuzz_packages=(clang libclang-rt-14-dev)
 if [ "${1:-}" = --fuzz ]; then
