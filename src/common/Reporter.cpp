@@ -1,6 +1,8 @@
 #include "Reporter.h"
 
 void Reporter::status(const QString& text) {
+    if (text.isEmpty())
+        return; // an abandoned command has nothing to say
     LastStatus = text;
     Sink.status(StatusLines::Both, text);
 }

@@ -11,7 +11,8 @@ class Reporter {
 public:
     explicit Reporter(EventSink& sink) : Sink(sink) {}
 
-    // Progress and outcome of an operation, for both status lines.
+    // Progress and outcome of an operation, for both status lines; an empty
+    // text shows nothing.
     void status(const QString& text);
     // A text for the main window's status line only.
     void mainStatus(const QString& text);

@@ -44,6 +44,15 @@ OperationResult Operations::RequestTargetID() {
     return gated([this](OperationResult& r) { r.outcome = Core.target().RequestTargetID(); });
 }
 
+OperationResult Operations::probeModule() {
+    return gated([this](OperationResult& r) { r.outcome = Core.target().RequestIDFromTarget(); });
+}
+
+void Operations::stop() {
+    Exchange.requestStop();
+    Core.recovery().abandon();
+}
+
 OperationResult Operations::EraseTarget() {
     return gated([this](OperationResult& r) { r.outcome = Core.maintenance().EraseTarget(); });
 }

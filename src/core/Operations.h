@@ -21,6 +21,12 @@ public:
 
     // "Connect to Target" and "Read".
     OperationResult RequestTargetID();
+    // The identity read without a word on the status lines: is a module there?
+    OperationResult probeModule();
+    // Ends the operation that runs at its next step (the command in flight
+    // completes; a serial number written is still logged), and every later
+    // one before it sends anything.
+    void stop();
     OperationResult EraseTarget();
     OperationResult WipeTarget();
     OperationResult RestoreSerialBackup();

@@ -115,6 +115,10 @@ const QString& OutcomeTexts::textFor(Outcome outcome) const {
         return refused;
     case Outcome::Succeeded:
         return succeeded;
+    case Outcome::Abandoned: {
+        static const QString kNothing;
+        return kNothing;
+    }
     default:
         return noResponse;
     }

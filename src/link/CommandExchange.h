@@ -24,8 +24,8 @@ enum class ReplyKind { Acknowledgement, Identity, EncryptedPage };
 // timer of the operation's own (the capture's page timer).
 enum class Deadline { Link, Own };
 
-// The status texts an operation shows for each outcome of a command; an
-// abandoned command and a port that failed read as not answered.
+// The status texts an operation shows for each outcome of a command; a port
+// that failed reads as not answered, and an abandoned command shows nothing.
 struct OutcomeTexts {
     QString refused;
     QString noResponse;
@@ -72,6 +72,13 @@ public:
     // every later one is abandoned before it is sent.
     void close();
     bool closed() const { return Closed; }
+    // The run is to end at the next step: the command in progress completes
+    // as it will, and every later one is abandoned before it is sent, except
+    // inside an Unstoppable section.
+    void requestStop() { Stopping = true; }
+    bool stopRequested() const { return Stopping; }
+    // Whether a command may be sent now.
+    bool sendAllowed() const { return !Closed && (!Stopping || Unstoppables > 0); }
 
     bool operationActive() const { return OperationActive; }
 
@@ -83,6 +90,7 @@ signals:
 
 private:
     friend class OperationScope;
+    friend class Unstoppable;
     bool tryBeginOperation();
     void endOperation();
     bool PutMessageStatus(CompletionStatus status);
@@ -95,7 +103,23 @@ private:
     ReplyKind Awaited = ReplyKind::Acknowledgement;
     Deadline AwaitedDeadline = Deadline::Link;
     bool Closed = false;
+    bool Stopping = false;
+    int Unstoppables = 0;
     bool OperationActive = false;
+};
+
+// Steps that belong together whatever happens (a serial number written and
+// then logged): a stop request waits until they are done. Closing the program
+// still ends them.
+class Unstoppable {
+public:
+    explicit Unstoppable(CommandExchange& exchange) : Exchange(exchange) { ++Exchange.Unstoppables; }
+    ~Unstoppable() { --Exchange.Unstoppables; }
+    Unstoppable(const Unstoppable&) = delete;
+    Unstoppable& operator=(const Unstoppable&) = delete;
+
+private:
+    CommandExchange& Exchange;
 };
 
 // The one-operation gate, held by what a window starts for its whole run.

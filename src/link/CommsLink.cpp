@@ -145,7 +145,7 @@ void CommsLink::discardStaleInput() {
 }
 
 void CommsLink::post(const OutMsg& message, int bytesToSend, ReplyKind awaited) {
-    if (Exchange.closed())
+    if (!Exchange.sendAllowed())
         return;
     discardStaleInput();
     Exchange.SetMessageInProgress(awaited);
@@ -155,7 +155,7 @@ void CommsLink::post(const OutMsg& message, int bytesToSend, ReplyKind awaited) 
 }
 
 Outcome CommsLink::transact(const OutMsg& message, int bytesToSend, ReplyKind awaited, QTimer* ownDeadline) {
-    if (Exchange.closed())
+    if (!Exchange.sendAllowed())
         return Outcome::Abandoned;
     discardStaleInput();
     Exchange.SetMessageInProgress(awaited, ownDeadline ? Deadline::Own : Deadline::Link);

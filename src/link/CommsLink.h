@@ -74,6 +74,7 @@ public:
     const PortMap& ports() const { return Ports; }
     const PortScan& scan() const { return Scan; }
     ReplyReceiver& receiver() { return Receiver; }
+    CommandExchange& exchange() { return Exchange; }
 
 signals:
     // The option button (index = port - 1) that should show as selected.

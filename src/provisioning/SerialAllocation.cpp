@@ -8,6 +8,7 @@
 #include "TargetSession.h"
 
 #include <QDateTime>
+#include <QScopeGuard>
 #include <QLocale>
 
 namespace {
@@ -64,32 +65,48 @@ Outcome SerialAllocation::WriteSerialNo() {
     return outcome;
 }
 
-Outcome SerialAllocation::ReadSerialDBFile(const QString& path) {
+Outcome SerialAllocation::ReadSerialDBFile(const QString& path, SerialDatabase::Sharing sharing) {
     DatabaseFile = path;
-    const SerialLoad load = Database.open(path);
+    const SerialLoad load = Database.open(path, sharing);
     if (load.failed) {
         Report.critical(QString::fromLatin1(kSerialDBOpenTitle), load.messageBoxText());
         emit changed();
         return Outcome::FileError;
     }
+    takeOver(load);
+    Report.status(load.statusText());
+    return Outcome::Succeeded;
+}
+
+void SerialAllocation::takeOver(const SerialLoad& load) {
     // A field the last record cannot give sensibly keeps its present value.
     for (size_t i = 0; i < SetSerialData.size(); ++i)
         if (load.idBlock[i])
             SetSerialData[i] = *load.idBlock[i];
-    if (load.memo) {
+    if (Template)
+        for (size_t i = 0; i < SetSerialData.size(); ++i)
+            if (i != IdBlockField::SerL && i != IdBlockField::SerH)
+                SetSerialData[i] = (*Template)[i];
+    if (load.memo && !KeepMemo) {
         Memo = *load.memo;
         emit memoChanged(Memo);
     }
-    Report.status(load.statusText());
-    if (load.nextSerial) {
-        PutNewSerialNo(*load.nextSerial);
+    if (const std::optional<qint32> next = load.nextSerial ? load.nextSerial : NextWhenNone) {
+        PutNewSerialNo(*next);
     } else {
         // Neither the present number nor any other may follow this log: it
         // could give a serial number twice.
         NextSerial.reset();
         emit changed();
     }
-    return Outcome::Succeeded;
+}
+
+void SerialAllocation::setStationRules(std::optional<IdBlock> idTemplate, bool keepMemo,
+                                       std::optional<qint32> nextWhenNone, std::chrono::milliseconds lockTimeout) {
+    Template = idTemplate;
+    KeepMemo = keepMemo;
+    NextWhenNone = nextWhenNone;
+    LockTimeout = lockTimeout;
 }
 
 bool SerialAllocation::WriteSerialDBRecord(QByteArray* written) {
@@ -122,6 +139,16 @@ LoggedUnit SerialAllocation::ProgramAndLogSerialNo() {
         Report.status(QStringLiteral("Error: No Serial DB file open."));
         return Outcome::RuleRefused;
     }
+    // A file shared by several stations is theirs in turn, one unit each:
+    // the next serial number is the one after the last logged by anybody.
+    const SerialLoad turn = Database.takeTurn(LockTimeout);
+    const auto endTurn = qScopeGuard([this] { Database.endTurn(); });
+    if (turn.failed) {
+        Report.critical(QString::fromLatin1(kSerialDBOpenTitle), turn.messageBoxText());
+        return Outcome::FileError;
+    }
+    if (Database.sharing() == SerialDatabase::Sharing::TakeTurns)
+        takeOver(turn);
     if (!NextSerial) {
         Report.status(
             QStringLiteral("Error: No next serial number. Set the next serial number by clicking it."));
@@ -138,6 +165,9 @@ LoggedUnit SerialAllocation::ProgramAndLogSerialNo() {
         Report.status(QStringLiteral("Aborted - Serial No. already programmed"));
         return Outcome::RuleRefused;
     }
+    // Once the block is on its way, the unit is seen through to its record,
+    // so that a stop never leaves a written module out of the log.
+    const Unstoppable unit(Link.exchange());
     const IdBlock written = SetSerialData;
     const Outcome write = WriteSerialNo();
     // The module is read again so that the record carries what it reports

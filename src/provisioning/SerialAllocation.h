@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <array>
+#include <chrono>
 #include <optional>
 
 class CommsLink;
@@ -57,8 +58,16 @@ public:
     Outcome WriteSerialNo();
 
     // Opens and reads the serial-number database chosen by the operator; it
-    // stays open, for this tool alone, for the records to come.
-    Outcome ReadSerialDBFile(const QString& path);
+    // stays open, for this tool alone, for the records to come, or (taking
+    // turns) for every station that logs to it.
+    Outcome ReadSerialDBFile(const QString& path,
+                             SerialDatabase::Sharing sharing = SerialDatabase::Sharing::Exclusive);
+    // For a station sharing the file: the ID block bytes to write instead of
+    // the last record's (all but SerL and SerH), whether the memo set here
+    // goes before the last record's, the serial number to start from when
+    // the log's last record gives none, and how long to wait for the file.
+    void setStationRules(std::optional<IdBlock> idTemplate, bool keepMemo, std::optional<qint32> nextWhenNone,
+                         std::chrono::milliseconds lockTimeout);
     bool SerialDBOpen() const { return Database.isOpen(); }
     const QString& serialDbFileName() const { return DatabaseFile; }
     // The memo written into every record until the operator changes it.
@@ -82,6 +91,9 @@ signals:
     void memoChanged(const QString& memo);
 
 private:
+    // The values a loaded or re-read log gives the next unit.
+    void takeOver(const SerialLoad& load);
+
     CommsLink& Link;
     TargetSession& Target;
     Reporter& Report;
@@ -90,4 +102,8 @@ private:
     QString Memo;
     IdBlock SetSerialData{90, 1, 1, 0, 0, 0, 0, 0};
     std::optional<qint32> NextSerial = 1;
+    std::optional<IdBlock> Template;
+    bool KeepMemo = false;
+    std::optional<qint32> NextWhenNone;
+    std::chrono::milliseconds LockTimeout{0};
 };

@@ -2,7 +2,10 @@
 
 #include "SerialRecord.h"
 
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileInfo>
+#include <QTimer>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -29,12 +32,31 @@ void syncDirectoryOf(const QString& path) {
 
 // Exclusive, non-blocking; empty on success.
 QString lockFile(int fd) {
-    // A program started from this one must not inherit the descriptor, or it
-    // would keep the lock alive.
-    ::fcntl(fd, F_SETFD, ::fcntl(fd, F_GETFD) | FD_CLOEXEC);
     if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
         return {};
     return errno == EWOULDBLOCK ? kInUse : systemError();
+}
+
+// Tries for the lock until `timeout` has passed, looking again every few
+// milliseconds in a local event loop, so that signals and timers are handled
+// meanwhile and no CPU is spent.
+QString lockFileWaiting(int fd, std::chrono::milliseconds timeout) {
+    QString error = lockFile(fd);
+    if (error != kInUse || timeout.count() <= 0)
+        return error;
+    QElapsedTimer waited;
+    waited.start();
+    QEventLoop loop;
+    QTimer retry;
+    retry.setInterval(20);
+    QObject::connect(&retry, &QTimer::timeout, &loop, [&] {
+        error = lockFile(fd);
+        if (error != kInUse || waited.elapsed() >= timeout.count())
+            loop.quit();
+    });
+    retry.start();
+    loop.exec();
+    return error;
 }
 
 SerialLoad failedLoad(const QString& description) {
@@ -52,9 +74,10 @@ SerialDatabase::~SerialDatabase() {
     close();
 }
 
-SerialLoad SerialDatabase::open(const QString& path) {
+SerialLoad SerialDatabase::open(const QString& path, Sharing sharing) {
     close();
     Error.clear();
+    Shared = sharing;
     const bool created = !QFile::exists(path);
     File.setFileName(path);
     // Unbuffered: an append reaches the system as one write of the whole
@@ -63,6 +86,10 @@ SerialLoad SerialDatabase::open(const QString& path) {
         return failedLoad(File.errorString());
     if (created)
         syncDirectoryOf(path);
+    // A program started from this one must not inherit the descriptor, or it
+    // would keep the lock alive.
+    ::fcntl(File.handle(), F_SETFD, ::fcntl(File.handle(), F_GETFD) | FD_CLOEXEC);
+    // Even a program that takes turns reads only while nobody writes.
     if (const QString lockError = lockFile(File.handle()); !lockError.isEmpty()) {
         close();
         return failedLoad(lockError);
@@ -70,7 +97,31 @@ SerialLoad SerialDatabase::open(const QString& path) {
     SerialLoad load = readSerialRecords(File);
     if (load.failed)
         close();
+    else if (Shared == Sharing::TakeTurns)
+        endTurn();
     return load;
+}
+
+SerialLoad SerialDatabase::takeTurn(std::chrono::milliseconds timeout) {
+    if (!File.isOpen())
+        return failedLoad(QStringLiteral("the file is not open"));
+    if (Shared == Sharing::TakeTurns) {
+        if (const QString lockError = lockFileWaiting(File.handle(), timeout); !lockError.isEmpty())
+            return failedLoad(lockError);
+    }
+    if (!File.seek(0)) {
+        endTurn();
+        return failedLoad(File.errorString());
+    }
+    SerialLoad load = readSerialRecords(File);
+    if (load.failed)
+        endTurn();
+    return load;
+}
+
+void SerialDatabase::endTurn() {
+    if (Shared == Sharing::TakeTurns && File.isOpen())
+        ::flock(File.handle(), LOCK_UN);
 }
 
 bool SerialDatabase::append(QByteArrayView record) {

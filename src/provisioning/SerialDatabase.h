@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QString>
 
+#include <chrono>
+
 #include <sys/types.h>
 
 // The operator's serial-number database file: read completely when chosen,
@@ -22,10 +24,25 @@ public:
     SerialDatabase(const SerialDatabase&) = delete;
     SerialDatabase& operator=(const SerialDatabase&) = delete;
 
+    // Who holds the file: one program for as long as it has it open (the
+    // windows), or several programs taking turns, one unit each (stations
+    // logging to one file).
+    enum class Sharing { Exclusive, TakeTurns };
+
     // Closes the file held so far, then opens `path` for reading and
-    // appending (creating it empty when missing), locks it and reads every
-    // record. On failure nothing stays open.
-    SerialLoad open(const QString& path);
+    // appending (creating it empty when missing) and reads every record. An
+    // exclusive database is locked from here on; one that takes turns is
+    // locked only for a turn. On failure nothing stays open.
+    SerialLoad open(const QString& path, Sharing sharing = Sharing::Exclusive);
+    // Takes the file's lock for one unit, waiting up to `timeout` while
+    // another program holds it, and reads every record again, so that the
+    // next serial number follows the last one logged by anybody. Fails (with
+    // "the file is in use by another program" after the wait) leaving the
+    // file unlocked. An exclusive database holds its lock already.
+    SerialLoad takeTurn(std::chrono::milliseconds timeout);
+    // Gives the lock back after a turn.
+    void endTurn();
+    Sharing sharing() const { return Shared; }
     // Appends one 100-byte record (BuildSerialRecord) in a single write and
     // waits until it is on the disk, so a record the operator was told about
     // survives a crash or a power cut. A file that ends in a partial record
@@ -55,6 +72,7 @@ private:
     QFile File;
     QString Error;
     SystemCalls Calls;
+    Sharing Shared = Sharing::Exclusive;
 };
 
 // Titles of the message boxes for a failed load and a failed append.

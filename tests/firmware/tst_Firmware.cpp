@@ -316,7 +316,7 @@ private slots:
         addRows(
             {"silent at page 10 | 20:11:no-reply |  | 2691 | No response. 10 of 120 pages kept in {partial}",
              "silent at page 0 | 20:1:no-reply |  | 0 | No response.",
-             "closed while identifying | 16:2:delay=200 | close | 0 | No response."});
+             "closed while identifying | 16:2:delay=200 | close | 0 | Requesting Target ID"});
     }
     void captureThatStops() {
         const auto [fault, close, partialSize, status] = fields<4>();
