@@ -138,9 +138,9 @@ OperationResult Operations::UploadEncryptedFirmware() {
     });
 }
 
-OperationResult Operations::openSerialDatabase(const QString& path) {
-    return ungated([this, &path](OperationResult& r) {
-        r.outcome = Core.serials().ReadSerialDBFile(path);
+OperationResult Operations::openSerialDatabase(const QString& path, SerialDatabase::Sharing sharing) {
+    return ungated([this, &path, sharing](OperationResult& r) {
+        r.outcome = Core.serials().ReadSerialDBFile(path, sharing);
         r.file = path;
         r.serial = Core.serials().nextSerial();
     });

@@ -2,6 +2,7 @@
 
 #include "CommandExchange.h"
 #include "OperationResult.h"
+#include "SerialDatabase.h"
 
 #include <QObject>
 #include <QString>
@@ -47,7 +48,8 @@ public:
     // "Start Upload".
     OperationResult UploadEncryptedFirmware();
     // The serial-number database: not gated, it sends nothing.
-    OperationResult openSerialDatabase(const QString& path);
+    OperationResult openSerialDatabase(const QString& path,
+                                       SerialDatabase::Sharing sharing = SerialDatabase::Sharing::Exclusive);
     // "Prog Only".
     OperationResult WriteSerialNo();
     // "Program and Log".

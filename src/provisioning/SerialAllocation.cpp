@@ -8,8 +8,8 @@
 #include "TargetSession.h"
 
 #include <QDateTime>
-#include <QScopeGuard>
 #include <QLocale>
+#include <QScopeGuard>
 
 namespace {
 const OutcomeTexts kWriteTexts{QStringLiteral("Write Serial Failed."), QStringLiteral("No response."),
@@ -67,7 +67,7 @@ Outcome SerialAllocation::WriteSerialNo() {
 
 Outcome SerialAllocation::ReadSerialDBFile(const QString& path, SerialDatabase::Sharing sharing) {
     DatabaseFile = path;
-    const SerialLoad load = Database.open(path, sharing);
+    const SerialLoad load = Database.open(path, sharing, LockTimeout);
     if (load.failed) {
         Report.critical(QString::fromLatin1(kSerialDBOpenTitle), load.messageBoxText());
         emit changed();
@@ -102,7 +102,8 @@ void SerialAllocation::takeOver(const SerialLoad& load) {
 }
 
 void SerialAllocation::setStationRules(std::optional<IdBlock> idTemplate, bool keepMemo,
-                                       std::optional<qint32> nextWhenNone, std::chrono::milliseconds lockTimeout) {
+                                       std::optional<qint32> nextWhenNone,
+                                       std::chrono::milliseconds lockTimeout) {
     Template = idTemplate;
     KeepMemo = keepMemo;
     NextWhenNone = nextWhenNone;

@@ -74,7 +74,7 @@ SerialDatabase::~SerialDatabase() {
     close();
 }
 
-SerialLoad SerialDatabase::open(const QString& path, Sharing sharing) {
+SerialLoad SerialDatabase::open(const QString& path, Sharing sharing, std::chrono::milliseconds lockTimeout) {
     close();
     Error.clear();
     Shared = sharing;
@@ -90,7 +90,9 @@ SerialLoad SerialDatabase::open(const QString& path, Sharing sharing) {
     // would keep the lock alive.
     ::fcntl(File.handle(), F_SETFD, ::fcntl(File.handle(), F_GETFD) | FD_CLOEXEC);
     // Even a program that takes turns reads only while nobody writes.
-    if (const QString lockError = lockFile(File.handle()); !lockError.isEmpty()) {
+    const QString lockError =
+        sharing == Sharing::TakeTurns ? lockFileWaiting(File.handle(), lockTimeout) : lockFile(File.handle());
+    if (!lockError.isEmpty()) {
         close();
         return failedLoad(lockError);
     }

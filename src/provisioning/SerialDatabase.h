@@ -32,8 +32,11 @@ public:
     // Closes the file held so far, then opens `path` for reading and
     // appending (creating it empty when missing) and reads every record. An
     // exclusive database is locked from here on; one that takes turns is
-    // locked only for a turn. On failure nothing stays open.
-    SerialLoad open(const QString& path, Sharing sharing = Sharing::Exclusive);
+    // locked only while it reads, and for a turn (waiting up to
+    // `lockTimeout` for a station that holds it). On failure nothing stays
+    // open.
+    SerialLoad open(const QString& path, Sharing sharing = Sharing::Exclusive,
+                    std::chrono::milliseconds lockTimeout = {});
     // Takes the file's lock for one unit, waiting up to `timeout` while
     // another program holds it, and reads every record again, so that the
     // next serial number follows the last one logged by anybody. Fails (with

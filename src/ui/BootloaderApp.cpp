@@ -48,6 +48,10 @@ int runBootloader(QApplication& app, const BootloaderCore::Options& options) {
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
 
     QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Programs and provisions MERLAX modules over a serial line."));
+    parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption admin(
         QStringLiteral("admin"), QStringLiteral("Let Ctrl-click on the system label open the admin window."));
     parser.addOption(admin);

@@ -1,0 +1,279 @@
+#include "CliRequest.h"
+
+#include "CapturePresets.h"
+#include "ExitCodes.h"
+#include "PortMap.h"
+
+#include <CLI/CLI.hpp>
+
+#include <sstream>
+
+namespace {
+
+using Command = CliRequest::Command;
+
+// A whole number as an operator writes it: decimal (leading zeros stay
+// decimal: a serial number "00042" is 42), or hex after "0x" or "$" (as the
+// windows show bytes).
+std::optional<long> wholeNumber(std::string text) {
+    int base = 10;
+    if (text.rfind("0x", 0) == 0 || text.rfind("0X", 0) == 0) {
+        text.erase(0, 2);
+        base = 16;
+    } else if (text.rfind('$', 0) == 0) {
+        text.erase(0, 1);
+        base = 16;
+    }
+    if (text.empty() || text.size() > 9)
+        return std::nullopt;
+    std::size_t used = 0;
+    try {
+        const long value = std::stol(text, &used, base);
+        if (used == text.size() && text[0] != '-' && text[0] != '+')
+            return value;
+    } catch (const std::exception&) {
+    }
+    return std::nullopt;
+}
+
+// A validator for one whole number in [low, high].
+CLI::Validator wholeIn(long low, long high) {
+    return CLI::Validator(
+        [low, high](std::string& text) -> std::string {
+            const std::optional<long> value = wholeNumber(text);
+            if (!value)
+                return "'" + text + "' is not a whole number";
+            if (*value < low || *value > high)
+                return "'" + text + "' is outside " + std::to_string(low) + ".." + std::to_string(high);
+            return {};
+        },
+        "INT in [" + std::to_string(low) + " - " + std::to_string(high) + "]");
+}
+
+// "A,B,C": exactly `count` whole numbers in [low, high].
+template <size_t Count> std::optional<std::array<int, Count>> numberList(const std::string& text) {
+    std::array<int, Count> values{};
+    std::stringstream in(text);
+    std::string item;
+    size_t n = 0;
+    while (std::getline(in, item, ',')) {
+        const std::optional<long> value = wholeNumber(item);
+        if (n == Count || !value || *value < 0 || *value > 255)
+            return std::nullopt;
+        values[n++] = static_cast<int>(*value);
+    }
+    return n == Count ? std::optional(values) : std::nullopt;
+}
+
+template <size_t Count> CLI::Validator byteList(const char* what) {
+    return CLI::Validator(
+        [what](std::string& text) -> std::string {
+            if (!numberList<Count>(text))
+                return "'" + text + "' is not " + what;
+            return {};
+        },
+        std::string(what));
+}
+
+int presetByName(const std::string& name) {
+    for (size_t i = 0; i < kCapturePresets.size(); ++i)
+        if (*kCapturePresets[i].caption != '\0' &&
+            QString::fromLatin1(kCapturePresets[i].caption)
+                    .compare(QString::fromStdString(name), Qt::CaseInsensitive) == 0)
+            return static_cast<int>(i);
+    return -1;
+}
+
+std::string presetNames() {
+    std::string names;
+    for (const CapturePreset& preset : kCapturePresets)
+        if (*preset.caption != '\0')
+            names += (names.empty() ? "" : ", ") + std::string("\"") + preset.caption + "\"";
+    return names;
+}
+
+} // namespace
+
+const char* commandName(Command command) {
+    switch (command) {
+    case Command::Identify:
+        return "identify";
+    case Command::Erase:
+        return "erase";
+    case Command::Wipe:
+        return "wipe";
+    case Command::Restore:
+        return "restore";
+    case Command::Reboot:
+        return "reboot";
+    case Command::EnterBootloader:
+        return "enter-bootloader";
+    case Command::Program:
+        return "program";
+    case Command::Capture:
+        return "capture";
+    case Command::WriteSerial:
+        return "write-serial";
+    case Command::LogSerial:
+        return "log-serial";
+    case Command::Recover:
+        return "recover";
+    case Command::Ports:
+        return "ports";
+    }
+    return "";
+}
+
+CliParse parseCommandLine(int argc, const char* const* argv) {
+    CLI::App app{"Programs, identifies and provisions MERLAX modules over a serial line, from scripts and "
+                 "production stations.",
+                 "merlax-bootloader-cli"};
+    app.require_subcommand(1);
+    app.fallthrough();
+    app.footer(std::string("\n") + ExitCode::kTable +
+               "\nStatus texts go to standard error, one per line; --json puts one JSON object per result on "
+               "standard output.\nSee merlax-bootloader-cli(1) and the user guide for the JSON fields.");
+
+    CliRequest request;
+    std::string port = "10";
+    app.add_option("--port", port,
+                   "The module's port: a number 1..18 (COM10 is the first USB adapter, /dev/ttyUSB0; "
+                   "MERLAX_COM<n> overrides a number's device) or a device path")
+        ->check(CLI::Validator(
+            [](std::string& text) -> std::string {
+                if (const std::optional<long> n = wholeNumber(text);
+                    n && (*n < PortMap::kFirstPort || *n > PortMap::kLastPort))
+                    return "a port number must be 1..18 (or give a device path)";
+                return {};
+            },
+            "PORT"));
+    app.add_flag("--json", request.json, "One JSON object per result on standard output");
+
+    std::string text, pages = "120", preset, header, block, maxSerial = "0", nextSerial, lockTimeout = "30";
+    std::string database, memo, programFile, code;
+    const auto simple = [&](const char* name, Command command, const char* what) {
+        CLI::App* sub = app.add_subcommand(name, what);
+        sub->callback([&request, command] { request.command = command; });
+        return sub;
+    };
+    const auto repeatable = [&](CLI::App* sub) {
+        sub->add_flag("--repeat", request.repeat,
+                      "A station: wait for a module, run, wait until it is taken out, go on with the next, "
+                      "until interrupted; a summary at the end");
+    };
+
+    repeatable(simple("identify", Command::Identify, "Read the module's identity (\"Connect to Target\")"));
+    simple("erase", Command::Erase, "Erase the module's program memory");
+    simple("wipe", Command::Wipe, "Wipe the module");
+    simple("restore", Command::Restore, "Restore the serial number from the module's own backup");
+    simple("reboot", Command::Reboot, "Restart the module, leaving the bootloader");
+    simple("enter-bootloader", Command::EnterBootloader,
+           "Ask the module's running application to restart into the bootloader")
+        ->add_flag("--switch-baud", request.switchBaud,
+                   "Send the request at 38400 baud (the application's speed)");
+
+    CLI::App* program = simple("program", Command::Program, "Program a firmware file (\"Program Firmware\")");
+    program->add_option("FILE", text, "The .fw file")->required();
+    program->add_flag("--ignore-target-check", request.ignoreTargetCheck,
+                      "Program a file that is not for this module");
+    repeatable(program);
+
+    CLI::App* capture = simple("capture", Command::Capture, "Capture a master module's encrypted firmware");
+    capture->add_option("FILE", text, "The .fw file to write (\".fw\" is added to a name without a dot)")
+        ->required();
+    capture
+        ->add_option("--pages", pages,
+                     "Pages to capture (8K=32, 16K=64, 32K=128, 64K=256); default: the "
+                     "preset's, else 120")
+        ->check(wholeIn(1, 256));
+    CLI::Option* headerOption =
+        capture->add_option("--header", header, "The header: SYS,ID,SERL,SERH,MASK,#1, each 0..255")
+            ->check(byteList<6>("six values 0..255: SYS,ID,SERL,SERH,MASK,#1"));
+    CLI::Option* presetOption =
+        capture->add_option("--preset", preset, "A Quick Set preset: " + presetNames())
+            ->check(CLI::Validator(
+                [](std::string& name) -> std::string {
+                    return presetByName(name) < 0 ? "no such preset: '" + name + "'" : std::string();
+                },
+                "NAME"));
+    headerOption->excludes(presetOption);
+    capture->add_option("--max-serial", maxSerial, "The highest serial number, for the \"Solvane\" preset")
+        ->check(wholeIn(0, 32767));
+
+    CLI::App* write = simple("write-serial", Command::WriteSerial, "Write an ID block (\"Prog Only\")");
+    write->add_option("--block", block, "The ID block: Init,Sys,Sub,SerL,SerH,#1,#2,#3, each 0..255")
+        ->required()
+        ->check(byteList<8>("eight values 0..255: Init,Sys,Sub,SerL,SerH,#1,#2,#3"));
+
+    CLI::App* log = simple("log-serial", Command::LogSerial,
+                           "Give the module the next serial number and log it (\"Program and Log\"); with "
+                           "--program also its firmware (\" Prog, Log, Write FW\")");
+    log->add_option("--db", database, "The serial-number database (.ser), shared with other stations")
+        ->required();
+    CLI::Option* memoOption =
+        log->add_option("--memo", memo, "The memo for the records (default: the last record's)");
+    log->add_option("--program", programFile, "Then program this firmware file");
+    log->add_flag("--ignore-target-check", request.ignoreTargetCheck,
+                  "With --program: program a file that is not for this module");
+    log->add_option("--block", block,
+                    "The ID block bytes to write instead of the last record's (SerL and SerH come from the "
+                    "serial number)")
+        ->check(byteList<8>("eight values 0..255: Init,Sys,Sub,SerL,SerH,#1,#2,#3"));
+    log->add_option("--next-serial", nextSerial,
+                    "The serial number to start from when the log's last record gives none")
+        ->check(wholeIn(1, 65535));
+    log->add_option("--lock-timeout", lockTimeout, "Seconds to wait for the log held by another station")
+        ->check(wholeIn(0, 86400));
+    repeatable(log);
+
+    simple("recover", Command::Recover, "Fetch a unit's ID block from the recovery server and write it")
+        ->add_option("CODE", code, "The unit's six-character serial text")
+        ->required();
+    simple("ports", Command::Ports, "List the port numbers, their devices and whether they open");
+
+    CliParse result;
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        result.message = QString::fromStdString(
+            (app.get_subcommands().empty() ? &app : app.get_subcommands().front())->help());
+        result.exitCode = ExitCode::kSucceeded;
+        return result;
+    } catch (const CLI::ParseError& error) {
+        std::ostringstream out, err;
+        app.exit(error, out, err);
+        result.message = QString::fromStdString(err.str() + out.str());
+        result.toStandardError = true;
+        result.exitCode = ExitCode::kUsage;
+        return result;
+    }
+
+    if (const std::optional<long> n = wholeNumber(port))
+        request.port = static_cast<int>(*n);
+    else
+        request.port = QString::fromStdString(port);
+    request.file = QString::fromStdString(text);
+    request.database = QString::fromStdString(database);
+    request.programFile = QString::fromStdString(programFile);
+    request.code = QString::fromStdString(code);
+    if (memoOption->count() > 0)
+        request.memo = QString::fromStdString(memo);
+    request.pages = static_cast<int>(*wholeNumber(pages));
+    if (request.command == Command::Capture && !capture->count("--pages") && !preset.empty())
+        request.pages = kCapturePresets[static_cast<size_t>(presetByName(preset))].pages;
+    if (!header.empty())
+        request.header = numberList<6>(header);
+    if (!preset.empty())
+        request.preset = presetByName(preset);
+    request.maxSerial = static_cast<int>(*wholeNumber(maxSerial));
+    if (const auto bytes = numberList<8>(block)) {
+        IdBlock id{};
+        std::copy(bytes->begin(), bytes->end(), id.begin());
+        request.block = id;
+    }
+    if (!nextSerial.empty())
+        request.nextSerial = static_cast<qint32>(*wholeNumber(nextSerial));
+    request.lockTimeout = std::chrono::seconds(*wholeNumber(lockTimeout));
+    result.request = request;
+    return result;
+}

@@ -1,0 +1,335 @@
+#include "CliRun.h"
+
+#include "BootloaderCore.h"
+#include "CliRequest.h"
+#include "CommsLink.h"
+#include "ExitCodes.h"
+#include "FirmwareCapture.h"
+#include "IdentityDisplay.h"
+#include "Interrupts.h"
+#include "Operations.h"
+#include "ResultJson.h"
+#include "SerialAllocation.h"
+#include "TerminalSink.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QMap>
+#include <QTimer>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+using Command = CliRequest::Command;
+
+// Between two looks for a module in a station loop.
+constexpr int kProbeIntervalMs = 300;
+
+void printJson(const QJsonObject& object) {
+    std::printf("%s\n", QJsonDocument(object).toJson(QJsonDocument::Compact).constData());
+    std::fflush(stdout);
+}
+
+// The one line a result gets on standard output without --json.
+QString resultLine(const QString& operation, const OperationResult& r) {
+    QString line = operation + QLatin1Char(' ') + QString::fromLatin1(outcomeName(r.outcome));
+    if (!r.status.isEmpty())
+        line += QStringLiteral(": ") + r.status;
+    QStringList details;
+    if (r.identity) {
+        const IdentityDisplay shown = displayIdentity(*r.identity);
+        details << shown.mainSystem << shown.printedSerial << QStringLiteral("app ") + shown.appVersion
+                << QStringLiteral("bootloader ") + shown.bootloaderVersion
+                << QStringLiteral("last error ") + shown.lastError;
+    }
+    if (r.totalPages > 0 || r.pages > 0)
+        details << QStringLiteral("%1 of %2 pages").arg(r.pages).arg(r.totalPages);
+    if (r.serial && !r.record.isEmpty())
+        details << QStringLiteral("serial %1 logged").arg(*r.serial);
+    if (!r.file.isEmpty())
+        details << r.file;
+    if (!details.isEmpty())
+        line += QStringLiteral(" (") + details.join(QStringLiteral(", ")) + QLatin1Char(')');
+    return line;
+}
+
+class CliRunner {
+public:
+    CliRunner(const CliRequest& request)
+        : Request(request), Sink(::isatty(STDERR_FILENO) == 1), Core(Sink), Ops(Core.operations()),
+          Name(QString::fromLatin1(commandName(request.command))) {
+        QObject::connect(&Signals, &Interrupts::interrupted, [this] { Ops.stop(); });
+    }
+
+    int run() {
+        if (Request.command == Command::Ports)
+            return ports();
+        if (!openPort())
+            return ExitCode::kPortError;
+        if (const int prepared = prepare(); prepared != ExitCode::kSucceeded)
+            return prepared;
+        return Request.repeat ? station() : single();
+    }
+
+private:
+    bool openPort() {
+        if (const int* number = std::get_if<int>(&Request.port))
+            return Core.link().SelectCommsPort(*number);
+        return Core.link().openDevice(std::get<QString>(Request.port));
+    }
+
+    // What a command needs before its first unit: files, capture settings, the log.
+    int prepare() {
+        switch (Request.command) {
+        case Command::Program:
+            return loadFirmware(Request.file);
+        case Command::Capture: {
+            FirmwareCapture& capture = Core.capture();
+            if (Request.preset >= 0)
+                capture.quickSet(Request.preset, static_cast<qint16>(Request.maxSerial));
+            if (Request.header)
+                for (int i = 0; i < 6; ++i)
+                    capture.enterHeaderByte(i, (*Request.header)[static_cast<size_t>(i)]);
+            capture.enterUploadPages(Request.pages);
+            capture.chooseFile(Request.file);
+            return ExitCode::kSucceeded;
+        }
+        case Command::WriteSerial:
+            Core.serials().putSerialData(*Request.block);
+            return ExitCode::kSucceeded;
+        case Command::LogSerial: {
+            SerialAllocation& serials = Core.serials();
+            serials.setStationRules(Request.block, Request.memo.has_value(), Request.nextSerial,
+                                    Request.lockTimeout);
+            if (Request.memo)
+                serials.setMemo(*Request.memo);
+            const OperationResult opened =
+                report(QStringLiteral("open-db"),
+                       Ops.openSerialDatabase(Request.database, SerialDatabase::Sharing::TakeTurns), false);
+            if (!opened.succeeded())
+                return ExitCode::forOutcome(opened.outcome);
+            return Request.programFile.isEmpty() ? ExitCode::kSucceeded : loadFirmware(Request.programFile);
+        }
+        default:
+            return ExitCode::kSucceeded;
+        }
+    }
+
+    int loadFirmware(const QString& path) {
+        const OperationResult loaded = Ops.LoadFirmwareFile(path);
+        if (loaded.succeeded())
+            return ExitCode::kSucceeded;
+        report(QStringLiteral("load"), loaded, true);
+        return ExitCode::forOutcome(loaded.outcome);
+    }
+
+    // One unit of the command.
+    OperationResult unit() {
+        switch (Request.command) {
+        case Command::Identify:
+            return Ops.RequestTargetID();
+        case Command::Erase:
+            return Ops.EraseTarget();
+        case Command::Wipe:
+            return Ops.WipeTarget();
+        case Command::Restore:
+            return Ops.RestoreSerialBackup();
+        case Command::Reboot:
+            return settled(Ops.Restart());
+        case Command::EnterBootloader:
+            return settled(Ops.RestartIntoBootloader(Request.switchBaud));
+        case Command::Program: {
+            // The file is checked against the module as it is now.
+            const OperationResult read = Ops.RequestTargetID();
+            if (!read.succeeded())
+                return read;
+            OperationResult programmed = Ops.programFirmware(Request.ignoreTargetCheck);
+            programmed.identity = read.identity;
+            return programmed;
+        }
+        case Command::Capture:
+            return Ops.UploadEncryptedFirmware();
+        case Command::WriteSerial:
+            return Ops.WriteSerialNo();
+        case Command::LogSerial:
+            return Request.programFile.isEmpty() ? Ops.ProgramAndLogSerialNo()
+                                                 : Ops.progAll(Request.ignoreTargetCheck);
+        case Command::Recover:
+            return Ops.RecoverSerialNo(Request.code);
+        case Command::Ports:
+            break;
+        }
+        return Outcome::BadInput;
+    }
+
+    // A restart returns at once; its result is how its command settled.
+    OperationResult settled(OperationResult sent) {
+        if (sent.succeeded())
+            sent.outcome = Ops.waitUntilSettled();
+        return sent;
+    }
+
+    // Runs one unit and prints its result.
+    OperationResult timedUnit(int number) {
+        const QDateTime started = QDateTime::currentDateTime();
+        QElapsedTimer clock;
+        clock.start();
+        const OperationResult result = unit();
+        Elapsed = clock.elapsed();
+        Started = started;
+        report(Name, result, true, number);
+        return result;
+    }
+
+    OperationResult report(const QString& operation, const OperationResult& result, bool always,
+                           int number = 0) {
+        if (!always && result.succeeded())
+            return result;
+        if (Request.json) {
+            QJsonObject object = resultJson(operation, result, Started, Elapsed);
+            if (number > 0)
+                object.insert("unit", number);
+            object.insert("port", Core.link().device());
+            printJson(object);
+        } else {
+            std::printf("%s\n",
+                        qPrintable((number > 0 ? QStringLiteral("unit %1: ").arg(number) : QString()) +
+                                   resultLine(operation, result)));
+            std::fflush(stdout);
+        }
+        return result;
+    }
+
+    void sayWhereItStopped(const OperationResult& result) {
+        QString where = QStringLiteral("Interrupted: %1 stopped at its next step").arg(Name);
+        if (result.totalPages > 0)
+            where += QStringLiteral(" (%1 of %2 pages done)").arg(result.pages).arg(result.totalPages);
+        Sink.line(where + QLatin1Char('.'));
+    }
+
+    int single() {
+        const OperationResult result = timedUnit(0);
+        if (result.outcome == Outcome::Abandoned) {
+            sayWhereItStopped(result);
+            return ExitCode::kInterrupted;
+        }
+        return ExitCode::forOutcome(result.outcome);
+    }
+
+    // Waits kProbeIntervalMs, or less when interrupted.
+    void idle() {
+        if (Signals.happened())
+            return;
+        QEventLoop loop;
+        QTimer::singleShot(kProbeIntervalMs, &loop, &QEventLoop::quit);
+        QObject::connect(&Signals, &Interrupts::interrupted, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+
+    // Looks for the module until it answers (present) or stops answering;
+    // false when interrupted or the port is lost.
+    bool waitUntil(bool present) {
+        for (;;) {
+            const OperationResult probe = Ops.probeModule();
+            if (Signals.happened())
+                return false;
+            if (probe.outcome == Outcome::PortError) {
+                PortLost = true;
+                return false;
+            }
+            if (present ? probe.succeeded() : probe.outcome == Outcome::NoResponse)
+                return true;
+            idle();
+        }
+    }
+
+    int station() {
+        if (!Request.json)
+            Sink.line(QStringLiteral("Station on %1: waiting for a module (Ctrl-C ends).")
+                          .arg(Core.link().device()));
+        QMap<QString, int> byOutcome;
+        int units = 0, failed = 0, firstFailure = ExitCode::kSucceeded;
+        bool cutShort = false;
+        while (waitUntil(true)) {
+            const OperationResult result = timedUnit(++units);
+            byOutcome[QString::fromLatin1(outcomeName(result.outcome))] += 1;
+            if (result.outcome == Outcome::Abandoned) {
+                sayWhereItStopped(result);
+                cutShort = true;
+                break;
+            }
+            if (!result.succeeded()) {
+                ++failed;
+                if (firstFailure == ExitCode::kSucceeded)
+                    firstFailure = ExitCode::forOutcome(result.outcome);
+            }
+            if (!waitUntil(false))
+                break;
+        }
+        summary(units, failed, byOutcome);
+        if (cutShort)
+            return ExitCode::kInterrupted;
+        if (PortLost && firstFailure == ExitCode::kSucceeded)
+            return ExitCode::kPortError;
+        return firstFailure;
+    }
+
+    void summary(int units, int failed, const QMap<QString, int>& byOutcome) {
+        if (Request.json) {
+            QJsonObject outcomes;
+            for (auto it = byOutcome.begin(); it != byOutcome.end(); ++it)
+                outcomes.insert(it.key(), it.value());
+            printJson({{"operation", "summary"},
+                       {"units", units},
+                       {"succeeded", byOutcome.value(QStringLiteral("succeeded"))},
+                       {"failed", failed},
+                       {"byOutcome", outcomes}});
+            return;
+        }
+        QStringList counts;
+        for (auto it = byOutcome.begin(); it != byOutcome.end(); ++it)
+            counts << QStringLiteral("%1 %2").arg(it.key()).arg(it.value());
+        std::printf("summary: %d units, %d failed%s\n", units, failed,
+                    counts.isEmpty() ? "" : qPrintable(QStringLiteral(" (") + counts.join(", ") + ")"));
+        std::fflush(stdout);
+    }
+
+    int ports() {
+        CommsLink& link = Core.link();
+        link.ScanCommsPorts();
+        QJsonArray list;
+        for (int port = PortMap::kFirstPort; port <= PortMap::kLastPort; ++port) {
+            const QString device = link.ports().deviceForPort(port);
+            const bool opens = link.scan().portAvailable(port);
+            if (Request.json)
+                list.append(QJsonObject{{"port", port}, {"device", device}, {"opens", opens}});
+            else
+                std::printf("COM%-3d %-40s %s\n", port, qPrintable(device), opens ? "opens" : "-");
+        }
+        if (Request.json)
+            printJson({{"operation", "ports"}, {"outcome", "succeeded"}, {"ports", list}});
+        std::fflush(stdout);
+        return ExitCode::kSucceeded;
+    }
+
+    const CliRequest& Request;
+    Interrupts Signals;
+    TerminalSink Sink;
+    BootloaderCore Core;
+    Operations& Ops;
+    QString Name;
+    QDateTime Started = QDateTime::currentDateTime();
+    qint64 Elapsed = 0;
+    bool PortLost = false;
+};
+
+} // namespace
+
+int runCli(const CliRequest& request) {
+    CliRunner runner(request);
+    return runner.run();
+}

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "OperationResult.h"
+
+#include <QDateTime>
+#include <QJsonObject>
+
+// One result as the JSON object --json prints: the operation, how it ended
+// (outcome name and exit code), the status text it showed, the identity with
+// its fields by name, pages, the serial number logged and its record, the
+// file, when it started and how long it took.
+QJsonObject resultJson(const QString& operation, const OperationResult& result, const QDateTime& started,
+                       qint64 elapsedMs);
+
+// The identity's fields by name, with the texts the windows show for them.
+QJsonObject identityJson(const TargetIdentity& identity);

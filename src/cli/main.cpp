@@ -1,0 +1,22 @@
+// merlax-bootloader-cli: the tool's operations from a script or a production
+// station, over the same core as the windows. `merlax-bootloader-cli --help`
+// lists the commands and the exit codes.
+
+#include "CliRequest.h"
+#include "CliRun.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    const CliParse parsed = parseCommandLine(argc, argv);
+    if (!parsed.request) {
+        std::fputs(qPrintable(parsed.message), parsed.toStandardError ? stderr : stdout);
+        return parsed.exitCode;
+    }
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("merlax-bootloader-cli"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.3"));
+    return runCli(*parsed.request);
+}

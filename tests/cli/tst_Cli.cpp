@@ -1,0 +1,341 @@
+// The command line as a script runs it: the real program against virtual
+// modules on pseudo-terminals, its exit codes, the lines it prints, the
+// frames the modules hear and the files it leaves.
+
+#include "LocalHttpServer.h"
+#include "ModuleRig.h"
+#include "SerialDatabase.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <csignal>
+
+namespace {
+
+struct Finished {
+    int exitCode = -1;
+    QString out;     // standard output
+    QStringList err; // standard error, a line each
+};
+
+// The program, started with `arguments`; `whileRunning` runs once it has started.
+class Cli {
+public:
+    explicit Cli(const QStringList& arguments, const QProcessEnvironment& environment = {}) {
+        if (!environment.isEmpty())
+            Process.setProcessEnvironment(environment);
+        Process.start(QStringLiteral(MERLAX_CLI), arguments);
+    }
+    // Waits in the event loop, so that the modules of this process answer meanwhile.
+    Finished finish(int timeoutMs = 20000) {
+        QSignalSpy done(&Process, &QProcess::finished);
+        if (Process.state() != QProcess::NotRunning && !done.wait(timeoutMs))
+            qWarning("the command line did not end");
+        Finished f;
+        f.exitCode = Process.exitStatus() == QProcess::NormalExit ? Process.exitCode() : -1;
+        f.out = QString::fromUtf8(Process.readAllStandardOutput());
+        f.err = QString::fromUtf8(Process.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
+        return f;
+    }
+    QProcess& process() { return Process; }
+
+private:
+    QProcess Process;
+};
+
+Finished run(const QStringList& arguments, const QProcessEnvironment& environment = {}) {
+    return Cli(arguments, environment).finish();
+}
+
+// The command codes the module heard, in hex: "10 11 12".
+QString codesHeard(const VirtualModule& module) {
+    QStringList codes;
+    for (const VirtualModule::HeardFrame& frame : module.heardFrames())
+        codes << QString::number(quint8(frame.bytes.at(1)), 16);
+    return codes.join(' ');
+}
+
+QJsonObject json(const QString& line) {
+    return QJsonDocument::fromJson(line.toUtf8()).object();
+}
+
+// A module whose ID block is not yet written.
+void makeBlank(VirtualModule& module) {
+    module.identity.init = 0xFF;
+    module.identity.serial = 0xFFFF;
+}
+
+} // namespace
+
+class TestCli : public QObject {
+    Q_OBJECT
+    QTemporaryDir Folder;
+    QString TwoPages; // firmware files for the modules here
+    QString AllPages;
+
+    QString path(const QString& name) const { return Folder.filePath(name); }
+
+private slots:
+    void initTestCase() {
+        VirtualModule master;
+        QVERIFY(master.start());
+        master.model().setMemory(randomMemory(5));
+        TwoPages = path("two.fw");
+        AllPages = path("all.fw");
+        for (const auto& [file, pages] : {std::pair{TwoPages, 2}, std::pair{AllPages, 256}}) {
+            const Finished f = run({"--port", master.devicePath(), "capture", file, "--header",
+                                    "1,10,0,0,0,0", "--pages", QString::number(pages)});
+            QCOMPARE(f.exitCode, 0);
+            QCOMPARE(readFile(file).size(), 11 + pages * 268);
+        }
+    }
+
+    // Every command once: its arguments, exit code, the last status line it
+    // printed, and the commands the module heard.
+    void commands_data() {
+        addRows(
+            {"identify | identify | 0 | ID Request OK. | 10", "erase | erase | 0 | OK | 11",
+             "wipe | wipe | 0 | OK - Wiped | 1a", "restore | restore | 0 | Restore OK. | 17",
+             "reboot | reboot | 0 |  | 1b", "enter-bootloader | enter-bootloader --switch-baud | 0 |  | 3",
+             "program | program {two} | 0 | Program complete. | 10 11 12 12",
+             "program for another module | program {other} | 6 | Firmware is not for this module | 10",
+             "program anyway | program {other} --ignore-target-check | 0 | Program complete. | 10 11",
+             "program a missing file | program {missing} | 3 | File Read: Error opening config file: No such "
+             "file or directory | ",
+             "capture | capture {new} --preset Stabrix --pages 3 | 0 | Firmware upload completed "
+             "successfully. | 10 14 14 14",
+             "write-serial | write-serial --block 0x5A,1,10,$34,0x12,0,0,7 | 0 | Write Serial OK. | 13",
+             "log-serial | log-serial --db {db} --block 90,1,10,0,0,0,0,0 | 0 | OK | 10 13 10",
+             "log-serial and program | log-serial --db {db} --program {two} --block 90,1,10,0,0,0,0,0 | 0 | "
+             "Program complete. | 10 13 10 11 12 12",
+             "log-serial, already programmed | log-serial --db {db} --written | 6 | Aborted - Serial No. "
+             "already programmed | 10",
+             "recover | recover 004711 | 0 | Write Serial OK. | 13"});
+    }
+    void commands() {
+        auto [arguments, exitCode, lastStatus, heard] = fields<4>();
+        VirtualModule module;
+        QVERIFY(module.start());
+        makeBlank(module);
+        if (arguments.contains("--written")) {
+            module.identity.init = 0x5A;
+            arguments.remove(" --written");
+        }
+        if (arguments.startsWith("enter-bootloader"))
+            module.setInApplication(true);
+        QTemporaryDir folder;
+        QVERIFY(writeFile(folder.filePath("other.fw"), QByteArray::fromHex("02010000050200003b0d0a")));
+        LocalHttpServer server;
+        server.respond("/Temp/004711_Fix.dat", 200, "5A0103C812000000;\r\n");
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("MERLAX_RECOVERY_URL", server.baseUrl());
+        QStringList args{"--port", module.devicePath()};
+        for (QString a : arguments.split(' '))
+            args << a.replace("{two}", TwoPages)
+                        .replace("{other}", folder.filePath("other.fw"))
+                        .replace("{missing}", folder.filePath("missing.fw"))
+                        .replace("{new}", folder.filePath("new"))
+                        .replace("{db}", folder.filePath("log.ser"));
+        const Finished f = run(args, environment);
+        QCOMPARE(f.exitCode, exitCode.toInt());
+        QCOMPARE(lastStatus.isEmpty() ? QString() : f.err.value(f.err.size() - 1), lastStatus);
+        QCOMPARE(codesHeard(module), heard);
+    }
+
+    // The port map as a user sets it: every number with its device and
+    // whether it opens; none of the machine's own ports is touched.
+    void portsListsTheMap() {
+        VirtualModule module;
+        QVERIFY(module.start());
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (int port = 1; port <= 18; ++port)
+            environment.insert(QStringLiteral("MERLAX_COM%1").arg(port),
+                               port == 3 ? module.devicePath()
+                                         : QStringLiteral("/nonexistent/com%1").arg(port));
+        const Finished f = run({"ports"}, environment);
+        QCOMPARE(f.exitCode, 0);
+        const QStringList lines = f.out.trimmed().split('\n');
+        QCOMPARE(lines.size(), 18);
+        QCOMPARE(lines[2].simplified(), "COM3 " + module.devicePath() + " opens");
+        QCOMPARE(lines[9].simplified(), "COM10 /nonexistent/com10 -");
+    }
+
+    // --json: one object per result, with what the result holds.
+    void jsonResults() {
+        VirtualModule module;
+        QVERIFY(module.start());
+        module.identity = sampleIdentity();
+        makeBlank(module);
+        const QString db = path("json.ser");
+        const Finished f = run({"--port", module.devicePath(), "--json", "log-serial", "--db", db, "--memo",
+                                "bench 4", "--block", "90,1,10,0,0,0,0,0"});
+        QCOMPARE(f.exitCode, 0);
+        const QJsonObject o = json(f.out.trimmed());
+        QCOMPARE(join(o["operation"].toString(), o["outcome"].toString(), o["exitCode"].toInt(),
+                      o["status"].toString(), o["serial"].toInt(), o["file"].toString(),
+                      o["port"].toString()),
+                 join("log-serial", "succeeded", 0, "OK", 1, db, module.devicePath()));
+        QCOMPARE(o["record"].toString().toLatin1(), readFile(db));
+        const QJsonObject id = o["identity"].toObject();
+        QCOMPARE(join(id["system"].toString(), id["subsystem"].toString(), id["serialNo"].toInt(),
+                      id["printedSerial"].toString(), id["lastError"].toString(),
+                      id["appVersion"].toString()),
+                 join("Solvane", "PWM (FF)", 1, "010A-0001:000000", "InvParam", "2:07"));
+        QVERIFY(QDateTime::fromString(o["started"].toString(), Qt::ISODateWithMs).isValid());
+        QVERIFY(o.contains("elapsedMs"));
+    }
+
+    // Usage errors name what is wrong and send nothing.
+    void usageErrors_data() {
+        addRows(
+            {"no command |  | 4 | A subcommand is required",
+             "port number out of range | --port 19 identify | 4 | a port number must be 1..18",
+             "pages out of range | capture x.fw --pages 257 | 4 | '257' is outside 1..256",
+             "header too short | capture x.fw --header 1,2,3 | 4 | is not six values 0..255",
+             "header and preset | capture x.fw --header 1,2,3,4,5,6 --preset SysC | 4 | excludes",
+             "no such preset | capture x.fw --preset Nope | 4 | no such preset",
+             "byte too large | write-serial --block 1,2,3,4,5,6,7,256 | 4 | is not eight values 0..255",
+             "next serial 0 | log-serial --db x.ser --next-serial 0 | 4 | '0' is outside 1..65535",
+             "unknown option | identify --fast | 4 | The following argument was not expected: --fast",
+             "help | --help | 0 | ",
+             "port that does not exist | --port /nonexistent/tty identify | 5 | Comms Port: Error opening "
+             "comms port /nonexistent/tty : "});
+    }
+    void usageErrors() {
+        const auto [arguments, exitCode, message] = fields<3>();
+        const Finished f = run(arguments.split(' ', Qt::SkipEmptyParts));
+        QCOMPARE(f.exitCode, exitCode.toInt());
+        QVERIFY2(f.err.join('\n').contains(message), qPrintable(f.err.join('\n')));
+        if (arguments == "--help")
+            QVERIFY(f.out.contains("130  interrupted") && f.out.contains("log-serial"));
+    }
+
+    // Ctrl-C in the middle of a long run ends it at the next step: exit 130,
+    // a line that says where, and whole files only.
+    void interrupted_data() { addRows({"programming 256 pages | program", "capturing 256 pages | capture"}); }
+    void interrupted() {
+        const QString command = fields<1>()[0];
+        VirtualModule module;
+        QVERIFY(module.start());
+        module.faults.lineRate = true; // 256 pages take about 6 s
+        module.model().setMemory(randomMemory(9));
+        const QString file = path("interrupted.fw");
+        QVERIFY(writeFile(file, "the file before"));
+        Cli cli(command == "program" ? QStringList{"--port", module.devicePath(), "program", AllPages}
+                                     : QStringList{"--port", module.devicePath(), "capture", file, "--header",
+                                                   "1,10,0,0,0,0", "--pages", "256"});
+        QSignalSpy heard(&module, &VirtualModule::frameHeard);
+        while (heard.size() < 20)
+            QVERIFY(heard.wait(5000));
+        ::kill(static_cast<pid_t>(cli.process().processId()), SIGINT);
+        const Finished f = cli.finish();
+        QCOMPARE(f.exitCode, 130);
+        QVERIFY2(f.err.last().startsWith("Interrupted: " + command + " stopped at its next step ("),
+                 qPrintable(f.err.last()));
+        const int sent = heard.size();
+        QVERIFY(sent >= 20 && sent < 200);
+        if (command == "capture") {
+            QCOMPARE(readFile(file), "the file before");
+            const QByteArray partial = readFile(file + ".partial");
+            // The identity read, then a page a frame: the one in flight is kept too.
+            QCOMPARE(partial.size(), 11 + (sent - 1) * 268);
+            QVERIFY(
+                f.err.contains(QStringLiteral("%1 of 256 pages kept in %2.partial").arg(sent - 1).arg(file)));
+        }
+    }
+
+    // A station: three modules inserted one after the other, the second of
+    // which refuses its serial number; one result each, then a summary.
+    void stationLoop() {
+        VirtualModule module;
+        QVERIFY(module.start());
+        makeBlank(module);
+        const QString db = path("station.ser");
+        Cli cli({"--port", module.devicePath(), "--json", "log-serial", "--db", db, "--repeat", "--block",
+                 "90,1,10,0,0,0,0,0"});
+        QStringList results;
+        QSignalSpy heard(&module, &VirtualModule::frameHeard);
+        for (int insertion = 1; insertion <= 3; ++insertion) {
+            if (insertion == 2)
+                module.faults.plan(19, 2, {PlannedFault::Kind::Refuse, 0}); // its second write
+            QTRY_VERIFY_WITH_TIMEOUT(cli.process().canReadLine(), 10000);
+            results << json(QString::fromUtf8(cli.process().readLine())).value("outcome").toString();
+            // Taken out: it stops answering. Two requests that go unanswered
+            // mean the station has seen it gone.
+            module.faults.unanswered.insert(16);
+            const int before = heard.size();
+            QTRY_VERIFY_WITH_TIMEOUT(heard.size() >= before + 2, 10000);
+            module.faults.unanswered.clear();
+            makeBlank(module); // the next one
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(heard.size() > 0, 1000);
+        ::kill(static_cast<pid_t>(cli.process().processId()), SIGINT);
+        const Finished f = cli.finish();
+        QCOMPARE(results, (QStringList{"succeeded", "refused", "succeeded"}));
+        const QJsonObject summary = json(f.out.trimmed().split('\n').last());
+        QCOMPARE(join(summary["units"].toInt(), summary["succeeded"].toInt(), summary["failed"].toInt(),
+                      summary["byOutcome"].toObject()["refused"].toInt()),
+                 "3 | 2 | 1 | 1");
+        QCOMPARE(f.exitCode, 1); // the first failure's code
+        QCOMPARE(readFile(db).size(), 200);
+    }
+
+    // A log held by the windows stays theirs: a station waits for it, then
+    // says it is in use, and writes nothing to the module.
+    void windowKeepsItsLog() {
+        VirtualModule module;
+        QVERIFY(module.start());
+        makeBlank(module);
+        const QString db = path("held.ser");
+        SerialDatabase window;
+        QVERIFY(!window.open(db).failed);
+        QElapsedTimer clock;
+        clock.start();
+        const Finished f =
+            run({"--port", module.devicePath(), "log-serial", "--db", db, "--lock-timeout", "1"});
+        QVERIFY_BETWEEN(clock.elapsed(), 1000, 5000);
+        QCOMPARE(f.exitCode, 3);
+        QCOMPARE(f.err.last(),
+                 "File Open: Error reading Serial Number Database file: the file is in use by another "
+                 "program");
+        QCOMPARE(codesHeard(module), QString());
+    }
+
+    // Four stations on four modules log to one file at once: four whole
+    // records with four consecutive serial numbers, and the windows read it.
+    void fourStationsShareALog() {
+        const QString db = path("shared.ser");
+        std::array<VirtualModule, 4> modules;
+        std::vector<std::unique_ptr<Cli>> stations;
+        for (VirtualModule& module : modules) {
+            QVERIFY(module.start());
+            makeBlank(module);
+            module.faults.lineRate = true;
+            stations.push_back(
+                std::make_unique<Cli>(QStringList{"--port", module.devicePath(), "--json", "log-serial",
+                                                  "--db", db, "--block", "90,1,10,0,0,0,0,0"}));
+        }
+        QSet<int> serials;
+        for (auto& station : stations) {
+            const Finished f = station->finish();
+            QVERIFY2(f.exitCode == 0, qPrintable(f.err.join('\n')));
+            serials.insert(json(f.out.trimmed())["serial"].toInt());
+        }
+        QCOMPARE(serials, (QSet<int>{1, 2, 3, 4}));
+        QSet<int> held;
+        for (const VirtualModule& module : modules)
+            held.insert(module.identity.serial);
+        QCOMPARE(held, serials);
+        const QByteArray log = readFile(db);
+        QCOMPARE(log.size(), 400);
+        SerialDatabase windows;
+        const SerialLoad load = windows.open(db);
+        QCOMPARE(join(load.statusText(), load.nextSerial.value_or(0)), "File loaded with no errors. | 5");
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_Cli.moc"
