@@ -43,20 +43,21 @@ public:
     bool write(const std::vector<unsigned char>& frame) {
         return ::write(Fd, frame.data(), frame.size()) == static_cast<ssize_t>(frame.size());
     }
-    // Reads exactly `count` bytes, waiting at most 2 s for each.
-    bool read(size_t count) {
+    // Reads exactly `count` bytes, waiting at most 2 s for each; with a
+    // store, writes them to it as one line, as a capture keeps its pages.
+    bool read(size_t count, int store) {
         unsigned char buffer[512];
         size_t got = 0;
         while (got < count) {
             pollfd p{Fd, POLLIN, 0};
             if (::poll(&p, 1, 2000) <= 0)
                 return false;
-            const ssize_t n = ::read(Fd, buffer, std::min(sizeof buffer, count - got));
+            const ssize_t n = ::read(Fd, buffer + got, std::min(sizeof buffer - got, count - got));
             if (n <= 0)
                 return false;
             got += static_cast<size_t>(n);
         }
-        return true;
+        return store < 0 || ::write(store, buffer, got + 1) == static_cast<ssize_t>(got + 1);
     }
 
 private:
@@ -75,14 +76,14 @@ std::vector<unsigned char> frame(unsigned char code, const unsigned char* data, 
 }
 
 CaseFigures run(const QString& device, int pages, double bytesPerPage, bool lineRate,
-                const std::vector<std::vector<unsigned char>>& frames, size_t replyBytes) {
+                const std::vector<std::vector<unsigned char>>& frames, size_t replyBytes, int store = -1) {
     RawLine line(device);
     if (!line.ok())
         return {};
     const CpuClock cpu;
     std::vector<qint64> marks{nowNs()};
     for (int page = 0; page < pages; ++page) {
-        if (!line.write(frames[static_cast<size_t>(page)]) || !line.read(replyBytes))
+        if (!line.write(frames[static_cast<size_t>(page)]) || !line.read(replyBytes, store))
             break;
         marks.push_back(nowNs());
     }
@@ -103,11 +104,17 @@ CaseFigures referenceProgram(const QString& device, const QString& firmwareFile,
     return run(device, pages, 267 + 2, lineRate, frames, 2);
 }
 
-CaseFigures referenceCapture(const QString& device, int pages, bool lineRate) {
+CaseFigures referenceCapture(const QString& device, const QString& storeFile, int pages, bool lineRate) {
     std::vector<std::vector<unsigned char>> frames;
     for (int page = 0; page < pages; ++page) {
         const unsigned char request[8] = {1, 10, 0, 0, 0, 0, static_cast<unsigned char>(page), 0};
         frames.push_back(frame(20, request, sizeof request));
     }
-    return run(device, pages, 11 + 267, lineRate, frames, 267);
+    // Each page goes to a file, as the tool's capture keeps it.
+    const int store =
+        ::open(storeFile.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const CaseFigures figures = run(device, pages, 11 + 267, lineRate, frames, 267, store);
+    if (store >= 0)
+        ::close(store);
+    return figures;
 }

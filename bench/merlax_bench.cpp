@@ -12,6 +12,7 @@
 
 #include "BenchModule.h"
 #include "BenchStats.h"
+#include "FrontEnds.h"
 #include "ReferenceLoop.h"
 #include "Soak.h"
 
@@ -21,12 +22,14 @@
 #include "FirmwareCapture.h"
 #include "Operations.h"
 
+#include <QApplication>
 #include <QCommandLineParser>
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -84,7 +87,21 @@ ToolRun runTool(const QString& device, bool capture, int pages, const QString& f
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    // The main window's case draws offscreen unless another platform is named.
+    std::vector<char*> arguments(argv, argv + argc);
+    char platformOption[] = "-platform";
+    char offscreen[] = "offscreen";
+    if (std::none_of(arguments.begin(), arguments.end(),
+                     [](const char* a) { return std::strcmp(a, "-platform") == 0; })) {
+        arguments.push_back(platformOption);
+        arguments.push_back(offscreen);
+    }
+    int count = static_cast<int>(arguments.size());
+    // The core's cases run on Qt's own event dispatcher, as the command line
+    // does (the windows keep glib's, which desktop dialogs need).
+    if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
+        qputenv("QT_NO_GLIB", "1");
+    QApplication app(count, arguments.data());
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Programming and capture against the serial line's limit."));
@@ -98,7 +115,12 @@ int main(int argc, char** argv) {
     const QCommandLineOption soakOption(
         QStringLiteral("soak"), QStringLiteral("Instead: program RUNS times with 1% of replies faulted."),
         QStringLiteral("RUNS"));
-    parser.addOptions({pagesOption, latencyOption, soakOption});
+    const QCommandLineOption casesOption(
+        QStringLiteral("cases"),
+        QStringLiteral("Only these cases (comma-separated; a case is chosen by the start of its name): "
+                       "program, capture, reference, cli, window, four-cli."),
+        QStringLiteral("LIST"));
+    parser.addOptions({pagesOption, latencyOption, soakOption, casesOption});
     parser.process(app);
     const int pages = std::clamp(parser.value(pagesOption).toInt(), 1, 256);
     const int latency = std::max(0, parser.value(latencyOption).toInt());
@@ -112,7 +134,14 @@ int main(int argc, char** argv) {
     constexpr double kProgramBytes = 267 + 2;
     constexpr double kCaptureBytes = 11 + 267;
 
+    const QStringList wanted = parser.value(casesOption).split(u',', Qt::SkipEmptyParts);
+    const auto runs = [&wanted](const QString& name) {
+        return wanted.isEmpty() || std::any_of(wanted.begin(), wanted.end(),
+                                               [&name](const QString& w) { return name.startsWith(w); });
+    };
+
     int failures = 0;
+    // The firmware file every case programs: captured first, always.
     for (const bool lineRate : {false, true}) {
         const QString suffix = lineRate ? QStringLiteral("line") : QStringLiteral("instant");
         BenchModule module(folder.path(), lineRate, lineRate ? latency : 0);
@@ -121,12 +150,49 @@ int main(int argc, char** argv) {
             return 1;
         }
         const ToolRun capture = runTool(module.device(), true, pages, fw, kCaptureBytes, lineRate);
-        const ToolRun program = runTool(module.device(), false, pages, fw, kProgramBytes, lineRate);
-        failures += (capture.ok ? 0 : 1) + (program.ok ? 0 : 1);
-        printCase("program-" + suffix, program.figures);
-        printCase("capture-" + suffix, capture.figures);
-        printCase("reference-program-" + suffix, referenceProgram(module.device(), fw, pages, lineRate));
-        printCase("reference-capture-" + suffix, referenceCapture(module.device(), pages, lineRate));
+        failures += capture.ok ? 0 : 1;
+        if (runs("program-" + suffix)) {
+            const ToolRun program = runTool(module.device(), false, pages, fw, kProgramBytes, lineRate);
+            failures += program.ok ? 0 : 1;
+            printCase("program-" + suffix, program.figures);
+        }
+        if (runs("capture-" + suffix))
+            printCase("capture-" + suffix, capture.figures);
+        if (runs("reference-program-" + suffix))
+            printCase("reference-program-" + suffix, referenceProgram(module.device(), fw, pages, lineRate));
+        if (runs("reference-capture-" + suffix))
+            printCase("reference-capture-" + suffix,
+                      referenceCapture(module.device(), folder.filePath(QStringLiteral("reference.fw")),
+                                       pages, lineRate));
+        if (!lineRate)
+            continue;
+        if (runs(QStringLiteral("cli-program-line"))) {
+            const ProgramRun cli = runCommandLine(module.device(), fw);
+            failures += cli.ok ? 0 : 1;
+            printFrontEndCase(QStringLiteral("cli-program-line"), pages, cli);
+        }
+        if (runs(QStringLiteral("window-program-line"))) {
+            const ProgramRun window = runMainWindow(module.device(), fw);
+            failures += window.ok ? 0 : 1;
+            printFrontEndCase(QStringLiteral("window-program-line"), pages, window);
+        }
+    }
+    if (runs(QStringLiteral("four-cli-line"))) {
+        // Four fixtures, each bound by its own line: as fast as one alone.
+        std::vector<std::unique_ptr<BenchModule>> fixtures;
+        QStringList devices;
+        for (int i = 0; i < 4; ++i) {
+            fixtures.push_back(std::make_unique<BenchModule>(folder.path(), true, latency));
+            if (!fixtures.back()->start())
+                return 1;
+            devices << fixtures.back()->device();
+        }
+        const ProgramRun one = runCommandLine(devices.first(), fw);
+        const ProgramRun four = runCommandLines(devices, fw);
+        failures += one.ok && four.ok ? 0 : 1;
+        printFrontEndCase(QStringLiteral("one-cli-line"), pages, one);
+        printFrontEndCase(QStringLiteral("four-cli-line"), pages, four);
+        std::printf("case=four-against-one wall_ratio=%.4f\n", one.wallS > 0 ? four.wallS / one.wallS : 0);
     }
     return failures == 0 ? 0 : 1;
 }

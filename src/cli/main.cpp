@@ -15,6 +15,10 @@ int main(int argc, char** argv) {
         std::fputs(qPrintable(parsed.message), parsed.toStandardError ? stderr : stdout);
         return parsed.exitCode;
     }
+    // Qt's own event dispatcher: leaner than glib's on every wake-up (a reply,
+    // a byte of it), which a command line without windows does not need.
+    if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
+        qputenv("QT_NO_GLIB", "1");
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("merlax-bootloader-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral("1.3"));

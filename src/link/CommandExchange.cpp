@@ -80,17 +80,14 @@ bool CommandExchange::putWriteFailure() {
 }
 
 Outcome CommandExchange::waitForOutcome() {
-    if (MessageInProgress) {
-        // Completions arrive only from event handlers on this thread, so nothing
-        // can complete between the test above and exec() below.
-        QEventLoop loop;
-        connect(this, &CommandExchange::completed, &loop, &QEventLoop::quit);
-        loop.exec();
-        // exec() also returns when the application quits: nothing more will
-        // be sent.
-        if (MessageInProgress)
-            close();
-    }
+    // Completions arrive only from event handlers on this thread. Each pass
+    // sleeps until an event arrives (a byte, a timer, a click) and handles
+    // it; the completion is one of them. Testing the flag after each pass,
+    // rather than quitting a nested loop from the completion, spares every
+    // command a wake-up of the dispatcher.
+    QEventLoop loop;
+    while (MessageInProgress)
+        loop.processEvents(QEventLoop::WaitForMoreEvents);
     return lastOutcome();
 }
 

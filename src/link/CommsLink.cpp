@@ -5,6 +5,9 @@
 #include "LowLatency.h"
 #include "Reporter.h"
 
+#include <cerrno>
+#include <unistd.h>
+
 namespace {
 const QString kTitle = QStringLiteral("Comms Port");
 } // namespace
@@ -178,21 +181,45 @@ Outcome CommsLink::transact(const OutMsg& message, int bytesToSend, ReplyKind aw
 void CommsLink::SendMessage(const OutMsg& Message, int BytesToSend) {
     const QByteArray frame = Frame::encode(Message, BytesToSend);
     if (!frame.isEmpty() && PortOK) {
-        // Hand the frame to the driver now rather than on the next event loop
-        // pass, so that a write error is reported from here.
-        Writing = true;
-        const bool written = MSComm1.write(frame) == frame.size();
-        if (written)
-            MSComm1.flush();
-        Writing = false;
-        if (!written)
-            onWriteFailed(MSComm1.errorString());
+        if (const QString failure = writeFrame(frame); !failure.isEmpty())
+            onWriteFailed(failure);
         if (!PortOK)
             return; // the write failed and the command has been completed
         CommsTimeout.stop();
     }
     // Armed even when nothing was sent, so the sender's wait still ends.
     CommsTimeout.start();
+}
+
+QString CommsLink::writeFrame(const QByteArray& frame) {
+#ifdef Q_OS_UNIX
+    // Straight to the driver, which takes a frame (at most 267 bytes) whole:
+    // QSerialPort's write buffer would cost every command two more passes of
+    // the event loop. A write error is known here at once.
+    const int fd = static_cast<int>(MSComm1.handle());
+    qsizetype done = 0;
+    while (done < frame.size()) {
+        const ssize_t n = ::write(fd, frame.constData() + done, static_cast<size_t>(frame.size() - done));
+        if (n > 0)
+            done += n;
+        else if (n < 0 && errno == EINTR)
+            continue;
+        else if (n < 0 && errno == EAGAIN)
+            break; // the driver's buffer is full: the port's own buffer takes the rest
+        else
+            return qt_error_string(n < 0 ? errno : EIO);
+    }
+    if (done == frame.size())
+        return {};
+#else
+    const qsizetype done = 0;
+#endif
+    Writing = true;
+    const bool written = MSComm1.write(frame.mid(done)) == frame.size() - done;
+    if (written)
+        MSComm1.flush();
+    Writing = false;
+    return written ? QString() : MSComm1.errorString();
 }
 
 void CommsLink::onDataReply(const RxMsg& frame) {

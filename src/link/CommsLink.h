@@ -93,6 +93,8 @@ private:
     // Opens `device`; `name` is how the operator knows it (a port number or
     // the path), `port` the port number it stands for (0 for a path).
     bool open(const QString& device, const QString& name, int port);
+    // Writes a frame; the system's description of a failure, or nothing.
+    QString writeFrame(const QByteArray& frame);
     void applySettings(const QString& settings);
     void discardStaleInput();
     // Shows a port error once the notification that raised it has returned.

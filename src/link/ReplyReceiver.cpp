@@ -1,11 +1,27 @@
 #include "ReplyReceiver.h"
 
-ReplyReceiver::ReplyReceiver(int interByteTimeoutMs, QObject* parent) : QObject(parent), RxTimeout(this) {
+ReplyReceiver::ReplyReceiver(int interByteTimeoutMs, QObject* parent)
+    : QObject(parent), RxTimeout(this), TimeoutMs(interByteTimeoutMs) {
     RxTimeout.setObjectName(QStringLiteral("RxTimeout"));
     RxTimeout.setTimerType(Qt::PreciseTimer);
-    RxTimeout.setInterval(interByteTimeoutMs);
-    connect(&RxTimeout, &QTimer::timeout, this, &ReplyReceiver::RxTimeout_Timer);
-    RxTimeout.start();
+    RxTimeout.setSingleShot(true);
+    // The timer is not restarted for every byte (a page reply is 267 of them,
+    // each its own wake-up on a slow line): each byte notes when it came, and
+    // an expiry that finds a byte younger than the time-out waits for the rest.
+    connect(&RxTimeout, &QTimer::timeout, this, [this] {
+        const qint64 quiet = LastByte.elapsed();
+        if (quiet < TimeoutMs)
+            RxTimeout.start(static_cast<int>(TimeoutMs - quiet));
+        else
+            RxTimeout_Timer();
+    });
+    restartInterByteTimeout();
+}
+
+void ReplyReceiver::restartInterByteTimeout() {
+    LastByte.start();
+    if (!RxTimeout.isActive())
+        RxTimeout.start(TimeoutMs);
 }
 
 void ReplyReceiver::RxTimeout_Timer() {
@@ -16,8 +32,13 @@ void ReplyReceiver::RxTimeout_Timer() {
 }
 
 void ReplyReceiver::ProcessInputBytes(const QByteArray& bytes) {
+    if (bytes.isEmpty())
+        return;
+    // Bytes read together arrived together: the silence before them is what
+    // the inter-byte time-out measures, so it is restarted once for them all.
+    restartInterByteTimeout();
     for (char c : bytes)
-        ProcessInputByte(static_cast<quint8>(c));
+        takeByte(static_cast<quint8>(c));
 }
 
 void ReplyReceiver::ResetSync() {
@@ -25,8 +46,11 @@ void ReplyReceiver::ResetSync() {
 }
 
 void ReplyReceiver::ProcessInputByte(quint8 b) {
-    RxTimeout.start(); // restarts the inter-byte time-out
+    restartInterByteTimeout();
+    takeByte(b);
+}
 
+void ReplyReceiver::takeByte(quint8 b) {
     if (!InSync) {
         if (b == Frame::kSync) {
             InSync = true;

@@ -2,6 +2,7 @@
 
 #include "Frames.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 
@@ -32,7 +33,7 @@ public:
     // Runs when the timer expires; a fuzzer lets silence pass by calling it.
     void RxTimeout_Timer();
     bool interByteTimerActive() const { return RxTimeout.isActive(); }
-    int interByteTimeoutMs() const { return RxTimeout.interval(); }
+    int interByteTimeoutMs() const { return TimeoutMs; }
 
 signals:
     // Acknowledgement 91 (true) or 171 (false).
@@ -45,10 +46,15 @@ signals:
     void silence();
 
 private:
+    // One byte into the state machine, the inter-byte time-out aside.
+    void takeByte(quint8 b);
+    void restartInterByteTimeout();
     void ProcessInputMessage();
 
-    QTimer RxTimeout; // restarted by every byte
-    RxMsg Buffer{};   // the frame being collected, code first
+    QTimer RxTimeout;       // the inter-byte time-out
+    QElapsedTimer LastByte; // since the last byte came
+    int TimeoutMs;
+    RxMsg Buffer{}; // the frame being collected, code first
     bool InSync = false;
     int RxIndex = 0;
     int RxLength = 0;

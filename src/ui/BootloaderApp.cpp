@@ -16,6 +16,7 @@ BootloaderApp::BootloaderApp(Dialogs& dialogs, Options options) : Opts(std::move
     Admin = std::make_unique<BootAdmin>(*Core, dialogs);
     Main = std::make_unique<BootloaderMain>(*Core, *Comms, dialogs);
     Sink.attach(Main.get(), Admin.get());
+    Sink.watch(Core->exchange());
     Lock =
         std::make_unique<InputLock>(Core->exchange(), QList<QWidget*>{Main.get(), Admin.get(), Comms.get()});
 
