@@ -12,6 +12,11 @@
 #include <QCloseEvent>
 #include <QGridLayout>
 #include <QMenuBar>
+#include <QScreen>
+#include <QScrollArea>
+#include <QStyle>
+
+#include <algorithm>
 
 BootAdmin::BootAdmin(BootloaderCore& core, Dialogs& dialogs, QWidget* parent)
     : QMainWindow(parent), Core(core), Entry(dialogs), FWFileSelect(FileDialogs::FWFileSelect()),
@@ -36,7 +41,14 @@ BootAdmin::BootAdmin(BootloaderCore& core, Dialogs& dialogs, QWidget* parent)
     grid->addWidget(Capture, 2, 0, 1, 2);
     grid->addWidget(fr, 3, 0);
     grid->addWidget(Statusfr, 3, 1);
-    setCentralWidget(central);
+    // On a small screen (a 1366x768 laptop) the window is shorter than its
+    // panes: they scroll, and nothing of them is out of reach.
+    auto* scroll = new QScrollArea;
+    scroll->setObjectName(QStringLiteral("AdminScroll"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(central);
+    setCentralWidget(scroll);
 
     QMenu* mnuWindow = menuBar()->addMenu(QStringLiteral("Window"));
     mnuWindow->setObjectName(QStringLiteral("mnuWindow"));
@@ -46,6 +58,19 @@ BootAdmin::BootAdmin(BootloaderCore& core, Dialogs& dialogs, QWidget* parent)
 
     connect(&Core.target(), &TargetSession::identityUpdated, this,
             [this] { ErrorCodelb->setText(displayIdentity(Core.target().identity()).lastError); });
+}
+
+void BootAdmin::fitToScreen() {
+    const QWidget* panes = centralWidget() ? static_cast<QScrollArea*>(centralWidget())->widget() : nullptr;
+    if (!panes || !screen())
+        return;
+    // The panes' own size, the menu and a vertical scroll bar's width, within
+    // the part of the screen the desktop leaves free (less the title bar).
+    const QRect free = screen()->availableGeometry();
+    const int frame = std::max(frameGeometry().height() - geometry().height(), 32);
+    const QSize wanted(panes->sizeHint().width() + style()->pixelMetric(QStyle::PM_ScrollBarExtent),
+                       panes->sizeHint().height() + menuBar()->sizeHint().height());
+    resize(std::min(wanted.width(), free.width()), std::min(wanted.height(), free.height() - frame));
 }
 
 void BootAdmin::UpdateStatusDisp(const QString& text) {

@@ -20,6 +20,8 @@ public:
     // written alongside by the window sink).
     void UpdateStatusDisp(const QString& text);
     void showCaptureProgress(int stored, int total);
+    // As large as its panes, but no larger than the screen leaves room for.
+    void fitToScreen();
 
     float EnterParameter(qint32 currentValue, const QString& prompt) {
         return Entry.EnterParameter(currentValue, prompt);

@@ -38,6 +38,7 @@ void BootloaderApp::start() {
     Admin->hide();
     Main->show();
     Main->setAdminEnabled(Opts.adminEnabled);
+    Admin->fitToScreen();
     const QRect frame = Main->frameGeometry();
     Admin->move(frame.x() + frame.width(), frame.y());
 }

@@ -59,7 +59,7 @@ BootloaderMain::BootloaderMain(BootloaderCore& core, CommsLinkWindow& commsLinkW
 
     UpdateButtonHighlights();
     setButtonColour(Rebootcb, Colours::kNormal);
-    AdminEnabled = false;
+    setAdminEnabled(false);
 }
 
 void BootloaderMain::buildControls() {
@@ -200,6 +200,15 @@ void BootloaderMain::buildMenus() {
         CommsWindow.show();
         CommsWindow.raise();
     });
+}
+
+void BootloaderMain::setAdminEnabled(bool enabled) {
+    AdminEnabled = enabled;
+    // The hand shows only where a click does something.
+    if (enabled)
+        TgtFwSystemtb->setCursor(Qt::PointingHandCursor);
+    else
+        TgtFwSystemtb->unsetCursor();
 }
 
 void BootloaderMain::PutStatusMsg(const QString& Msg) {

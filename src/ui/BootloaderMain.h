@@ -29,7 +29,7 @@ public:
     void ShowFirmwareFileInfo();
 
     // Opens the gate of the admin gesture (Ctrl-click on the system label).
-    void setAdminEnabled(bool enabled) { AdminEnabled = enabled; }
+    void setAdminEnabled(bool enabled);
     bool adminEnabled() const { return AdminEnabled; }
     const FileDialogSettings& firmwareFileSel() const { return FirmwareFileSel; }
 

@@ -1,5 +1,6 @@
 #include "QtDialogs.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -39,14 +40,20 @@ private:
 };
 } // namespace
 
+QWidget* QtDialogs::parentNow() const {
+    QWidget* active = QApplication::activeWindow();
+    return active ? active : Parent.data();
+}
+
 void QtDialogs::critical(const QString& title, const QString& text) {
-    QMessageBox::critical(Parent, title, text);
+    QMessageBox::critical(parentNow(), title, text);
 }
 
 std::optional<QString> QtDialogs::inputBox(const QString& title, const QString& prompt,
                                            const QString& initialText) {
     bool ok = false;
-    const QString text = QInputDialog::getText(Parent, title, prompt, QLineEdit::Normal, initialText, &ok);
+    const QString text =
+        QInputDialog::getText(parentNow(), title, prompt, QLineEdit::Normal, initialText, &ok);
     if (!ok)
         return std::nullopt;
     return text;
@@ -66,7 +73,7 @@ QStringList QtDialogs::nameFilters(const QString& barSeparated) {
 }
 
 QString QtDialogs::runFileDialog(const FileDialogSettings& settings, bool save) {
-    PathCheckingFileDialog dialog(Parent, settings);
+    PathCheckingFileDialog dialog(parentNow(), settings);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save || !settings.fileMustExist ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     const QStringList filters = nameFilters(settings.filter);

@@ -8,7 +8,9 @@
 // The dialogs as Qt's standard message box, input dialog and file dialogs.
 class QtDialogs : public Dialogs {
 public:
-    // The window the dialogs are modal to.
+    // The window a dialog opens over when no window of the program is active
+    // (a message that comes while the operator works elsewhere); otherwise
+    // it opens over the window the operator works in.
     void setParentWindow(QWidget* parent) { Parent = parent; }
 
     void critical(const QString& title, const QString& text) override;
@@ -21,6 +23,7 @@ public:
     static QStringList nameFilters(const QString& barSeparated);
 
 private:
+    QWidget* parentNow() const;
     QString runFileDialog(const FileDialogSettings& settings, bool save);
     QPointer<QWidget> Parent;
 };

@@ -20,6 +20,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QTemporaryDir>
 
 namespace {
@@ -230,17 +232,54 @@ private slots:
                                       {QByteArray::fromHex("5a03fe01"), 115200}}));
     }
 
+    // The admin window opens on a Ctrl-click on the system label, with
+    // --admin only; the label shows a hand only then. Whether --admin was
+    // given, the keys held, whether the window shows.
+    void adminGesture_data() {
+        addRows({"without --admin | 0 | ctrl | hidden", "plain click | 1 |  | hidden",
+                 "shift | 1 | shift | hidden", "ctrl-click | 1 | ctrl | shown"});
+    }
     void adminGesture() {
-        const std::tuple<bool, Qt::KeyboardModifiers, bool> cases[] = {{false, Qt::ControlModifier, false},
-                                                                       {false, Qt::NoModifier, false},
-                                                                       {true, Qt::NoModifier, false},
-                                                                       {true, Qt::ShiftModifier, false},
-                                                                       {true, Qt::ControlModifier, true}};
-        for (const auto& [adminOption, modifiers, shown] : cases) {
-            WindowRig rig(adminOption);
-            rig.click("TgtFwSystemtb", modifiers);
-            QCOMPARE(rig.admin().isVisible(), shown);
-        }
+        const auto [adminOption, keys, shown] = fields<3>();
+        WindowRig rig(adminOption == "1");
+        const Qt::KeyboardModifiers modifiers = keys == "ctrl"    ? Qt::ControlModifier
+                                                : keys == "shift" ? Qt::ShiftModifier
+                                                                  : Qt::NoModifier;
+        rig.click("TgtFwSystemtb", modifiers);
+        QCOMPARE(rig.admin().isVisible() ? "shown" : "hidden", shown);
+        QCOMPARE(rig.control("TgtFwSystemtb")->cursor().shape() == Qt::PointingHandCursor,
+                 adminOption == "1");
+    }
+
+    // The admin window fits the screen, however small, and its panes scroll:
+    // "Start Upload" can be reached.
+    void adminWindowFitsTheScreen() {
+        WindowRig rig(true);
+        rig.click("TgtFwSystemtb", Qt::ControlModifier);
+        QVERIFY(QTest::qWaitForWindowExposed(&rig.admin()));
+        const QRect free = rig.admin().screen()->availableGeometry();
+        QVERIFY2(rig.admin().frameGeometry().height() <= free.height(),
+                 qPrintable(QString::number(free.height())));
+        auto* scroll = rig.admin().findChild<QScrollArea*>("AdminScroll");
+        QWidget* start = rig.control("admin:StartEncFwUploadcb");
+        scroll->ensureWidgetVisible(start);
+        QVERIFY(start->visibleRegion().boundingRect().size() == start->size());
+    }
+
+    // A dialog opens over the window the operator works in.
+    void dialogsOpenOverTheAskingWindow() {
+        WindowRig rig(true);
+        rig.admin().show();
+        QApplication::setActiveWindow(&rig.admin());
+        QtDialogs dialogs;
+        dialogs.setParentWindow(&rig.main());
+        QWidget* over = nullptr;
+        QTimer::singleShot(0, this, [&] {
+            over = QApplication::activeModalWidget()->parentWidget();
+            QApplication::activeModalWidget()->close();
+        });
+        dialogs.inputBox("Bootloader Parameter Entry", "Enter new serial number", "1");
+        QCOMPARE(over, &rig.admin());
     }
 
     // While an operation runs every input of every window is locked: buttons,

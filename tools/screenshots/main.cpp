@@ -1,6 +1,8 @@
 // Starts the tool as a user would, against a virtual module on COM10, clicks
 // "Connect to Target", opens the admin window with its gesture and saves
-// pictures of the main window and the admin window.
+// pictures of the main window, the admin window (its top, and scrolled to its
+// end) and the whole screen. scripts/screenshots.sh runs it on a 1366x768
+// screen, a small laptop's.
 
 #include "BootAdmin.h"
 #include "BootloaderApp.h"
@@ -12,6 +14,9 @@
 #include <QDir>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStyleFactory>
 #include <QTest>
 
@@ -46,13 +51,21 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "the admin window did not appear\n");
     QTest::qWait(200); // let both windows finish painting
 
-    const bool saved = bootloader.mainWindow().grab().save(out.filePath(QStringLiteral("main-window.png"))) &&
-                       bootloader.adminWindow().grab().save(out.filePath(QStringLiteral("admin-window.png")));
+    QScreen* screen = bootloader.mainWindow().screen();
+    bool saved = bootloader.mainWindow().grab().save(out.filePath(QStringLiteral("main-window.png"))) &&
+                 bootloader.adminWindow().grab().save(out.filePath(QStringLiteral("admin-window.png"))) &&
+                 screen->grabWindow(0).save(out.filePath(QStringLiteral("screen-1366x768.png")));
+    auto* scroll = bootloader.adminWindow().findChild<QScrollArea*>(QStringLiteral("AdminScroll"));
+    scroll->verticalScrollBar()->setValue(scroll->verticalScrollBar()->maximum());
+    QTest::qWait(100);
+    saved =
+        saved && bootloader.adminWindow().grab().save(out.filePath(QStringLiteral("admin-window-end.png")));
     if (!saved) {
         std::fprintf(stderr, "cannot write the pictures into %s\n", qPrintable(out.absolutePath()));
         return 1;
     }
-    std::printf("wrote %s and %s\n", qPrintable(out.filePath(QStringLiteral("main-window.png"))),
-                qPrintable(out.filePath(QStringLiteral("admin-window.png"))));
+    std::printf(
+        "wrote main-window.png, admin-window.png, admin-window-end.png and screen-1366x768.png into %s\n",
+        qPrintable(out.absolutePath()));
     return 0;
 }
