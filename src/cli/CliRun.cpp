@@ -293,7 +293,7 @@ private:
         QStringList counts;
         for (auto it = byOutcome.begin(); it != byOutcome.end(); ++it)
             counts << QStringLiteral("%1 %2").arg(it.key()).arg(it.value());
-        std::printf("summary: %d units, %d failed%s\n", units, failed,
+        std::printf("summary: %d unit%s, %d failed%s\n", units, units == 1 ? "" : "s", failed,
                     counts.isEmpty() ? "" : qPrintable(QStringLiteral(" (") + counts.join(", ") + ")"));
         std::fflush(stdout);
     }

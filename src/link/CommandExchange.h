@@ -46,9 +46,6 @@ public:
 
     void SetMessageInProgress(ReplyKind awaited, Deadline deadline = Deadline::Link);
     bool GetMessageInProgress() const { return MessageInProgress; }
-    bool GetMessageFailed() const { return MessageFailed; }
-    bool GetMessageTimedOut() const { return MessageTimedOut; }
-    bool GetMessageSuccessful() const { return !MessageTimedOut && !MessageFailed && !MessageInProgress; }
 
     // Reports from the link. Each answers whether it completed the command in
     // progress.

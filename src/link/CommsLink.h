@@ -63,7 +63,6 @@ public:
     // Frames and writes one command; arms the reply time-out.
     void SendMessage(const OutMsg& Message, int BytesToSend);
 
-    bool GetCommsGood() const { return Receiver.GetCommsGood(); }
     bool portOK() const { return PortOK; }
     bool portOpen() const { return MSComm1.isOpen(); }
     int selectedPort() const { return SelectedPort; }

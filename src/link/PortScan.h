@@ -17,8 +17,8 @@ public:
 
     bool portAvailable(int port) const;
     int firstAvailablePort() const { return FirstAvailablePort; }
-    // Ports found by every scan so far, counted anew by each (as the windows
-    // always have).
+    // Ports found, added up over every scan so far (as the windows always
+    // have counted them).
     int numPortsAvailable() const { return NumPortsAvailable; }
     // The port to open when `port` is asked for: the first one the last scan
     // found, when it did not find `port`; `port` itself before any scan, or

@@ -109,6 +109,5 @@ void ReplyReceiver::ProcessInputMessage() {
         emit checksumFailed();
         return;
     }
-    CommsGood = true;
     emit dataReplyReceived(Buffer);
 }

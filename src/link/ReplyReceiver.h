@@ -24,8 +24,6 @@ public:
     void ProcessInputBytes(const QByteArray& bytes);
     // Abandons a partly received frame; the next frame needs a new sync byte.
     void ResetSync();
-    // True once any reply with a good checksum has arrived.
-    bool GetCommsGood() const { return CommsGood; }
     bool GetChecksumOK() const;
     bool inSync() const { return InSync; }
 
@@ -59,5 +57,4 @@ private:
     int RxIndex = 0;
     int RxLength = 0;
     bool RxBusy = false;
-    bool CommsGood = false;
 };

@@ -136,25 +136,6 @@ private slots:
         QCOMPARE(target.memory().mid(at, 256).toHex(), written.toHex());
     }
 
-    // Capture every page of a master into records, program them into a blank
-    // module: the same system takes them all, another none.
-    void captureAndProgram_data() { addRows({"same system | 1 | 5a5b", "another system | 3 | 5aab"}); }
-    void captureAndProgram() {
-        const auto [targetSystem, reply] = fields<2>();
-        ModuleModel master = sampleModule();
-        QVERIFY(master.setMemory(randomMemory(3)));
-        ModuleModel target = sampleModule(quint8(targetSystem.toInt()));
-        target.identity.serial = 1;
-        for (int p = 0; p < 256; ++p) {
-            const QByteArray record =
-                pageRecord(master, QStringLiteral("010a00000000%1").arg(p, 2, 16, QChar('0')) + "00");
-            QCOMPARE(command(target, "12" + record.toHex()).toHex(), reply.toLatin1());
-        }
-        QVERIFY(target.memory() == (reply == "5a5b" ? master.memory() : QByteArray(65536, '\xff')));
-    }
-
-    // Faults planned for the 2nd of three ID block writes, sent in one go
-    // through the pseudo-terminal.
     void plannedFaultByOccurrence_data() {
         addRows({"refused | 19:2:refuse | 5a5b5aab5a5b", "not answered | 19:2:no-reply | 5a5b5a5b",
                  "doubled | 19:2:double-ack | 5a5b5a5b5a5b5a5b",
@@ -196,15 +177,6 @@ private slots:
         QCOMPARE(tool.received.toHex(), "5a5b");
         const qint64 earliestNs = (267 + 2) * 86'806 + latencyMs * 1'000'000LL;
         QVERIFY_BETWEEN(tool.lastArrivalNs - sentNs, earliestNs, earliestNs + 100'000'000);
-    }
-
-    void staleBytesWaitForWhoeverOpensThePort() {
-        VirtualModule module;
-        QVERIFY(module.start());
-        module.sendRaw(QByteArray::fromHex("5a5b"));
-        ToolEnd tool(module.devicePath());
-        QVERIFY(tool.waitForBytes(2));
-        QCOMPARE(tool.received.toHex(), "5a5b");
     }
 };
 
