@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Sets up and runs the whole test suite: installs what is missing, builds,
-# runs the tests, then builds and runs them again under AddressSanitizer and
-# UndefinedBehaviorSanitizer. Fails on any test failure or sanitizer report.
+# runs the tests, checks the naming scheme, builds and checks the Debian
+# package, then builds and runs the tests again under AddressSanitizer and
+# UndefinedBehaviorSanitizer, and fuzzes briefly. Fails on any test failure,
+# naming or package problem, or sanitizer report.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,6 +14,7 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure
 scripts/check-names.sh build
+scripts/package-check.sh build
 
 cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DMERLAX_SANITIZE=ON
 cmake --build build-sanitize -j"$jobs"
