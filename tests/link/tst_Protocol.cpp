@@ -132,6 +132,7 @@ private slots:
     // row runs after a command that was refused and after one whose write
     // failed: a completion leaves nothing of an earlier one.
     void completion_data() {
+        // clang-format off
         addRows({"ack completes an ack command | ack | ack 91 | succeeded",
                  "refusal completes an ack command | ack | ack 171 | refused",
                  "stray identity leaves an ack command | ack | identity | -",
@@ -149,6 +150,7 @@ private slots:
                  "ack leaves a page request | page | ack 91 | -",
                  "link time-out leaves an own deadline | page | link time-out | -",
                  "own deadline ends a page request | page | own deadline | no response"});
+        // clang-format on
     }
     void completion() {
         const auto [awaited, reported, outcome] = fields<3>();

@@ -102,6 +102,7 @@ private slots:
     // sub-system 10, serial 0x1234. The request of command 20: Sys ID SerL
     // SerH Mask #1 page, 0; a record byte changed on the way; reply; last error.
     void programPage_data() {
+        // clang-format off
         addRows({"matching record | 010a3412ff000500 | -1 | 5a5b | 0",
                  "last page | 010a34120000ff00 | -1 | 5a5b | 0",
                  "damaged page byte | 010a3412ff000500 | 100 | 5aab | 6",
@@ -120,6 +121,7 @@ private slots:
                  "serial 0x02, module above | 010a331202000500 | -1 | 5aab | 5",
                  "serial 0x0F, module other | 010a35120f000500 | -1 | 5aab | 5",
                  "serial 0x03 takes none | 010a341203000500 | -1 | 5aab | 5"});
+        // clang-format on
     }
     void programPage() {
         const auto [request, damageAt, reply, lastError] = fields<4>();

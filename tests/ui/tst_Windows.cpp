@@ -193,12 +193,14 @@ private slots:
     // status lines, while it waits and after; the outcomes themselves are the
     // operations' tests.
     void waitingButtons_data() {
+        // clang-format off
         addRows({"Connect to Target | GetTgtStatuscb | 5a 10 10 | Requesting Target ID | ID Request OK.",
                  "Erase | Erasecb | 5a 11 11 | Erasing .... | OK",
                  "Restore | RestoreSercb | 5a 17 17 |  | Restore OK.",
                  "Read | admin:Readidcb | 5a 10 10 | Requesting Target ID | ID Request OK.",
                  "Erase Target | admin:Erasecb | 5a 11 11 | Erasing .... | OK",
                  "Wipe Target | admin:WipeTgtcb | 5a 1a 1a | Wiping .... | OK - Wiped"});
+        // clang-format on
     }
     void waitingButtons() {
         const auto [button, wire, during, after] = fields<4>();
@@ -424,6 +426,7 @@ private slots:
     // labels. Preset 0 asks for the highest serial number (at most 32767) and
     // takes its serial bytes from it.
     void labelsAskAndShow_data() {
+        // clang-format off
         addRows({"mask | EncIDlb_4 | 255 | <mask> | 34 | EncIDlb_4 | $FF",
                  "pages | UploadPageslb | 256 | <pages> | 120 | UploadPageslb | 256",
                  "serial byte | SetSeriallb_2 | 10 | Enter new value (0..255)  | 1 | SetSeriallb_2 | $0A",
@@ -431,6 +434,7 @@ private slots:
                  "preset 0 | QuickSetcb_0 | 300 | <max> | 0 | EncIDlb*4 | $01 $0A $2C $01",
                  "preset 0 cancelled | QuickSetcb_0 | - | <max> | 0 | EncIDlb*4 | $01 $0A $00 $00",
                  "preset 0 beyond 16 bits | QuickSetcb_0 | 99999 | <max> | 0 | EncIDlb*4 | $01 $0A $FF $7F"});
+        // clang-format on
     }
     void labelsAskAndShow() {
         auto [label, typed, prompt, initial, shownLabel, shown] = fields<6>();
