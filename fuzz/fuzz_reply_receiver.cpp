@@ -13,7 +13,7 @@
 // as the event loop would have done. No event is ever processed, so the real
 // timer never fires on its own and every run is deterministic.
 
-#include "FuzzCheck.h"
+#include "Models.h"
 
 #include "ReplyReceiver.h"
 
@@ -21,6 +21,7 @@
 #include <QCoreApplication>
 #include <QMetaObject>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -30,6 +31,31 @@ namespace {
 
 constexpr int kSilenceStepMs = 50;
 
+// The reply framing as the module side defines it, written out here rather
+// than taken from the receiver's headers.
+constexpr quint8 kSync = 0x5A;
+constexpr quint8 kIdentityReply = 0x20;
+constexpr quint8 kEncryptedPageReply = 0x21;
+constexpr quint8 kAccepted = 0x5B;
+constexpr quint8 kRefused = 0xAB;
+// Frame lengths after the sync byte: code, data bytes, checksum.
+constexpr int kIdentityReplyLength = 30;
+constexpr int kEncryptedPageReplyLength = 266;
+// Silence inside a frame this long or longer drops the frame.
+constexpr int kInterByteTimeoutMs = 200;
+
+// The length of a data reply after the sync byte, or 0 for any other code.
+int frameLengthOf(int code) {
+    switch (code) {
+    case kIdentityReply:
+        return kIdentityReplyLength;
+    case kEncryptedPageReply:
+        return kEncryptedPageReplyLength;
+    default:
+        return 0;
+    }
+}
+
 // What the receiver reported, in order.
 struct Event {
     enum Kind { Accepted, Refused, Data, ChecksumFailed } kind;
@@ -37,72 +63,58 @@ struct Event {
     bool operator==(const Event&) const = default;
 };
 
-// The reply framing as the module side defines it: sync byte 0x5A, a code,
-// and for the data replies 32 and 33 a fixed number of data bytes and their
-// checksum; an acknowledgement (91, 171) is the code alone.
+// The reply framing: sync byte 0x5A, a code, and for the data replies 0x20
+// and 0x21 a fixed number of data bytes and their checksum; an
+// acknowledgement (0x5B, 0xAB) is the code alone.
 class FramingModel {
 public:
-    void Byte(quint8 b) {
-        if (!inFrame_) {
-            if (b == Frame::kSync) {
-                inFrame_ = true;
-                frame_.clear();
-                length_ = 0;
+    void byte(quint8 b) {
+        if (!InFrame) {
+            if (b == kSync) {
+                InFrame = true;
+                Collected.clear();
+                Length = 0;
             }
             return;
         }
-        if (frame_.empty()) {
-            switch (b) {
-            case Frame::kIdentityReply:
-                length_ = Frame::kIdentityReplyLength;
-                break;
-            case Frame::kEncryptedPageReply:
-                length_ = Frame::kEncryptedPageReplyLength;
-                break;
-            case Frame::kAccepted:
-            case Frame::kRefused:
-                events.push_back({b == Frame::kAccepted ? Event::Accepted : Event::Refused, {}});
-                inFrame_ = false;
+        if (Collected.empty()) {
+            if (b == kAccepted || b == kRefused) {
+                events.push_back({b == kAccepted ? Event::Accepted : Event::Refused, {}});
+                InFrame = false;
                 return;
-            default:
-                inFrame_ = false;
+            }
+            Length = frameLengthOf(b);
+            if (Length == 0) {
+                InFrame = false;
                 return;
             }
         }
-        frame_.push_back(b);
-        if (static_cast<int>(frame_.size()) < length_)
+        Collected.push_back(b);
+        if (static_cast<int>(Collected.size()) < Length)
             return;
-        inFrame_ = false;
-        quint8 sum = 0;
-        for (size_t i = 0; i + 1 < frame_.size(); ++i)
-            sum = static_cast<quint8>(sum + frame_[i]);
-        if (sum == frame_.back()) {
+        InFrame = false;
+        if (Model::byteSum(Collected.data(), Collected.size() - 1) == Collected.back()) {
             commsGood = true;
-            events.push_back({Event::Data, frame_});
+            events.push_back({Event::Data, Collected});
         } else {
             events.push_back({Event::ChecksumFailed, {}});
         }
     }
-    void Silence() { inFrame_ = false; }
-    void ResetSync() { inFrame_ = false; }
-    bool InFrame() const { return inFrame_; }
+    void silence(int milliseconds) {
+        if (milliseconds >= kInterByteTimeoutMs)
+            InFrame = false;
+    }
+    void resetSync() { InFrame = false; }
+    bool inFrame() const { return InFrame; }
 
     std::vector<Event> events;
     bool commsGood = false;
 
 private:
-    bool inFrame_ = false;
-    std::vector<quint8> frame_;
-    int length_ = 0;
+    bool InFrame = false;
+    std::vector<quint8> Collected;
+    int Length = 0;
 };
-
-int FrameLengthOf(qint16 code) {
-    if (code == Frame::kIdentityReply)
-        return Frame::kIdentityReplyLength;
-    if (code == Frame::kEncryptedPageReply)
-        return Frame::kEncryptedPageReplyLength;
-    return 0;
-}
 
 // Records the receiver's signals and checks each data frame as it is handed
 // out, while the receiver's buffer is what the consumer would read.
@@ -116,25 +128,23 @@ public:
             events.push_back({Event::ChecksumFailed, {}});
         });
         QObject::connect(&receiver, &ReplyReceiver::dataReplyReceived, [this](const RxMsg& frame) {
-            const int length = FrameLengthOf(frame[0]);
-            FUZZ_CHECK(length > 0); // only codes 32 and 33 carry data
+            const int length = frameLengthOf(frame[0]);
+            FUZZ_CHECK(length > 0); // only codes 0x20 and 0x21 carry data
             std::vector<quint8> bytes;
-            quint8 sum = 0;
             for (int i = 0; i < length; ++i) {
                 const qint16 value = frame[static_cast<size_t>(i)];
                 FUZZ_CHECK(value >= 0 && value <= 255);
                 bytes.push_back(static_cast<quint8>(value));
-                if (i < length - 1)
-                    sum = static_cast<quint8>(sum + value);
             }
-            FUZZ_CHECK(sum == bytes.back()); // a good checksum only
+            // a good checksum only
+            FUZZ_CHECK(Model::byteSum(bytes.data(), bytes.size() - 1) == bytes.back());
             events.push_back({Event::Data, std::move(bytes)});
         });
     }
     std::vector<Event> events;
 };
 
-void LetSilencePass(ReplyReceiver& receiver, int milliseconds) {
+void letSilencePass(ReplyReceiver& receiver, int milliseconds) {
     if (milliseconds < receiver.interByteTimeoutMs() || !receiver.interByteTimerActive())
         return;
     receiver.RxTimeout_Timer(); // what the timer's expiry runs
@@ -166,27 +176,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             const size_t end = std::min(size, at + static_cast<size_t>(n) + 1);
             for (; at < end; ++at) {
                 receiver.ProcessInputByte(data[at]);
-                model.Byte(data[at]);
+                model.byte(data[at]);
             }
             break;
         }
         case 1:
-            LetSilencePass(receiver, n * kSilenceStepMs);
-            if (n * kSilenceStepMs >= ReplyReceiver::kInterByteTimeoutMs)
-                model.Silence();
+            letSilencePass(receiver, n * kSilenceStepMs);
+            model.silence(n * kSilenceStepMs);
             break;
         case 2:
             receiver.ResetSync();
-            model.ResetSync();
+            model.resetSync();
             break;
         case 3:
             receiver.ProcessInputBytes(QByteArray::fromRawData(reinterpret_cast<const char*>(data + at),
                                                                static_cast<qsizetype>(size - at)));
             for (; at < size; ++at)
-                model.Byte(data[at]);
+                model.byte(data[at]);
             break;
         }
-        FUZZ_CHECK(receiver.inSync() == model.InFrame());
+        FUZZ_CHECK(receiver.inSync() == model.inFrame());
         FUZZ_CHECK(receiver.GetCommsGood() == model.commsGood);
         FUZZ_CHECK(recorder.events == model.events);
     }

@@ -2,9 +2,8 @@
 // 100-byte records apart on its own; both must agree with a plain reading of
 // the record layout, and the loader with the records it is made of.
 
-#include "FuzzCheck.h"
+#include "Models.h"
 
-#include "GeneralUtilities.h"
 #include "SerialLoad.h"
 #include "SerialRecord.h"
 
@@ -17,62 +16,49 @@
 
 namespace {
 
-using SerialRecordFormat::kRecordSize;
-
-constexpr size_t kIdBlockAt = 6;
-constexpr size_t kInfoHexAt = 37;
-constexpr size_t kBLVersionAt = 64;
+// The .ser record layout, written out here rather than taken from the
+// reader's headers. Offsets count from 0 (byte 98 of a record is offset 97).
+constexpr size_t kRecordSize = 100;
+constexpr size_t kIdBlockAt = 6;    // eight hex pairs, each followed by ","
+constexpr size_t kInfoHexAt = 37;   // nine hex pairs, each followed by ","
+constexpr size_t kBLVersionAt = 64; // two hex pairs, three bytes apart
 constexpr size_t kMemoAt = 70;
+constexpr size_t kMemoLength = 12;
 constexpr size_t kTerminatorAt = 97;
 
-int HexDigit(uint8_t c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-// The byte written as two upper-case hex digits at `at`, or -1.
-int HexPair(const uint8_t* record, size_t at) {
-    const int high = HexDigit(record[at]);
-    const int low = HexDigit(record[at + 1]);
-    return high < 0 || low < 0 ? -1 : high * 16 + low;
-}
-
-bool FieldsGood(const uint8_t* record) {
+bool fieldsGood(const uint8_t* record) {
     bool good = true;
     for (size_t i = 0; i < 8; ++i)
-        good &= HexPair(record, kIdBlockAt + 3 * i) >= 0 && record[kIdBlockAt + 3 * i + 2] == ',';
+        good &= Model::hexPair(record + kIdBlockAt + 3 * i) >= 0 && record[kIdBlockAt + 3 * i + 2] == ',';
     for (size_t i = 0; i < 9; ++i)
-        good &= HexPair(record, kInfoHexAt + 3 * i) >= 0 && record[kInfoHexAt + 3 * i + 2] == ',';
-    good &= HexPair(record, kBLVersionAt) >= 0 && HexPair(record, kBLVersionAt + 3) >= 0;
+        good &= Model::hexPair(record + kInfoHexAt + 3 * i) >= 0 && record[kInfoHexAt + 3 * i + 2] == ',';
+    good &= Model::hexPair(record + kBLVersionAt) >= 0 && Model::hexPair(record + kBLVersionAt + 3) >= 0;
     return good;
 }
 
-bool IsSerialField(qint32 serial) {
+bool isSerialField(qint32 serial) {
     // At most five digits, possibly negated; the no-number value lies within.
     return serial >= -99999 && serial <= 99999;
 }
 
-ParsedSerialRecord ParseSlice(const uint8_t* data, size_t size) {
+ParsedSerialRecord parseSlice(const uint8_t* data, size_t size) {
     return parseSerialRecord(QByteArrayView(reinterpret_cast<const char*>(data), qsizetype(size)));
 }
 
-void CheckRecord(const uint8_t* record, const ParsedSerialRecord& parsed) {
+void checkRecord(const uint8_t* record, const ParsedSerialRecord& parsed) {
     FUZZ_CHECK(parsed.terminated == (record[kTerminatorAt] == ';'));
     if (!parsed.terminated) {
         FUZZ_CHECK(parsed.bad);
         return;
     }
-    FUZZ_CHECK(parsed.bad == !FieldsGood(record));
-    FUZZ_CHECK(IsSerialField(parsed.serial));
+    FUZZ_CHECK(parsed.bad == !fieldsGood(record));
+    FUZZ_CHECK(isSerialField(parsed.serial));
     for (size_t i = 0; i < 8; ++i) {
-        const int expected = HexPair(record, kIdBlockAt + 3 * i);
-        FUZZ_CHECK(parsed.idBlock[i] == (expected < 0 ? GeneralUtilities::kBadHex : expected));
+        const int expected = Model::hexPair(record + kIdBlockAt + 3 * i);
+        FUZZ_CHECK(parsed.idBlock[i] == (expected < 0 ? Model::kBadHex : expected));
     }
-    FUZZ_CHECK(parsed.memo == QString::fromLatin1(reinterpret_cast<const char*>(record) + kMemoAt,
-                                                  SerialRecordFormat::kMemoLength));
+    FUZZ_CHECK(parsed.memo ==
+               QString::fromLatin1(reinterpret_cast<const char*>(record) + kMemoAt, qsizetype(kMemoLength)));
 }
 
 } // namespace
@@ -83,14 +69,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::optional<ParsedSerialRecord> last;
     for (size_t k = 0; k < records; ++k) {
         const uint8_t* record = data + k * kRecordSize;
-        ParsedSerialRecord parsed = ParseSlice(record, kRecordSize);
-        CheckRecord(record, parsed);
+        ParsedSerialRecord parsed = parseSlice(record, kRecordSize);
+        checkRecord(record, parsed);
         badRecords += parsed.bad ? 1 : 0;
         if (parsed.terminated)
             last = std::move(parsed);
     }
     // A slice of any other length is no record.
-    const ParsedSerialRecord tail = ParseSlice(data + records * kRecordSize, size % kRecordSize);
+    const ParsedSerialRecord tail = parseSlice(data + records * kRecordSize, size % kRecordSize);
     FUZZ_CHECK(!tail.terminated && tail.bad);
 
     QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
@@ -118,7 +104,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             FUZZ_CHECK(*load.idBlock[i] == last->idBlock[i] && *load.idBlock[i] >= 0 &&
                        *load.idBlock[i] <= 255);
         else
-            FUZZ_CHECK(last->idBlock[i] == GeneralUtilities::kBadHex);
+            FUZZ_CHECK(last->idBlock[i] == Model::kBadHex);
     }
     FUZZ_CHECK(load.memo == last->memo);
     return 0;

@@ -4,7 +4,7 @@
 // Numbers for the byte helpers, the rounding and the range come from the
 // input's last bytes.
 
-#include "FuzzCheck.h"
+#include "Models.h"
 
 #include "GeneralUtilities.h"
 #include "OperatorNumber.h"
@@ -26,36 +26,38 @@
 
 namespace {
 
-using namespace GeneralUtilities;
+// The helpers under test; the answers they should give are the model's own.
+using GeneralUtilities::BytetoHexStr;
+using GeneralUtilities::DecStrtoLong;
+using GeneralUtilities::HexStrtoByte;
+using GeneralUtilities::HighByte;
+using GeneralUtilities::IsDecDigit;
+using GeneralUtilities::LowByte;
 
 // Only a few leading characters are paired up for HexStrtoByte: the rest
 // would add time, not cases.
 constexpr qsizetype kHexWindows = 32;
 
-bool IsAsciiDigit(QChar c) {
-    return c.unicode() >= u'0' && c.unicode() <= u'9';
+bool isAsciiDigit(QChar c) {
+    return Model::isAsciiDigit(c.unicode());
 }
 
-int HexDigit(QChar c) {
-    if (IsAsciiDigit(c))
-        return c.unicode() - u'0';
-    if (c.unicode() >= u'A' && c.unicode() <= u'F')
-        return c.unicode() - u'A' + 10;
-    return -1;
+int hexDigit(QChar c) {
+    return Model::hexDigit(c.unicode());
 }
 
 // The last run of digits, at most its last five, negated after a leading "-".
-qint32 ExpectedDecimal(QStringView text) {
+qint32 expectedDecimal(QStringView text) {
     qsizetype digits = 0;
-    while (digits < text.size() && digits < 5 && IsAsciiDigit(text[text.size() - 1 - digits]))
+    while (digits < text.size() && digits < 5 && isAsciiDigit(text[text.size() - 1 - digits]))
         ++digits;
-    qint32 value = kNoNumber;
+    qint32 value = Model::kNoNumber;
     if (digits > 0)
         value = QStringView(text).last(digits).toInt();
     return text.size() > 1 && text[0] == u'-' ? -value : value;
 }
 
-bool IsAsciiBlank(QChar c) {
+bool isAsciiBlank(QChar c) {
     switch (c.unicode()) {
     case u' ':
     case u'\t':
@@ -69,8 +71,8 @@ bool IsAsciiBlank(QChar c) {
     }
 }
 
-qsizetype SkipDigits(QStringView text, qsizetype at) {
-    while (at < text.size() && IsAsciiDigit(text[at]))
+qsizetype skipDigits(QStringView text, qsizetype at) {
+    while (at < text.size() && isAsciiDigit(text[at]))
         ++at;
     return at;
 }
@@ -78,18 +80,18 @@ qsizetype SkipDigits(QStringView text, qsizetype at) {
 // The number at the start of the text after ASCII blanks: digits with an
 // optional point and fraction, or a point and digits, each with an optional
 // sign and exponent. 0 when there is none or it is not finite.
-double ExpectedLeadingNumber(QStringView text) {
+double expectedLeadingNumber(QStringView text) {
     qsizetype at = 0;
-    while (at < text.size() && IsAsciiBlank(text[at]))
+    while (at < text.size() && isAsciiBlank(text[at]))
         ++at;
     const qsizetype start = at;
     if (at < text.size() && (text[at] == u'+' || text[at] == u'-'))
         ++at;
-    const qsizetype integerEnd = SkipDigits(text, at);
+    const qsizetype integerEnd = skipDigits(text, at);
     bool hasDigits = integerEnd > at;
     at = integerEnd;
     if (at < text.size() && text[at] == u'.') {
-        const qsizetype fractionEnd = SkipDigits(text, at + 1);
+        const qsizetype fractionEnd = skipDigits(text, at + 1);
         if (hasDigits || fractionEnd > at + 1) {
             hasDigits = true;
             at = fractionEnd;
@@ -101,7 +103,7 @@ double ExpectedLeadingNumber(QStringView text) {
         qsizetype exponent = at + 1;
         if (exponent < text.size() && (text[exponent] == u'+' || text[exponent] == u'-'))
             ++exponent;
-        const qsizetype exponentEnd = SkipDigits(text, exponent);
+        const qsizetype exponentEnd = skipDigits(text, exponent);
         if (exponentEnd > exponent)
             at = exponentEnd;
     }
@@ -110,14 +112,14 @@ double ExpectedLeadingNumber(QStringView text) {
     return std::isfinite(value) ? value : 0.0;
 }
 
-bool NearlyEqual(double a, double b) {
+bool nearlyEqual(double a, double b) {
     // Two correct parsers can differ in the last bit of a very long number
     // or on whether a subnormal counts as underflow.
     const double difference = std::fabs(a - b);
     return difference <= 1e-12 * std::max(std::fabs(a), std::fabs(b)) || difference < 1e-290;
 }
 
-void CheckWholeInRange(double value, int low, int high) {
+void checkWholeInRange(double value, int low, int high) {
     const double whole = OperatorNumber::roundHalfEven(value);
     const std::optional<int> inRange = OperatorNumber::wholeInRange(value, low, high);
     FUZZ_CHECK(inRange.has_value() == (whole >= low && whole <= high));
@@ -125,8 +127,8 @@ void CheckWholeInRange(double value, int low, int high) {
         FUZZ_CHECK(*inRange == whole && *inRange >= low && *inRange <= high);
 }
 
-void CheckText(const QString& text, int low, int high) {
-    FUZZ_CHECK(DecStrtoLong(text) == ExpectedDecimal(text));
+void checkText(const QString& text, int low, int high) {
+    FUZZ_CHECK(DecStrtoLong(text) == expectedDecimal(text));
 
     if (text.size() < 2) {
         bool threw = false;
@@ -139,28 +141,29 @@ void CheckText(const QString& text, int low, int high) {
     }
     for (qsizetype i = 0; i + 1 < std::min(text.size(), kHexWindows); ++i) {
         const QStringView rest = QStringView(text).sliced(i);
-        const int highDigit = HexDigit(rest[0]);
-        const int lowDigit = HexDigit(rest[1]);
+        const int highDigit = hexDigit(rest[0]);
+        const int lowDigit = hexDigit(rest[1]);
         FUZZ_CHECK(HexStrtoByte(rest) ==
-                   (highDigit < 0 || lowDigit < 0 ? kBadHex : highDigit * 16 + lowDigit));
+                   (highDigit < 0 || lowDigit < 0 ? Model::kBadHex : highDigit * 16 + lowDigit));
     }
 
     const double number = OperatorNumber::leadingNumber(text);
     FUZZ_CHECK(std::isfinite(number));
-    FUZZ_CHECK(NearlyEqual(number, ExpectedLeadingNumber(text)));
-    CheckWholeInRange(number, low, high);
+    FUZZ_CHECK(nearlyEqual(number, expectedLeadingNumber(text)));
+    checkWholeInRange(number, low, high);
 }
 
-void CheckByte(qint32 value) {
+void checkByte(qint32 value) {
     FUZZ_CHECK(LowByte(value) == (value & 0xFF));
     FUZZ_CHECK(HighByte(value) == static_cast<qint16>((static_cast<quint32>(value) >> 8) & 0xFF));
     FUZZ_CHECK(IsDecDigit(value) == (value >= 0 && value <= 9));
     const QString hex = BytetoHexStr(value);
-    FUZZ_CHECK(hex.size() == 2 && HexDigit(hex[0]) >= 0 && HexDigit(hex[1]) >= 0);
-    FUZZ_CHECK(HexStrtoByte(hex) == LowByte(value));
+    FUZZ_CHECK(hex.size() == 2 && hexDigit(hex[0]) >= 0 && hexDigit(hex[1]) >= 0);
+    FUZZ_CHECK(hexDigit(hex[0]) * 16 + hexDigit(hex[1]) == (value & 0xFF));
+    FUZZ_CHECK(HexStrtoByte(hex) == (value & 0xFF));
 }
 
-void CheckRounding(double value, int roundingMode) {
+void checkRounding(double value, int roundingMode) {
     // Whatever rounding the caller had set, halves go to even and the
     // caller's rounding is back afterwards.
     const int previous = std::fegetround();
@@ -195,16 +198,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static constexpr int kRoundingModes[] = {FE_TONEAREST, FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO};
     const int roundingMode = numbers.PickValueInArray(kRoundingModes);
 
-    CheckByte(byteValue);
-    CheckRounding(value, roundingMode);
-    CheckWholeInRange(value, low, high);
+    checkByte(byteValue);
+    checkRounding(value, roundingMode);
+    checkWholeInRange(value, low, high);
 
     const char* bytes = reinterpret_cast<const char*>(data);
-    CheckText(QString::fromLatin1(bytes, qsizetype(size)), low, high);
-    CheckText(QString::fromUtf8(bytes, qsizetype(size)), low, high);
+    checkText(QString::fromLatin1(bytes, qsizetype(size)), low, high);
+    checkText(QString::fromUtf8(bytes, qsizetype(size)), low, high);
     std::u16string utf16(size / 2, u'\0');
     if (!utf16.empty())
         std::memcpy(utf16.data(), data, utf16.size() * sizeof(char16_t));
-    CheckText(QString::fromUtf16(utf16.data(), qsizetype(utf16.size())), low, high);
+    checkText(QString::fromUtf16(utf16.data(), qsizetype(utf16.size())), low, high);
     return 0;
 }

@@ -2,33 +2,30 @@
 // first 16 bytes are upper-case hex digits and its 17th is ";", and then the
 // ID block is what those digits say.
 
-#include "FuzzCheck.h"
+#include "Models.h"
 
 #include "UnitFile.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 namespace {
 
-int HexDigit(uint8_t c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
+// The ID block as 16 hex digits, then ";"; whatever follows is ignored.
+constexpr size_t kShortestFile = 17;
+constexpr size_t kTerminatorAt = 16;
 
 std::optional<std::array<qint16, 8>> expected(const uint8_t* data, size_t size) {
-    if (size < size_t(kUnitFileBytes) || data[kUnitFileBytes - 1] != ';')
+    if (size < kShortestFile || data[kTerminatorAt] != ';')
         return std::nullopt;
     std::array<qint16, 8> block{};
     for (size_t i = 0; i < block.size(); ++i) {
-        const int high = HexDigit(data[2 * i]);
-        const int low = HexDigit(data[2 * i + 1]);
-        if (high < 0 || low < 0)
+        const int value = Model::hexPair(data + 2 * i);
+        if (value < 0)
             return std::nullopt;
-        block[i] = static_cast<qint16>(high * 16 + low);
+        block[i] = static_cast<qint16>(value);
     }
     return block;
 }
