@@ -176,37 +176,8 @@ private slots:
         }
     }
 
-    void waitEndsOnCompletion() {
-        CommandExchange exchange;
-        exchange.SetMessageInProgress(ReplyKind::Acknowledgement);
-        QTimer::singleShot(0, &exchange, [&] { exchange.PutCommandOKFromTgt(false); });
-        QCOMPARE(exchange.waitForOutcome(), Outcome::Refused);
-    }
 
-    void closingAbandonsTheWaitAndEveryLaterCommand() {
-        CommandExchange exchange;
-        exchange.SetMessageInProgress(ReplyKind::Acknowledgement);
-        QTimer::singleShot(0, &exchange, [&] { exchange.close(); });
-        QCOMPARE(exchange.waitForOutcome(), Outcome::Abandoned);
-        QVERIFY(exchange.closed());
-        exchange.SetMessageInProgress(ReplyKind::Acknowledgement);
-        exchange.PutCommandOKFromTgt(true);
-        QCOMPARE(exchange.waitForOutcome(), Outcome::Abandoned);
-    }
 
-    void oneOperationAtATime() {
-        CommandExchange exchange;
-        QSignalSpy activity(&exchange, &CommandExchange::operationActiveChanged);
-        {
-            const OperationScope first(exchange);
-            const OperationScope second(exchange);
-            QVERIFY(first.granted() && !second.granted());
-            QVERIFY(exchange.operationActive()); // the refused one does not end the first
-        }
-        QVERIFY(!exchange.operationActive());
-        QCOMPARE(QList<QVariantList>(activity), (QList<QVariantList>{{true}, {false}}));
-        QVERIFY(OperationScope(exchange).granted());
-    }
 };
 
 QTEST_GUILESS_MAIN(TestProtocol)
