@@ -175,9 +175,6 @@ private slots:
             QCOMPARE(QString(outcomeName(exchange.waitForOutcome())).replace('-', ' '), outcome);
         }
     }
-
-
-
 };
 
 QTEST_GUILESS_MAIN(TestProtocol)
