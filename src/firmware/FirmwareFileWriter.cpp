@@ -1,23 +1,10 @@
 #include "FirmwareFileWriter.h"
 
-#include <QFileInfo>
+#include "DurableFiles.h"
 
 #include <cerrno>
 #include <cstdio>
-#include <fcntl.h>
 #include <unistd.h>
-
-namespace {
-// Makes a rename as durable as the file it names.
-void syncDirectoryOf(const QString& path) {
-    const QByteArray directory = QFile::encodeName(QFileInfo(path).absolutePath());
-    const int fd = ::open(directory.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-} // namespace
 
 bool FirmwareFileWriter::create(const QString& path) {
     close();

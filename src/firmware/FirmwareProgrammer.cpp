@@ -73,10 +73,9 @@ Outcome FirmwareProgrammer::ProgramFW(bool ignoreTargetCheck) {
     if (!Target.GetEraseEachPage()) {
         static const OutcomeTexts kTexts{QStringLiteral("Erase Failed."), QStringLiteral("No response."), {}};
         Report.status(QStringLiteral("Erasing ...."));
-        if (const Outcome erased = Maint.EraseFlash(); erased != Outcome::Succeeded) {
-            Report.status(kTexts.textFor(erased));
+        // Succeeded has no text of its own: the first page's follows.
+        if (const Outcome erased = kTexts.show(Report, Maint.EraseFlash()); erased != Outcome::Succeeded)
             return erased;
-        }
     }
     for (int page = 0; page < pageCount; ++page) {
         Report.status(QStringLiteral("Writing page %1 of %2").arg(page).arg(pageCount));
@@ -94,10 +93,7 @@ Outcome FirmwareProgrammer::ProgramPage(int page) {
     static const OutcomeTexts kTexts{QStringLiteral("Program Failed (Program Error)."),
                                      QStringLiteral("Program Failed (No Response)."),
                                      {}};
-    const Outcome outcome = ProgFWPage(Image.pages[static_cast<size_t>(page)]);
-    if (outcome != Outcome::Succeeded)
-        Report.status(kTexts.textFor(outcome));
-    return outcome;
+    return kTexts.show(Report, ProgFWPage(Image.pages[static_cast<size_t>(page)]));
 }
 
 Outcome FirmwareProgrammer::ProgFWPage(const FirmwarePage& payload) {

@@ -1,5 +1,7 @@
 #include "CommandExchange.h"
 
+#include "Reporter.h"
+
 #include <QEventLoop>
 
 CommandExchange::CommandExchange(QObject* parent) : QObject(parent) {}
@@ -119,6 +121,11 @@ const QString& OutcomeTexts::textFor(Outcome outcome) const {
     default:
         return noResponse;
     }
+}
+
+Outcome OutcomeTexts::show(Reporter& report, Outcome outcome) const {
+    report.status(textFor(outcome));
+    return outcome;
 }
 
 bool CommandExchange::tryBeginOperation() {

@@ -3,6 +3,8 @@
 #include "Outcome.h"
 
 #include <QObject>
+
+class Reporter;
 #include <QString>
 
 // Completion of a command, as reported by the reply routing and the reply
@@ -31,6 +33,8 @@ struct OutcomeTexts {
     QString noResponse;
     QString succeeded;
     const QString& textFor(Outcome outcome) const;
+    // Shows the outcome's text in both status lines and hands the outcome on.
+    Outcome show(Reporter& report, Outcome outcome) const;
 };
 
 // The completion flags of the one command that may be awaited at a time, the

@@ -60,9 +60,7 @@ Outcome SerialAllocation::WriteSerialNo() {
     for (size_t i = 0; i < SetSerialData.size(); ++i)
         message[i + 1] = SetSerialData[i];
     Report.status(QStringLiteral("Writing serial number ..."));
-    const Outcome outcome = Link.transact(message, 10, ReplyKind::Acknowledgement);
-    Report.status(kWriteTexts.textFor(outcome));
-    return outcome;
+    return kWriteTexts.show(Report, Link.transact(message, 10, ReplyKind::Acknowledgement));
 }
 
 Outcome SerialAllocation::ReadSerialDBFile(const QString& path, SerialDatabase::Sharing sharing) {

@@ -1,5 +1,6 @@
 #include "SerialDatabase.h"
 
+#include "DurableFiles.h"
 #include "SerialRecord.h"
 
 #include <QElapsedTimer>
@@ -18,16 +19,6 @@ const QString kInUse = QStringLiteral("the file is in use by another program");
 
 QString systemError() {
     return qt_error_string(errno);
-}
-
-// Makes a newly created file's name as durable as the records that follow.
-void syncDirectoryOf(const QString& path) {
-    const QByteArray directory = QFile::encodeName(QFileInfo(path).absolutePath());
-    const int fd = ::open(directory.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
 }
 
 // Exclusive, non-blocking; empty on success.

@@ -25,27 +25,21 @@ Outcome Maintenance::EraseTarget() {
     static const OutcomeTexts kTexts{QStringLiteral("Erase Failed."), QStringLiteral("No response."),
                                      QStringLiteral("OK")};
     Report.status(QStringLiteral("Erasing ...."));
-    const Outcome outcome = EraseFlash();
-    Report.status(kTexts.textFor(outcome));
-    return outcome;
+    return kTexts.show(Report, EraseFlash());
 }
 
 Outcome Maintenance::WipeTarget() {
     static const OutcomeTexts kTexts{QStringLiteral("Wipe Failed."), QStringLiteral("No response."),
                                      QStringLiteral("OK - Wiped")};
     Report.status(QStringLiteral("Wiping ...."));
-    const Outcome outcome = WipeDevice();
-    Report.status(kTexts.textFor(outcome));
-    return outcome;
+    return kTexts.show(Report, WipeDevice());
 }
 
 Outcome Maintenance::RestoreSerialBackup() {
     static const OutcomeTexts kTexts{QStringLiteral("Restore Failed (Program Error)."),
                                      QStringLiteral("Restore Failed (No Response)."),
                                      QStringLiteral("Restore OK.")};
-    const Outcome outcome = restoreBackup();
-    Report.status(kTexts.textFor(outcome));
-    return outcome;
+    return kTexts.show(Report, restoreBackup());
 }
 
 void Maintenance::Restart() {

@@ -19,9 +19,7 @@ Outcome TargetSession::RequestTargetID() {
     static const OutcomeTexts kTexts{QStringLiteral("ID Request Failed."), QStringLiteral("No response."),
                                      QStringLiteral("ID Request OK.")};
     Report.status(QStringLiteral("Requesting Target ID"));
-    const Outcome outcome = RequestIDFromTarget();
-    Report.status(kTexts.textFor(outcome));
-    return outcome;
+    return kTexts.show(Report, RequestIDFromTarget());
 }
 
 void TargetSession::PutStatusFromTarget(const RxMsg& Data) {
