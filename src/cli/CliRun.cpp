@@ -312,7 +312,6 @@ private:
         }
         if (Request.json)
             printJson({{"operation", "ports"}, {"outcome", "succeeded"}, {"ports", list}});
-        std::fflush(stdout);
         return ExitCode::kSucceeded;
     }
 

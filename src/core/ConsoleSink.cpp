@@ -4,12 +4,10 @@ void ConsoleSink::status(StatusLines, const QString& text) {
     if (!Stream)
         return;
     std::fprintf(Stream, "%s\n", qPrintable(text));
-    std::fflush(Stream);
 }
 
 void ConsoleSink::critical(const QString& title, const QString& text) {
     if (!Stream)
         return;
     std::fprintf(Stream, "%s: %s\n", qPrintable(title), qPrintable(text));
-    std::fflush(Stream);
 }

@@ -8,6 +8,8 @@
 #include "Reporter.h"
 #include "TargetSession.h"
 
+#include <algorithm>
+
 namespace {
 constexpr int kMaxUploadPages = 256;
 } // namespace
@@ -64,8 +66,9 @@ void FirmwareCapture::chooseFile(const QString& path) {
 }
 
 void FirmwareCapture::PutEncryptedFirmwarePage(const RxMsg& Message) {
-    for (size_t i = 0; i < LastPage.size(); ++i)
-        LastPage[i] = static_cast<quint8>(Message[i + 1]);
+    // The page's bytes follow the reply code.
+    std::transform(Message.begin() + 1, Message.begin() + 1 + LastPage.size(), LastPage.begin(),
+                   [](qint16 byte) { return static_cast<quint8>(byte); });
 }
 
 void FirmwareCapture::fileError(const QString& description) {

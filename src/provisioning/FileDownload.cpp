@@ -23,15 +23,12 @@ std::optional<QByteArray> FileDownload::DownloadFile(const QUrl& address) {
     Abandoned = false;
 
     QByteArray body;
-    bool tooLarge = false;
     // Reading one byte past the limit is how an oversized body shows itself;
     // the transfer is cut there instead of filling memory.
     const auto takeArrived = [&] {
         body += reply->read(kMaxBytes + 1 - body.size());
-        if (body.size() > kMaxBytes && !tooLarge) {
-            tooLarge = true;
+        if (body.size() > kMaxBytes)
             reply->abort();
-        }
     };
 
     QEventLoop loop;
@@ -50,10 +47,10 @@ std::optional<QByteArray> FileDownload::DownloadFile(const QUrl& address) {
         reply->abort();
     }
     // What came with the end of the transfer; an aborted reply holds nothing.
-    if (!tooLarge && reply->isOpen())
+    if (reply->isOpen())
         takeArrived();
 
-    if (tooLarge || reply->error() != QNetworkReply::NoError)
+    if (body.size() > kMaxBytes || reply->error() != QNetworkReply::NoError)
         return std::nullopt;
     return body;
 }

@@ -5,6 +5,8 @@
 #include "CommandExchange.h"
 #include "Dialogs.h"
 
+#include <utility>
+
 namespace {
 constexpr int kPaceMs = 100;
 } // namespace
@@ -64,16 +66,13 @@ void WindowSink::changed() {
 void WindowSink::flush() {
     Dirty = false;
     Pace.start();
-    if (AdminText && Admin)
-        Admin->UpdateStatusDisp(*AdminText);
-    if (MainText && Main)
-        Main->PutStatusMsg(*MainText);
-    if (Programming && Main)
-        Main->showProgress(Programming->first, Programming->second);
-    if (Capture && Admin)
-        Admin->showCaptureProgress(Capture->first, Capture->second);
-    AdminText.reset();
-    MainText.reset();
-    Programming.reset();
-    Capture.reset();
+    // Each pending value is shown once and then forgotten.
+    if (const auto text = std::exchange(AdminText, std::nullopt); text && Admin)
+        Admin->UpdateStatusDisp(*text);
+    if (const auto text = std::exchange(MainText, std::nullopt); text && Main)
+        Main->PutStatusMsg(*text);
+    if (const auto pages = std::exchange(Programming, std::nullopt); pages && Main)
+        Main->showProgress(pages->first, pages->second);
+    if (const auto pages = std::exchange(Capture, std::nullopt); pages && Admin)
+        Admin->showCaptureProgress(pages->first, pages->second);
 }

@@ -80,14 +80,21 @@ private slots:
                  "next serial 65536 | next serial | 65536 | refused | 1",
                  "next serial 65535 | next serial | 65535 | taken | 65535",
                  "next serial rounds half to even | next serial | 2.5 | taken | 2",
-                 "ID byte 256 | #3 | 256 | refused | 0", "ID byte -1 | #3 | -1 | refused | 0",
-                 "ID byte 255 | #3 | 255 | taken | 255", "ID byte 12.5 | #3 | 12.5 | taken | 12",
-                 "header byte 256 | Mask | 256 | refused | 34", "header byte 255 | Mask | 255 | taken | 255",
-                 "pages 0 | pages | 0 | refused | 120", "pages 257 | pages | 257 | refused | 120",
+                 "ID byte 256 | #3 | 256 | refused | 0",
+                 "ID byte -1 | #3 | -1 | refused | 0",
+                 "ID byte 255 | #3 | 255 | taken | 255",
+                 "Init byte | Init | 7 | taken | 7",
+                 "ID byte 12.5 | #3 | 12.5 | taken | 12",
+                 "header byte 256 | Mask | 256 | refused | 34",
+                 "header byte 255 | Mask | 255 | taken | 255",
+                 "pages 0 | pages | 0 | refused | 120",
+                 "pages 257 | pages | 257 | refused | 120",
                  "pages 256 | pages | 256 | taken | 256",
                  "pages 0.5 rounds to 0 | pages | 0.5 | refused | 120",
-                 "pages 1.5 rounds to 2 | pages | 1.5 | taken | 2", "version 0 | major | 0 | refused | 2",
-                 "version 256 | major | 256 | refused | 2", "version 255 | major | 255 | taken | 255",
+                 "pages 1.5 rounds to 2 | pages | 1.5 | taken | 2",
+                 "version 0 | major | 0 | refused | 2",
+                 "version 256 | major | 256 | refused | 2",
+                 "version 255 | major | 255 | taken | 255",
                  "version 3.5 | major | 3.5 | taken | 4"});
     }
     void entries() {
@@ -102,9 +109,10 @@ private slots:
         if (field == "next serial") {
             took = serials.enterNextSerial(v);
             now = serials.nextSerial().value_or(-1);
-        } else if (field == "#3") {
-            took = serials.enterSerialByte(IdBlockField::Id3, v);
-            now = serials.setSerialData()[IdBlockField::Id3];
+        } else if (field == "#3" || field == "Init") {
+            const size_t at = field == "Init" ? IdBlockField::Init : IdBlockField::Id3;
+            took = serials.enterSerialByte(static_cast<int>(at), v);
+            now = serials.setSerialData()[at];
         } else if (field == "Mask") {
             took = capture.enterHeaderByte(4, v);
             now = capture.EncHeaderData()[4];
