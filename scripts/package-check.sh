@@ -178,15 +178,18 @@ answers "merlax-virtual-module --help" "$bin/merlax-virtual-module" --help
 # window program says so in a message box and keeps running.
 MERLAX_COM10=$scratch/no-such-port keeps_running "merlax-bootloader starts (no module)" "$bin/merlax-bootloader"
 
-# The installed virtual module and window program together.
-link=$scratch/com10
+MERLAX_COM10=$scratch/no-such-port keeps_running "merlax-bootloader --admin starts" "$bin/merlax-bootloader" --admin
+
+# The installed virtual module and command line together: the module is
+# reached by the path of its pseudo-terminal.
+link=$scratch/module
 "$bin/merlax-virtual-module" --link "$link" >"$scratch/module.out" 2>&1 &
 module_pid=$!
 for _ in $(seq 50); do [ -e "$link" ] && break; sleep 0.1; done
 if [ -e "$link" ]; then
     pass "merlax-virtual-module makes its pseudo-terminal ($(head -n 1 "$scratch/module.out"))"
-    MERLAX_COM10=$link keeps_running "merlax-bootloader --admin starts (virtual module on COM10)" \
-        "$bin/merlax-bootloader" --admin
+    answers "merlax-bootloader-cli identify reads the virtual module" \
+        "$bin/merlax-bootloader-cli" --port "$link" identify
     kill -TERM "$module_pid"
     module_rc=0
     wait "$module_pid" || module_rc=$?
@@ -203,9 +206,7 @@ else
     fail "merlax-virtual-module makes its pseudo-terminal"
 fi
 
-if [ -x "$bin/merlax-bootloader-cli" ]; then
-    answers "merlax-bootloader-cli --help" "$bin/merlax-bootloader-cli" --help
-    answers "merlax-bootloader-cli ports" "$bin/merlax-bootloader-cli" ports
-fi
+answers "merlax-bootloader-cli --help" "$bin/merlax-bootloader-cli" --help
+answers "merlax-bootloader-cli ports" "$bin/merlax-bootloader-cli" ports
 
 summary

@@ -381,8 +381,8 @@ private slots:
     // as they were.
     void versionEditor_data() {
         addRows({"both cancelled | - | - | 2:07", "both emptied | (empty) | (empty) | 2:07",
-                 "major cancelled, minor set | - | 9 | 2:09",
-                 "major set, minor refused | 255 | 256 | 255:07"});
+                 "major cancelled, minor set | - | 9 | 2:09", "major set, minor refused | 255 | 256 | 255:07",
+                 "never read | 3 | 4 | 3:04"});
     }
     void versionEditor() {
         const auto [major, minor, shown] = fields<3>();
