@@ -24,7 +24,7 @@ std::optional<long> wholeNumber(std::string text) {
         text.erase(0, 1);
         base = 16;
     }
-    if (text.empty() || text.size() > 9)
+    if (text.empty())
         return std::nullopt;
     std::size_t used = 0;
     try {

@@ -7,17 +7,16 @@
 #include <sys/ioctl.h>
 #endif
 
-bool requestLowLatency(int fileDescriptor) {
+void requestLowLatency(int fileDescriptor) {
 #ifdef Q_OS_LINUX
     serial_struct serial{};
     if (fileDescriptor < 0 || ::ioctl(fileDescriptor, TIOCGSERIAL, &serial) != 0)
-        return false;
-    if (serial.flags & ASYNC_LOW_LATENCY)
-        return true;
-    serial.flags |= ASYNC_LOW_LATENCY;
-    return ::ioctl(fileDescriptor, TIOCSSERIAL, &serial) == 0;
+        return;
+    if ((serial.flags & ASYNC_LOW_LATENCY) == 0) {
+        serial.flags |= ASYNC_LOW_LATENCY;
+        ::ioctl(fileDescriptor, TIOCSSERIAL, &serial);
+    }
 #else
     Q_UNUSED(fileDescriptor);
-    return false;
 #endif
 }

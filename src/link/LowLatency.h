@@ -4,5 +4,5 @@
 // driver otherwise holds them for its latency timer (16 ms on common
 // adapters), which on a stop-and-wait protocol adds that time to every
 // command. Devices that do not support the request (a pseudo-terminal answers
-// ENOTTY) are left as they are. Answers whether the flag is now set.
-bool requestLowLatency(int fileDescriptor);
+// ENOTTY) are left as they are.
+void requestLowLatency(int fileDescriptor);

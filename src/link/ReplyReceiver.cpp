@@ -61,7 +61,6 @@ void ReplyReceiver::takeByte(quint8 b) {
     }
 
     if (RxLength == 0) {
-        Buffer[0] = b;
         switch (b) {
         case Frame::kIdentityReply:
             RxLength = Frame::kIdentityReplyLength;

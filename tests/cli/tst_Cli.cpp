@@ -5,6 +5,7 @@
 #include "LocalHttpServer.h"
 #include "ModuleRig.h"
 #include "SerialDatabase.h"
+#include "TerminalSink.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -12,6 +13,7 @@
 #include <QTemporaryDir>
 
 #include <csignal>
+#include <cstdio>
 
 namespace {
 
@@ -79,6 +81,31 @@ class TestCli : public QObject {
     QString path(const QString& name) const { return Folder.filePath(name); }
 
 private slots:
+    // The progress bar on a terminal: no time left is guessed before a page
+    // has gone, a status line is written above the bar, and the finished bar stays.
+    void progressBarOnATerminal() {
+        char* bytes = nullptr;
+        size_t size = 0;
+        std::FILE* stream = open_memstream(&bytes, &size);
+        {
+            TerminalSink sink(true, stream);
+            sink.progress(Activity::Programming, 0, 4);
+            sink.progress(Activity::Programming, 2, 4);
+            sink.status(StatusLines::Both, "Erasing ....");
+            sink.progress(Activity::Programming, 4, 4);
+        }
+        std::fclose(stream);
+        const QString out = QString::fromLatin1(bytes, static_cast<qsizetype>(size));
+        std::free(bytes);
+        const QStringList draws = out.split('\r');
+        QCOMPARE(join(draws.size(), draws[1], draws[2].left(47), draws[3], draws[4].left(47),
+                      draws[5].left(47), draws[5].right(6)),
+                 join(6, "[..............................] 0/4 pages   0%   0.0 pages/s - left",
+                      "[###############...............] 2/4 pages  50%", "\033[KErasing ....\n",
+                      "[###############...............] 2/4 pages  50%",
+                      "[##############################] 4/4 pages 100%", " left\n"));
+    }
+
     void initTestCase() {
         VirtualModule master;
         QVERIFY(master.start());

@@ -210,7 +210,7 @@ private slots:
         QCOMPARE(rig.reporter.mainStatuses,
                  (QStringList{"No firmware file has been loaded.", "Firmware file loaded successfully.",
                               "Firmware is not for this module"}));
-        QVERIFY(rig.module.heardFrames().isEmpty());
+        QVERIFY(rig.module.heardFrames().isEmpty() && rig.programmer().pagesWritten() == 0);
         // With Ctrl the file goes out; the module itself refuses a record it
         // cannot read, and its reason shows after the next identity read.
         rig.programmer().ProgramFW(true);

@@ -4,8 +4,11 @@
 
 #include "CommandExchange.h"
 #include "Frames.h"
+#include "LineSettings.h"
 #include "ReplyReceiver.h"
 #include "TestKit.h"
+
+#include <QSerialPort>
 
 namespace {
 // A data reply: sync, code, data, checksum (off by `checksumError`).
@@ -62,6 +65,29 @@ Q_DECLARE_METATYPE(SequenceRow)
 class TestProtocol : public QObject {
     Q_OBJECT
 private slots:
+    // A settings text as the port takes it: speed, parity, data and stop bits.
+    void lineSettings_data() {
+        addRows({"bootloader | 115200,N,8,1 | 115200 N 8 1", "application | 38400,n,8,1 | 38400 N 8 1",
+                 "even, seven, two | 9600,E,7,2 | 9600 E 7 2", "odd | 19200,O,8,1 | 19200 O 8 1",
+                 "unknown parity | 9600,M,8,1 | refused", "nine data bits | 9600,N,9,1 | refused",
+                 "three fields | 9600,N,8 | refused", "no speed | x,N,8,1 | refused"});
+    }
+    void lineSettings() {
+        const auto [settings, port] = fields<2>();
+        QSerialPort serial;
+        const bool taken = LineSettings::apply(serial, settings);
+        const char parity = serial.parity() == QSerialPort::EvenParity  ? 'E'
+                            : serial.parity() == QSerialPort::OddParity ? 'O'
+                                                                        : 'N';
+        QCOMPARE(taken ? QStringLiteral("%1 %2 %3 %4")
+                             .arg(serial.baudRate())
+                             .arg(QLatin1Char(parity))
+                             .arg(serial.dataBits())
+                             .arg(serial.stopBits() == QSerialPort::TwoStop ? 2 : 1)
+                       : QStringLiteral("refused"),
+                 port);
+    }
+
     // The frames of every command are checked where the commands are sent; these are the edges.
     void commandFrameEdges() {
         const auto encode = [](std::initializer_list<qint16> elements, int bytesToSend) {

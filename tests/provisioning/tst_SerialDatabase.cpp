@@ -131,8 +131,8 @@ private slots:
               "- 5A 1 A 34 12 11 22 33| Line 7 memo"},
              {"last serial 65535 has no successor", withBytes(kGoodRecord, 1, "65535"), noErrors + noNext,
               "- 5A 1 A 34 12 11 22 33| Line 7 memo"},
-             {"bad hex in the ID block", withBytes(withBytes(kGoodRecord, 10, "0a"), 28, "G3"),
-              oneError + kept + "Sys, #3.", "42 5A - A 34 12 11 22 -| Line 7 memo"}});
+             {"bad hex in the ID block", withBytes(withBytes(kGoodRecord, 7, "5a"), 28, "G3"),
+              oneError + kept + "Init, #3.", "42 - 1 A 34 12 11 22 -| Line 7 memo"}});
     }
     void load() {
         QFETCH(LoadRow, row);

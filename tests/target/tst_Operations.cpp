@@ -85,8 +85,9 @@ private slots:
                  "ID byte 255 | #3 | 255 | taken | 255",
                  "Init byte | Init | 7 | taken | 7",
                  "ID byte 12.5 | #3 | 12.5 | taken | 12",
-                 "header byte 256 | Mask | 256 | refused | 34",
-                 "header byte 255 | Mask | 255 | taken | 255",
+                 "header byte 256 | System | 256 | refused | 1",
+                 "header byte 255 | System | 255 | taken | 255",
+                 "header byte 0 | System | 0 | taken | 0",
                  "pages 0 | pages | 0 | refused | 120",
                  "pages 257 | pages | 257 | refused | 120",
                  "pages 256 | pages | 256 | taken | 256",
@@ -113,9 +114,9 @@ private slots:
             const size_t at = field == "Init" ? IdBlockField::Init : IdBlockField::Id3;
             took = serials.enterSerialByte(static_cast<int>(at), v);
             now = serials.setSerialData()[at];
-        } else if (field == "Mask") {
-            took = capture.enterHeaderByte(4, v);
-            now = capture.EncHeaderData()[4];
+        } else if (field == "System") {
+            took = capture.enterHeaderByte(0, v);
+            now = capture.EncHeaderData()[0];
         } else if (field == "pages") {
             took = capture.enterUploadPages(v);
             now = capture.UploadPages();
