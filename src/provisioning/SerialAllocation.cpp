@@ -108,12 +108,11 @@ void SerialAllocation::setStationRules(std::optional<IdBlock> idTemplate, bool k
     LockTimeout = lockTimeout;
 }
 
-bool SerialAllocation::WriteSerialDBRecord(QByteArray* written) {
+bool SerialAllocation::WriteSerialDBRecord(qint32 serial, QByteArray* written) {
     if (!Database.isOpen()) {
         Report.status(QStringLiteral("Error: Serial DB file not open"));
         return false;
     }
-    const qint32 serial = NextSerial.value_or(0);
     const QByteArray record =
         buildSerialRecord(static_cast<quint16>(serial), SetSerialData, Target.identity(), Memo,
                           QDateTime::currentDateTime(), dateTimeSeparatorsOf(QLocale::system()));
@@ -181,7 +180,7 @@ LoggedUnit SerialAllocation::ProgramAndLogSerialNo() {
     Report.status(QStringLiteral("Writing the device data to the serial DB file"));
     const qint32 serial = *NextSerial;
     QByteArray record;
-    if (!WriteSerialDBRecord(&record))
+    if (!WriteSerialDBRecord(serial, &record))
         return Outcome::FileError;
     PutNewSerialNo(serial + 1);
     Report.status(QStringLiteral("OK"));

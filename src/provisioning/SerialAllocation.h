@@ -78,7 +78,7 @@ public:
     // returns true. A record that could not be made durable is taken back and
     // the database is closed: logging goes on only once the operator has
     // chosen the file again.
-    bool WriteSerialDBRecord(QByteArray* written = nullptr);
+    bool WriteSerialDBRecord(qint32 serial, QByteArray* written);
     SerialDatabase& database() { return Database; }
     // Reads the module, refuses one already programmed, writes the ID block,
     // reads the module again and logs the unit when it now holds the block

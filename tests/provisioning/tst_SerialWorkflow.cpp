@@ -178,6 +178,10 @@ private slots:
         QCOMPARE(rig.heard().isEmpty(), added == "0");
         rig.serials().enterNextSerial(0); // still refused: out of range
         QCOMPARE(rig.next(), next == "-" ? "-" : "65536");
+        rig.programAndLog(); // 65536 would reach the module as 0
+        QCOMPARE(join(rig.reporter.statuses.last(), rig.log().size()),
+                 join(next == "-" ? status : "Error: Next serial number must be 1 to 65535.",
+                      200 + 100 * added.toInt()));
         rig.serials().enterNextSerial(9);
         rig.programAndLog();
         QCOMPARE(rig.next(), "10");

@@ -68,10 +68,11 @@ inline bool canHangUpLines() {
     return scratch.start() && scratch.hangUp();
 }
 
-// Process CPU time (user + system) in milliseconds.
-inline double cpuMilliseconds() {
+// CPU time (user + system) in milliseconds of this process, or with
+// RUSAGE_CHILDREN of the child processes that have ended.
+inline double cpuMilliseconds(int who = RUSAGE_SELF) {
     rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
+    getrusage(who, &usage);
     const auto ms = [](const timeval& t) {
         return static_cast<double>(t.tv_sec) * 1000.0 + t.tv_usec / 1000.0;
     };
