@@ -124,7 +124,6 @@ bool SerialAllocation::WriteSerialDBRecord(qint32 serial, QByteArray* written) {
         Report.status(QStringLiteral("Not logged: the module now holds serial number %1, which is "
                                      "not in the serial DB file. Choose the file again to go on.")
                           .arg(serial));
-        emit changed();
         return false;
     }
     if (written)
