@@ -2,7 +2,7 @@
 
 #include "BenchStats.h"
 
-#include "ConsoleSink.h"
+#include "Events.h"
 #include "FirmwareCapture.h"
 #include "ModuleAndCore.h"
 #include "Operations.h"
@@ -37,7 +37,7 @@ QString textFor(int frame, Kind kind) {
 } // namespace
 
 int runSoak(int runs) {
-    ConsoleSink quiet(nullptr);
+    QuietSink quiet;
     ModuleAndCore rig(quiet);
     QString error;
     if (!rig.start(&error)) {

@@ -23,3 +23,12 @@ public:
     // `done` of `total` pages; a run starts with done 0.
     virtual void progress(Activity activity, int done, int total) = 0;
 };
+
+// For a program that runs the core for its own ends (a benchmark, a tool
+// that makes files) and has no one to tell.
+class QuietSink : public EventSink {
+public:
+    void status(StatusLines, const QString&) override {}
+    void critical(const QString&, const QString&) override {}
+    void progress(Activity, int, int) override {}
+};

@@ -11,6 +11,8 @@
 #include <QLocale>
 #include <QScopeGuard>
 
+#include <algorithm>
+
 namespace {
 const OutcomeTexts kWriteTexts{QStringLiteral("Write Serial Failed."), QStringLiteral("No response."),
                                QStringLiteral("Write Serial OK.")};
@@ -57,8 +59,7 @@ bool SerialAllocation::enterNextSerial(double value) {
 Outcome SerialAllocation::WriteSerialNo() {
     OutMsg message{};
     message[0] = Frame::kWriteIdBlock;
-    for (size_t i = 0; i < SetSerialData.size(); ++i)
-        message[i + 1] = SetSerialData[i];
+    std::copy(SetSerialData.begin(), SetSerialData.end(), message.begin() + 1);
     Report.status(QStringLiteral("Writing serial number ..."));
     return kWriteTexts.show(Report, Link.transact(message, 10, ReplyKind::Acknowledgement));
 }
@@ -78,13 +79,11 @@ Outcome SerialAllocation::ReadSerialDBFile(const QString& path, SerialDatabase::
 
 void SerialAllocation::takeOver(const SerialLoad& load) {
     // A field the last record cannot give sensibly keeps its present value.
-    for (size_t i = 0; i < SetSerialData.size(); ++i)
-        if (load.idBlock[i])
-            SetSerialData[i] = *load.idBlock[i];
+    std::ranges::transform(
+        load.idBlock, SetSerialData, SetSerialData.begin(),
+        [](const std::optional<qint16>& logged, qint16 now) { return logged.value_or(now); });
     if (Template)
-        for (size_t i = 0; i < SetSerialData.size(); ++i)
-            if (i != IdBlockField::SerL && i != IdBlockField::SerH)
-                SetSerialData[i] = (*Template)[i];
+        SetSerialData = *Template; // its serial bytes give way to the next serial number below
     if (load.memo && !KeepMemo) {
         Memo = *load.memo;
         emit memoChanged(Memo);

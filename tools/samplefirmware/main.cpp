@@ -7,7 +7,7 @@
 // The master holds a memory of pseudo-random bytes; the file is for modules
 // of the given system and sub-system (mask 0x00: any sub-system).
 
-#include "ConsoleSink.h"
+#include "Events.h"
 #include "FirmwareCapture.h"
 #include "ModuleAndCore.h"
 #include "Operations.h"
@@ -35,7 +35,7 @@ int main(int argc, char** argv) {
     if (parser.positionalArguments().size() != 1)
         parser.showHelp(2);
 
-    ConsoleSink quiet(nullptr);
+    QuietSink quiet;
     ModuleAndCore master(quiet);
     master.module.identity.system = static_cast<quint8>(parser.value(system).toUInt());
     master.module.identity.subsystem = static_cast<quint8>(parser.value(subsystem).toUInt());
