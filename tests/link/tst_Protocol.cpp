@@ -76,12 +76,9 @@ private slots:
         const auto [settings, port] = fields<2>();
         QSerialPort serial;
         const bool taken = LineSettings::apply(serial, settings);
-        const char parity = serial.parity() == QSerialPort::EvenParity  ? 'E'
-                            : serial.parity() == QSerialPort::OddParity ? 'O'
-                                                                        : 'N';
         QCOMPARE(taken ? QStringLiteral("%1 %2 %3 %4")
                              .arg(serial.baudRate())
-                             .arg(QLatin1Char(parity))
+                             .arg(QStringLiteral("N-EOSM").at(serial.parity()))
                              .arg(serial.dataBits())
                              .arg(serial.stopBits() == QSerialPort::TwoStop ? 2 : 1)
                        : QStringLiteral("refused"),

@@ -29,7 +29,6 @@ private slots:
                       rig.target().GetTgtSystemID()),
                  join(9, 0x5A, 1, 10, 0x34, 0x12, 0x11, 0x22, 0x33, 4660, 1, 5, 2, 7, 3,
                       1)); // error 9 is no failure
-        QCOMPARE(id.IDBlock(), (IdBlock{0x5A, 1, 10, 0x34, 0x12, 0x11, 0x22, 0x33}));
         QCOMPARE(join(id.CpuID[0], id.CpuID[3], id.InfoBytes[0], id.InfoBytes[5], id.InfoBytes[10]),
                  join(30, 33, int('A'), int('3'), 3));
         RxMsg highest{32}; // the highest serial number

@@ -440,7 +440,6 @@ private slots:
         rig.app->core().target().RequestTargetID();
         auto* memo = rig.control<QLineEdit>("Memolb");
         memo->setText(QStringLiteral("batch 7"));
-        rig.module.faults.unanswered.insert(26);
         for (const bool closeBox : {false, true}) {
             rig.click("TgtFwSystemtb", Qt::ControlModifier);
             QVERIFY(rig.admin().isVisible());
