@@ -8,7 +8,6 @@ void TerminalSink::line(const QString& text) {
     clearBar();
     std::fprintf(Stream, "%s\n", qPrintable(text));
     drawBar();
-    std::fflush(Stream);
 }
 
 void TerminalSink::status(StatusLines, const QString& text) {
@@ -32,7 +31,6 @@ void TerminalSink::progress(Activity, int done, int total) {
         std::fputc('\n', Stream); // the finished bar stays
         BarShown = false;
     }
-    std::fflush(Stream);
 }
 
 void TerminalSink::clearBar() {

@@ -9,7 +9,8 @@
 // What the core tells a command line: status texts and critical messages one
 // per line on standard error, as the windows would show them, and, when
 // standard error is a terminal, a progress bar (pages, percent, rate, time
-// left) on the line below them.
+// left) on the line below them. Standard error is unbuffered: every line is
+// out when it is written.
 class TerminalSink : public EventSink {
 public:
     explicit TerminalSink(bool progressBar, std::FILE* stream = stderr);
