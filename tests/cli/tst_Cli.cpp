@@ -28,24 +28,21 @@ class Cli {
 public:
     explicit Cli(const QStringList& arguments, const QProcessEnvironment& environment = {}) {
         if (!environment.isEmpty())
-            Process.setProcessEnvironment(environment);
-        Process.start(QStringLiteral(MERLAX_CLI), arguments);
+            process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(MERLAX_CLI), arguments);
     }
     // Waits in the event loop, so that the modules of this process answer meanwhile.
     Finished finish(int timeoutMs = 20000) {
-        QSignalSpy done(&Process, &QProcess::finished);
-        if (Process.state() != QProcess::NotRunning && !done.wait(timeoutMs))
+        QSignalSpy done(&process, &QProcess::finished);
+        if (process.state() != QProcess::NotRunning && !done.wait(timeoutMs))
             qWarning("the command line did not end");
         Finished f;
-        f.exitCode = Process.exitStatus() == QProcess::NormalExit ? Process.exitCode() : -1;
-        f.out = QString::fromUtf8(Process.readAllStandardOutput());
-        f.err = QString::fromUtf8(Process.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
+        f.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        f.out = QString::fromUtf8(process.readAllStandardOutput());
+        f.err = QString::fromUtf8(process.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
         return f;
     }
-    QProcess& process() { return Process; }
-
-private:
-    QProcess Process;
+    QProcess process;
 };
 
 Finished run(const QStringList& arguments, const QProcessEnvironment& environment = {}) {
@@ -58,10 +55,6 @@ QString codesHeard(const VirtualModule& module) {
     for (const VirtualModule::HeardFrame& frame : module.heardFrames())
         codes << QString::number(quint8(frame.bytes.at(1)), 16);
     return codes.join(' ');
-}
-
-QJsonObject json(const QString& line) {
-    return QJsonDocument::fromJson(line.toUtf8()).object();
 }
 
 // A module whose ID block is not yet written.
@@ -133,8 +126,8 @@ private slots:
              "program anyway | program {other} --ignore-target-check | 0 | Program complete. | 10 11",
              "program a missing file | program {missing} | 3 | File Read: Error opening config file: No such "
              "file or directory | ",
-             "capture | capture {new} --preset Stabrix --pages 3 | 0 | Firmware upload completed "
-             "successfully. | 10 14 14 14",
+             "capture | capture {new} --preset Solvane --max-serial 513 --pages 3 | 0 | Firmware upload "
+             "completed successfully. | 10 14 14 14",
              "write-serial | write-serial --block 0x5A,1,10,$34,0x12,0,0,7 | 0 | Write Serial OK. | 13",
              "log-serial | log-serial --db {db} --block 90,1,10,0,0,0,0,0 | 0 | OK | 10 13 10",
              "log-serial and program | log-serial --db {db} --program {two} --block 90,1,10,0,0,0,0,0 | 0 | "
@@ -173,6 +166,10 @@ private slots:
                  arguments.contains("{missing}") ? "load" : arguments.section(' ', 0, 0));
         QCOMPARE(lastStatus.isEmpty() ? QString() : f.err.value(f.err.size() - 1), lastStatus);
         QCOMPARE(codesHeard(module), heard);
+        if (arguments.startsWith("recover")) // the block the server gave, not the one set before
+            QCOMPARE(module.identity.idBlock(), (ModuleIdBlock{0x5A, 1, 3, 0xC8, 0x12, 0, 0, 0}));
+        if (arguments.contains("--preset")) // system, ID, serial 513, the module's version, mask
+            QCOMPARE(readFile(folder.filePath("new.fw")).left(7).toHex(), "010a0102070222");
     }
 
     // The port map as a user sets it: every number with its device and
@@ -201,7 +198,7 @@ private slots:
         const Finished f = run({"--port", module.devicePath(), "--json", "log-serial", "--db", db, "--memo",
                                 "bench 4", "--block", "90,1,10,0,0,0,0,0"});
         QCOMPARE(f.exitCode, 0);
-        const QJsonObject o = json(f.out.trimmed());
+        const QJsonObject o = QJsonDocument::fromJson(f.out.toUtf8()).object();
         QCOMPARE(join(o["operation"].toString(), o["outcome"].toString(), o["exitCode"].toInt(),
                       o["status"].toString(), o["serial"].toInt(), o["file"].toString(),
                       o["port"].toString()),
@@ -226,6 +223,7 @@ private slots:
              "header and preset | capture x.fw --header 1,2,3,4,5,6 --preset SysC | 4 | excludes",
              "no such preset | capture x.fw --preset Nope | 4 | no such preset",
              "byte too large | write-serial --block 1,2,3,4,5,6,7,256 | 4 | is not eight values 0..255",
+             "nine values | write-serial --block 1,2,3,4,5,6,7,8,9 | 4 | is not eight values 0..255",
              "next serial 0 | log-serial --db x.ser --next-serial 0 | 4 | '0' is outside 1..65535",
              "unknown option | identify --fast | 4 | The following argument was not expected: --fast",
              "help | --help | 0 | ",
@@ -258,7 +256,7 @@ private slots:
         QSignalSpy heard(&module, &VirtualModule::frameHeard);
         while (heard.size() < 20)
             QVERIFY(heard.wait(5000));
-        ::kill(static_cast<pid_t>(cli.process().processId()), SIGINT);
+        ::kill(static_cast<pid_t>(cli.process.processId()), SIGINT);
         const Finished f = cli.finish();
         QCOMPARE(f.exitCode, 130);
         QVERIFY2(f.err.last().startsWith("Interrupted: " + command + " stopped at its next step ("),
@@ -289,8 +287,8 @@ private slots:
         for (int insertion = 1; insertion <= 3; ++insertion) {
             if (insertion == 2)
                 module.faults.plan(19, 2, {PlannedFault::Kind::Refuse, 0}); // its second write
-            QTRY_VERIFY_WITH_TIMEOUT(cli.process().canReadLine(), 10000);
-            const QJsonObject unit = json(QString::fromUtf8(cli.process().readLine()));
+            QTRY_VERIFY_WITH_TIMEOUT(cli.process.canReadLine(), 10000);
+            const QJsonObject unit = QJsonDocument::fromJson(cli.process.readLine()).object();
             results << QStringLiteral("%1 %2").arg(unit["unit"].toInt()).arg(unit["outcome"].toString());
             // Taken out: it stops answering. Two requests that go unanswered
             // mean the station has seen it gone.
@@ -301,10 +299,10 @@ private slots:
             makeBlank(module); // the next one
         }
         QTRY_VERIFY_WITH_TIMEOUT(heard.size() > 0, 1000);
-        ::kill(static_cast<pid_t>(cli.process().processId()), SIGINT);
+        ::kill(static_cast<pid_t>(cli.process.processId()), SIGINT);
         const Finished f = cli.finish();
         QCOMPARE(results, (QStringList{"1 succeeded", "2 refused", "3 succeeded"}));
-        const QJsonObject summary = json(f.out.trimmed().split('\n').last());
+        const QJsonDocument summary = QJsonDocument::fromJson(f.out.trimmed().split('\n').last().toUtf8());
         QCOMPARE(join(summary["units"].toInt(), summary["succeeded"].toInt(), summary["failed"].toInt(),
                       summary["byOutcome"].toObject()["refused"].toInt()),
                  "3 | 2 | 1 | 1");
@@ -353,7 +351,7 @@ private slots:
         for (size_t i = 0; i < stations.size(); ++i) {
             const Finished f = stations[i]->finish();
             QVERIFY2(f.exitCode == 0, qPrintable(f.err.join('\n')));
-            const int serial = json(f.out.trimmed())["serial"].toInt();
+            const int serial = QJsonDocument::fromJson(f.out.toUtf8())["serial"].toInt();
             QCOMPARE(serial, int(modules[i].identity.serial)); // logged as the module holds it
             serials.insert(serial);
         }
