@@ -132,7 +132,8 @@ private slots:
     void captureThenProgramCopiesTheMemory() {
         FirmwareRig rig;
         QVERIFY(rig.captureMaster("master", 256));
-        QCOMPARE(rig.reporter.progressEvents.last(), "capture 256/256");
+        QCOMPARE(join(rig.reporter.progressEvents.first(), rig.reporter.progressEvents.last()),
+                 "capture 0/256 | capture 256/256");
         const QByteArray file = readFile(rig.path("master.fw"));
         QCOMPARE(file.size(), 11 + 256 * 268);
         QCOMPARE(file.left(11).toHex(' '), "01 0b 00 00 07 02 20 00 3b 0d 0a");

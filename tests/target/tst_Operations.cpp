@@ -142,6 +142,8 @@ private slots:
         QCOMPARE(join(outcomeName(erased.outcome), erased.status), "succeeded | OK");
         QCOMPARE(rig.reporter.statuses, (QStringList{"Erasing ....", "OK"}));
         QCOMPARE(rig.heard(), QStringList{"5a 11 11"});
+        rig.operations().LoadFirmwareFile("/nonexistent/x.fw");       // a "File Read" message
+        QCOMPARE(rig.operations().EraseTarget().critical, QString()); // not carried over
     }
 
     // Restart returns at once but holds the gate until its command is settled:
