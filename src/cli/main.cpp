@@ -4,12 +4,15 @@
 
 #include "CliRequest.h"
 #include "CliRun.h"
+#include "DatabaseCommands.h"
 
 #include <QCoreApplication>
 
 #include <cstdio>
 
 int main(int argc, char** argv) {
+    if (const std::optional<int> exitCode = runDatabaseCommand(argc, argv))
+        return *exitCode;
     const CliParse parsed = parseCommandLine(argc, argv);
     if (!parsed.request) {
         std::fputs(qPrintable(parsed.message), parsed.toStandardError ? stderr : stdout);
