@@ -6,7 +6,7 @@
 // allocator benchmark measures how many units they log per second.
 //
 //   merlax-ledger-station --db URI --range R --units N
-//                         [--hold-after-reserve] [--give-up-after S] [--quiet]
+//                         [--hold-after-reserve] [--pace-ms MS] [--give-up-after S] [--quiet]
 //
 // Standard output, one line each: "reserved S", "logged S", or
 // "failed <step> [S]: why". With --quiet only the last line:
@@ -69,6 +69,7 @@ int main(int argc, char** argv) {
         {"range", "The serial range.", "R"},
         {"units", "Units to log.", "N", "1"},
         {"hold-after-reserve", "Reserve one number, say so, and wait to be killed."},
+        {"pace-ms", "Time the module would take between reserve and confirm.", "MS", "0"},
         {"give-up-after", "Seconds after which to give up.", "S", "60"},
         {"quiet", "Only the summary line."},
     });
@@ -85,8 +86,9 @@ int main(int argc, char** argv) {
     };
     const QDeadlineTimer giveUp(std::chrono::seconds(parser.value("give-up-after").toInt()));
     const StopRequested stop = [&giveUp] { return giveUp.hasExpired(); };
-    const QString station =
-        QStringLiteral("%1-%2 /dev/null").arg(QHostInfo::localHostName()).arg(QCoreApplication::applicationPid());
+    const QString station = QStringLiteral("%1-%2 /dev/null")
+                                .arg(QHostInfo::localHostName())
+                                .arg(QCoreApplication::applicationPid());
 
     OpenedLedger opened;
     while (!opened.ledger && !giveUp.hasExpired()) {
@@ -129,6 +131,8 @@ int main(int argc, char** argv) {
             QEventLoop untilKilled;
             untilKilled.exec();
         }
+        if (const int pace = parser.value("pace-ms").toInt(); pace > 0)
+            pause(pace);
 
         LoggedUnitRecord unit;
         unit.serial = reserved.serial;
@@ -138,8 +142,8 @@ int main(int argc, char** argv) {
         const TargetIdentity identity = readBack(unit.block);
         unit.identity = &identity;
         unit.memo = view.memo.value_or(QString());
-        unit.record = buildSerialRecord(static_cast<quint16>(reserved.serial), unit.block, identity, unit.memo,
-                                        QDateTime::currentDateTime(), DateTimeSeparators{});
+        unit.record = buildSerialRecord(static_cast<quint16>(reserved.serial), unit.block, identity,
+                                        unit.memo, QDateTime::currentDateTime(), DateTimeSeparators{});
         const LedgerWrite confirmed = ledger.confirm(unit);
         ledger.endTurn();
         if (!confirmed.succeeded()) {

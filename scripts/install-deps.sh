@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the project needs, when they are missing: to
-# build and test it, and to make and check its Debian package
-# (scripts/package-check.sh). With --fuzz, also clang and its libFuzzer and
+# build and test it (libpq for serial ranges in a database, and the PostgreSQL
+# 15 server the database tests start in a temporary folder), and to make and
+# check its Debian package (scripts/package-check.sh). With --fuzz, also clang and its libFuzzer and
 # sanitizer runtimes, which only scripts/fuzz.sh needs.
 set -euo pipefail
 
@@ -9,6 +10,7 @@ packages=(
     cmake make g++ pkg-config clang-tidy
     qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev libcli11-dev
     qt6-qpa-plugins
+    libpq-dev postgresql-15
     xvfb xauth
     dpkg-dev file lintian desktop-file-utils appstream man-db
 )

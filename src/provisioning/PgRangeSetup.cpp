@@ -51,8 +51,9 @@ constexpr char kCreate[] =
 constexpr char kImportUnits[] =
     "INSERT INTO merlax.units (range, serial, state, station, id_block, memo, record, logged_at, "
     "logged_order)"
-    " SELECT $1, serial, 'logged', 'import', substring($3::bytea FROM (i - 1) * 8 + 1 FOR 8), memo,"
-    "  substring($4::bytea FROM (i - 1) * 100 + 1 FOR 100), now(), nextval('merlax.logged_order')"
+    " SELECT $1, serial, 'logged', 'import', substring($3::bytea FROM ((i - 1) * 8 + 1)::integer FOR 8), "
+    "memo,"
+    "  substring($4::bytea FROM ((i - 1) * 100 + 1)::integer FOR 100), now(), nextval('merlax.logged_order')"
     " FROM (SELECT s.serial, s.i, m.memo"
     "  FROM unnest($2::integer[]) WITH ORDINALITY AS s(serial, i)"
     "  JOIN unnest($5::text[]) WITH ORDINALITY AS m(memo, i) ON m.i = s.i ORDER BY s.i) AS file";
