@@ -7,6 +7,7 @@
 //
 //   merlax-ledger-station --db URI --range R --units N
 //                         [--hold-after-reserve] [--pace-ms MS] [--give-up-after S] [--quiet]
+//                         [--no-turns] [--start-at MS]
 //
 // Standard output, one line each: "reserved S", "logged S", or
 // "failed <step> [S]: why". With --quiet only the last line:
@@ -25,6 +26,7 @@
 #include <QHostInfo>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -72,6 +74,8 @@ int main(int argc, char** argv) {
         {"pace-ms", "Time the module would take between reserve and confirm.", "MS", "0"},
         {"give-up-after", "Seconds after which to give up.", "S", "60"},
         {"quiet", "Only the summary line."},
+        {"start-at", "Connect, then wait until this moment (ms since the epoch) to start.", "MS", "0"},
+        {"no-turns", "Reserve and confirm only, without reading the ledger for each unit (the allocator alone)."},
     });
     parser.process(app);
     const int units = parser.value("units").toInt();
@@ -105,8 +109,12 @@ int main(int argc, char** argv) {
 
     int logged = 0;
     qint64 firstMs = 0;
+    // All stations of a benchmark start together, once every one is connected.
+    if (const qint64 startAt = parser.value("start-at").toLongLong(); startAt > 0)
+        pause(static_cast<int>(std::max<qint64>(0, startAt - QDateTime::currentMSecsSinceEpoch())));
+    const bool turns = !parser.isSet("no-turns");
     while (logged < units && !giveUp.hasExpired()) {
-        const LedgerView view = ledger.beginTurn(std::chrono::seconds(10), stop);
+        const LedgerView view = turns ? ledger.beginTurn(std::chrono::seconds(10), stop) : opened.view;
         if (!view.succeeded()) {
             report(QStringLiteral("failed turn: ") + view.error);
             pause(kRetryPauseMs);

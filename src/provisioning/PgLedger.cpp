@@ -52,11 +52,12 @@ bool worthRetrying(const PgResult& result) {
 // The ID block gets the serial number's bytes as SerL and SerH.
 constexpr char kReserve[] =
     "WITH taken AS ("
-    " UPDATE merlax.ranges SET next_serial = GREATEST(next_serial, COALESCE($2::integer, next_serial) + 1)"
+    " UPDATE merlax.ranges SET next_serial = GREATEST(next_serial, COALESCE($2::integer, next_serial) + 1),"
+    "  taken = taken + 1"
     " WHERE name = $1 AND COALESCE($2::integer, next_serial) BETWEEN lowest AND highest"
-    " RETURNING name, COALESCE($2::integer, next_serial - 1) AS serial)"
-    " INSERT INTO merlax.units (range, serial, state, station, port, firmware, id_block)"
-    " SELECT name, serial, 'reserved', $3, $4, $5,"
+    " RETURNING name, COALESCE($2::integer, next_serial - 1) AS serial, taken)"
+    " INSERT INTO merlax.units (range, serial, taken, state, station, port, firmware, id_block)"
+    " SELECT name, serial, taken, 'reserved', $3, $4, $5,"
     "  set_byte(set_byte($6::bytea, 3, serial % 256), 4, serial / 256) FROM taken"
     " RETURNING serial, (extract(epoch FROM reserved_at) * 1000)::bigint";
 
@@ -71,12 +72,15 @@ constexpr char kConfirm[] =
 constexpr char kCancel[] =
     "WITH gone AS (DELETE FROM merlax.units WHERE range = $1 AND serial = $2 AND state = 'reserved'"
     "  RETURNING range, serial),"
-    " back AS (UPDATE merlax.ranges SET next_serial = gone.serial FROM gone"
-    "  WHERE name = gone.range AND next_serial = gone.serial + 1 RETURNING 1)"
+    " back AS (UPDATE merlax.ranges SET cancelled = cancelled + 1,"
+    "  next_serial = CASE WHEN next_serial = gone.serial + 1 THEN gone.serial ELSE next_serial END"
+    "  FROM gone WHERE name = gone.range RETURNING 1)"
     " SELECT (SELECT count(*) FROM gone), (SELECT count(*) FROM back)";
 
-constexpr char kRange[] =
-    "SELECT next_serial, lowest, highest, template_block, memo FROM merlax.ranges WHERE name = $1";
+constexpr char kRange[] = "SELECT next_serial, lowest, highest, template_block, memo, taken, cancelled"
+                          " FROM merlax.ranges WHERE name = $1";
+
+constexpr char kTakenSince[] = "SELECT serial FROM merlax.units WHERE range = $1 AND taken > $2";
 
 // The spent numbers as runs of consecutive serials: a few rows for a range
 // numbered in order.
@@ -161,9 +165,28 @@ LedgerView PgLedger::readView(const StopRequested& stop) {
                           QStringLiteral("there is no serial range %1 in the database (create it with "
                                          "merlax-bootloader-cli db-init --range %1, or import-serials)")
                               .arg(Range));
-    const PgResult runs = exec("merlax_spent", kSpentRuns, {PgValue::text(Range)});
-    if (!runs.ok())
-        return failed(runs);
+    // Every unit counted in `taken` as read above is in the table: a reserve
+    // counts and inserts in one transaction.
+    const qint64 taken = range.numberAt(0, 5);
+    const qint64 cancelled = range.numberAt(0, 6);
+    if (Known && Known->cancelled == cancelled && Known->taken <= taken) {
+        const PgResult since = exec("merlax_taken_since", kTakenSince,
+                                    {PgValue::text(Range), PgValue::number(Known->taken)});
+        if (!since.ok())
+            return failed(since);
+        for (qsizetype row = 0; row < since.rows.size(); ++row)
+            Known->spent.insert(static_cast<qint32>(since.numberAt(row, 0)));
+    } else {
+        const PgResult runs = exec("merlax_spent", kSpentRuns, {PgValue::text(Range)});
+        if (!runs.ok())
+            return failed(runs);
+        Known = KnownSpent{};
+        for (qsizetype row = 0; row < runs.rows.size(); ++row)
+            for (qint64 serial = runs.numberAt(row, 0); serial <= runs.numberAt(row, 1); ++serial)
+                Known->spent.insert(static_cast<qint32>(serial));
+    }
+    Known->taken = taken;
+    Known->cancelled = cancelled;
     const PgResult open = exec("merlax_open", kOpen, {PgValue::text(Range)});
     if (!open.ok())
         return failed(open);
@@ -175,9 +198,7 @@ LedgerView PgLedger::readView(const StopRequested& stop) {
     const IdBlock block = blockFrom(range.bytesAt(0, 3));
     std::copy(block.begin(), block.end(), view.idBlock.begin());
     view.memo = range.textAt(0, 4);
-    for (qsizetype row = 0; row < runs.rows.size(); ++row)
-        for (qint64 serial = runs.numberAt(row, 0); serial <= runs.numberAt(row, 1); ++serial)
-            view.spent.insert(static_cast<qint32>(serial));
+    view.spent = Known->spent;
     for (qsizetype row = 0; row < open.rows.size(); ++row) {
         Reservation reservation;
         reservation.serial = static_cast<qint32>(open.numberAt(row, 0));

@@ -88,4 +88,12 @@ private:
     PgConnection Connection;
     StopRequested Stop;
     bool Opened = false;
+    // The spent numbers as last read, and the range's counts then: the next
+    // turn reads only what was taken since.
+    struct KnownSpent {
+        SpentSerials spent;
+        qint64 taken = 0;
+        qint64 cancelled = 0;
+    };
+    std::optional<KnownSpent> Known;
 };

@@ -49,10 +49,10 @@ constexpr char kCreate[] =
     " VALUES ($1, $2, $2, $3, $4, $5) ON CONFLICT (name) DO NOTHING";
 
 constexpr char kImportUnits[] =
-    "INSERT INTO merlax.units (range, serial, state, station, id_block, memo, record, logged_at, "
-    "logged_order)"
-    " SELECT $1, serial, 'logged', 'import', substring($3::bytea FROM ((i - 1) * 8 + 1)::integer FOR 8), "
-    "memo,"
+    "INSERT INTO merlax.units"
+    " (range, serial, taken, state, station, id_block, memo, record, logged_at, logged_order)"
+    " SELECT $1, serial, i + (SELECT taken FROM merlax.ranges WHERE name = $1), 'logged', 'import',"
+    "  substring($3::bytea FROM ((i - 1) * 8 + 1)::integer FOR 8), memo,"
     "  substring($4::bytea FROM ((i - 1) * 100 + 1)::integer FOR 100), now(), nextval('merlax.logged_order')"
     " FROM (SELECT s.serial, s.i, m.memo"
     "  FROM unnest($2::integer[]) WITH ORDINALITY AS s(serial, i)"
@@ -145,10 +145,10 @@ PgSchema::Answer importFile(PgConnection& connection, const QString& range, cons
     if (!result.ok())
         return failed(result.error);
     result = connection.exec("UPDATE merlax.ranges SET next_serial = GREATEST(lowest, $2::integer + 1), "
-                             "template_block = $3, memo = $4"
-                             " WHERE name = $1",
+                             "template_block = $3, memo = $4, taken = taken + $5 WHERE name = $1",
                              {PgValue::text(range), PgValue::number(highest),
-                              PgValue::raw(blockBytes(last.idBlock)), PgValue::text(plainText(last.memo))},
+                              PgValue::raw(blockBytes(last.idBlock)), PgValue::text(plainText(last.memo)),
+                              PgValue::number(records)},
                              timeout, stop);
     if (!result.ok())
         return failed(result.error);

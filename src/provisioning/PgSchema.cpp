@@ -15,6 +15,11 @@ const char* const kCreateVersion1[] = {
     " highest integer NOT NULL DEFAULT 65535,"
     " template_block bytea NOT NULL CHECK (length(template_block) = 8),"
     " memo text NOT NULL DEFAULT '',"
+    // How many numbers were ever taken and how many reservations cancelled:
+    // a station that knows the spent numbers up to `taken` reads only the
+    // ones taken since, unless a cancel has freed one meanwhile.
+    " taken bigint NOT NULL DEFAULT 0,"
+    " cancelled bigint NOT NULL DEFAULT 0,"
     " CHECK (1 <= lowest AND lowest <= highest AND highest <= 65535),"
     " CHECK (lowest <= next_serial AND next_serial <= highest + 1))",
     // The order units were logged in, for the range's .ser file.
@@ -23,6 +28,7 @@ const char* const kCreateVersion1[] = {
     " range text NOT NULL REFERENCES merlax.ranges (name),"
     " serial integer NOT NULL CHECK (serial BETWEEN 1 AND 65535),"
     " state text NOT NULL CHECK (state IN ('reserved', 'logged')),"
+    " taken bigint NOT NULL,"
     " station text NOT NULL DEFAULT '',"
     " port text NOT NULL DEFAULT '',"
     " firmware text NOT NULL DEFAULT '',"
@@ -36,8 +42,10 @@ const char* const kCreateVersion1[] = {
     " logged_at timestamptz,"
     " logged_order bigint UNIQUE,"
     " UNIQUE (range, serial),"
+    " UNIQUE (range, taken),"
     " CHECK ((state = 'logged') = (record IS NOT NULL AND logged_at IS NOT NULL AND logged_order IS NOT "
     "NULL)))",
+    "CREATE INDEX units_open ON merlax.units (range, serial) WHERE state = 'reserved'",
     "INSERT INTO merlax.schema_version (version) VALUES (1)",
 };
 
@@ -122,7 +130,7 @@ QStringList stationGrants(const QString& quotedRole) {
     QStringList grants{
         QStringLiteral("GRANT USAGE ON SCHEMA merlax TO %1"),
         QStringLiteral("GRANT SELECT ON merlax.schema_version TO %1"),
-        QStringLiteral("GRANT SELECT, UPDATE (next_serial) ON merlax.ranges TO %1"),
+        QStringLiteral("GRANT SELECT, UPDATE (next_serial, taken, cancelled) ON merlax.ranges TO %1"),
         QStringLiteral("GRANT SELECT, INSERT, DELETE ON merlax.units TO %1"),
         QStringLiteral(
             "GRANT UPDATE (state, id_block, info_bytes, cpu_id, bootloader_version, memo, record, logged_at, "
