@@ -117,8 +117,8 @@ private slots:
         addRows<LoadRow>(
             {{"empty file", "", noErrors, "1 0 0 0 0 0 0 0 0|-"},
              {"three good, last 00041", first + first + kGoodRecord, noErrors, last},
-             {"',' at byte 98 gives nothing", first + withBytes(kGoodRecord, 98, ","), oneError,
-              "40 5A 1 A 34 12 11 22 33|       first"},
+             {"',' at byte 98 gives nothing but its number", first + withBytes(kGoodRecord, 98, ","),
+              oneError, "42 5A 1 A 34 12 11 22 33|       first"},
              {"lower-case hex bad, taken over", first + withBytes(kGoodRecord, 53, "1e"), oneError, last},
              {"missing comma after a pair", withBytes(kGoodRecord, 40, ";"), oneError, last},
              {"unchecked bytes may hold anything",
@@ -129,8 +129,12 @@ private slots:
               last},
              {"last serial not a number", first + withBytes(kGoodRecord, 1, "0004x"), noErrors + noNext,
               "- 5A 1 A 34 12 11 22 33| Line 7 memo"},
-             {"last serial 65535 has no successor", withBytes(kGoodRecord, 1, "65535"), noErrors + noNext,
-              "- 5A 1 A 34 12 11 22 33| Line 7 memo"},
+             {"65535 has no successor", withBytes(kGoodRecord, 1, "65535") + first,
+              noErrors + " Serial number "
+                         "65535 has been given: set the next serial number by clicking it.",
+              "- 5A 1 A 34 12 11 22 33|       first"},
+             {"the highest number goes on", withBytes(kGoodRecord, 1, "00500") + first, noErrors,
+              "501 5A 1 A 34 12 11 22 33|       first"},
              {"bad hex in the ID block", withBytes(withBytes(kGoodRecord, 7, "5a"), 28, "G3"),
               oneError + kept + "Init, #3.", "42 - 1 A 34 12 11 22 -| Line 7 memo"}});
     }
