@@ -41,8 +41,13 @@ QString appendDurably(int fd, qint64 size, QByteArrayView bytes, const FileSyste
         return {};
     // What may not be on the disk is taken back, down to the size before the
     // append and never below it.
-    if (calls.ftruncate(fd, static_cast<off_t>(size)) != 0 || calls.fsync(fd) != 0)
+    if (calls.ftruncate(fd, static_cast<off_t>(size)) != 0)
         failure += QStringLiteral("; the file could not be cut back (%1) and may end in part of the record")
                        .arg(qt_error_string(errno));
+    else if (calls.fsync(fd) != 0)
+        failure +=
+            QStringLiteral("; the cut-back could not be synced (%1): after a power cut the file may end "
+                           "in part of the record")
+                .arg(qt_error_string(errno));
     return failure;
 }
