@@ -5,7 +5,8 @@
 #include <QDir>
 #include <QFile>
 
-BenchModule::BenchModule(const QString& folder, bool lineRate, int adapterLatencyMs) : Folder(folder) {
+BenchModule::BenchModule(const QString& folder, bool lineRate, int adapterLatencyMs, const QStringList& more)
+    : Folder(folder) {
     const QString image = QDir(folder).filePath(QStringLiteral("master.bin"));
     QFile file(image);
     if (file.open(QIODevice::WriteOnly))
@@ -16,6 +17,7 @@ BenchModule::BenchModule(const QString& folder, bool lineRate, int adapterLatenc
         Arguments << QStringLiteral("--line-rate");
     if (adapterLatencyMs > 0)
         Arguments << QStringLiteral("--adapter-latency-ms") << QString::number(adapterLatencyMs);
+    Arguments << more;
 }
 
 BenchModule::~BenchModule() {

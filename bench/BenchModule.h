@@ -7,7 +7,7 @@
 // as the tool's. Its memory holds pseudo-random bytes (a master to capture).
 class BenchModule {
 public:
-    BenchModule(const QString& folder, bool lineRate, int adapterLatencyMs);
+    BenchModule(const QString& folder, bool lineRate, int adapterLatencyMs, const QStringList& more = {});
     ~BenchModule();
     BenchModule(const BenchModule&) = delete;
     BenchModule& operator=(const BenchModule&) = delete;

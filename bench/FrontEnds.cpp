@@ -11,6 +11,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QPushButton>
+#include <QSet>
 #include <QSignalSpy>
 
 #include <cstdio>
@@ -37,21 +38,22 @@ public:
     QString saveFile(const FileDialogSettings&) override { return {}; }
 };
 
-// The identity read, the erase and the pages, on the line.
-double wireSeconds(int pages) {
-    return ((3 + 31) + (3 + 2) + pages * (267 + 2)) * kByteTimeUs / 1e6;
+// The identity read, the erase and the pages, on the line; for a logged unit
+// also the ID block written (11 + 2 bytes) between two more identity reads.
+double wireSeconds(int pages, bool logged) {
+    const int serialStep = logged ? (3 + 31) * 2 + (11 + 2) : 0;
+    return ((3 + 31) + serialStep + (3 + 2) + pages * (267 + 2)) * kByteTimeUs / 1e6;
 }
 
-} // namespace
-
-ProgramRun runCommandLines(const QStringList& devices, const QString& firmwareFile) {
+// Command lines at once, one a device with its own arguments after it.
+ProgramRun runCommandLines(const QStringList& devices, const QStringList& arguments, QSet<int>* serials) {
     const double cpuBefore = childrenCpuMs();
     std::vector<std::unique_ptr<QProcess>> runs;
     for (const QString& device : devices) {
         runs.push_back(std::make_unique<QProcess>());
         runs.back()->start(QStringLiteral(MERLAX_CLI),
-                           {QStringLiteral("--port"), device, QStringLiteral("--json"),
-                            QStringLiteral("program"), firmwareFile});
+                           QStringList{QStringLiteral("--port"), device, QStringLiteral("--json")} +
+                               arguments);
     }
     ProgramRun result{true, 0, 0};
     for (auto& run : runs) {
@@ -59,9 +61,29 @@ ProgramRun runCommandLines(const QStringList& devices, const QString& firmwareFi
         const QJsonObject answer = QJsonDocument::fromJson(run->readAllStandardOutput()).object();
         result.ok = result.ok && run->exitCode() == 0;
         result.wallS = std::max(result.wallS, answer.value(QStringLiteral("elapsedMs")).toDouble() / 1000.0);
+        if (serials)
+            serials->insert(answer.value(QStringLiteral("serial")).toInt());
     }
     result.cpuMs = childrenCpuMs() - cpuBefore;
     return result;
+}
+
+} // namespace
+
+ProgramRun runCommandLines(const QStringList& devices, const QString& firmwareFile) {
+    return runCommandLines(devices, {QStringLiteral("program"), firmwareFile}, nullptr);
+}
+
+ProgramRun runLoggingStations(const QStringList& devices, const QString& database,
+                              const QString& firmwareFile) {
+    QSet<int> serials;
+    ProgramRun run = runCommandLines(devices,
+                                     {QStringLiteral("log-serial"), QStringLiteral("--db"), database,
+                                      QStringLiteral("--program"), firmwareFile, QStringLiteral("--block"),
+                                      QStringLiteral("90,1,10,0,0,0,0,0")},
+                                     &serials);
+    run.ok = run.ok && serials.size() == devices.size() && !serials.contains(0);
+    return run;
 }
 
 ProgramRun runCommandLine(const QString& device, const QString& firmwareFile) {
@@ -90,8 +112,8 @@ ProgramRun runMainWindow(const QString& device, const QString& firmwareFile) {
     return run;
 }
 
-void printFrontEndCase(const QString& name, int pages, const ProgramRun& run) {
-    const double wire = wireSeconds(pages);
+void printFrontEndCase(const QString& name, int pages, const ProgramRun& run, bool logged) {
+    const double wire = wireSeconds(pages, logged);
     std::printf(
         "case=%s pages=%d ok=%d wall_s=%.4f wire_s=%.4f ratio=%.4f cpu_pct=%.2f cpu_ms_per_page=%.3f\n",
         qPrintable(name), pages, run.ok ? 1 : 0, run.wallS, wire, wire > 0 ? run.wallS / wire : 0,

@@ -19,9 +19,15 @@ struct ProgramRun {
 ProgramRun runCommandLine(const QString& device, const QString& firmwareFile);
 // Several command lines at once, one a device; the slowest one's wall time.
 ProgramRun runCommandLines(const QStringList& devices, const QString& firmwareFile);
+// Stations giving modules serial numbers from one log `database` and
+// programming them, one a device, all at once: the slowest one's wall time,
+// and whether every module got a serial number of its own.
+ProgramRun runLoggingStations(const QStringList& devices, const QString& database,
+                              const QString& firmwareFile);
 // The main window (offscreen) reading the module and programming the file
 // with its buttons, as an operator does.
 ProgramRun runMainWindow(const QString& device, const QString& firmwareFile);
 
-// "case=NAME pages=N wall_s= wire_s= ratio= cpu_pct= cpu_ms_per_page="
-void printFrontEndCase(const QString& name, int pages, const ProgramRun& run);
+// "case=NAME pages=N wall_s= wire_s= ratio= cpu_pct= cpu_ms_per_page="; a
+// logged unit's serial number takes two more identity reads and a write.
+void printFrontEndCase(const QString& name, int pages, const ProgramRun& run, bool logged = false);

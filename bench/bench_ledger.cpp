@@ -47,14 +47,15 @@ public:
     Server& operator=(const Server&) = delete;
 
     QString start() {
-        if (!run(QStringLiteral(MERLAX_PG_SCRIPT), {QStringLiteral("setup"), State, QStringLiteral("--durable")}))
+        if (!run(QStringLiteral(MERLAX_PG_SCRIPT),
+                 {QStringLiteral("setup"), State, QStringLiteral("--durable")}))
             return {};
         QFile uri(State + QStringLiteral("/uri"));
         if (!uri.open(QIODevice::ReadOnly))
             return {};
         const QString address = QString::fromUtf8(uri.readAll()).trimmed();
-        if (!run(QStringLiteral(MERLAX_CLI), {"db-init", "--db", address, "--range", "bench", "--block",
-                                              "90,1,10,0,0,0,0,0"}))
+        if (!run(QStringLiteral(MERLAX_CLI),
+                 {"db-init", "--db", address, "--range", "bench", "--block", "90,1,10,0,0,0,0,0"}))
             return {};
         return address;
     }
@@ -94,8 +95,8 @@ int main(int argc, char** argv) {
     // Starting a process takes a while on a small machine: all start together
     // once every one has had time to connect.
     const qint64 startAt = QDateTime::currentMSecsSinceEpoch() + 1000 + 100 * clients;
-    QStringList options{"--units", QString::number(units), "--quiet", "--give-up-after", "600", "--start-at",
-                        QString::number(startAt)};
+    QStringList options{"--units",    QString::number(units),  "--quiet", "--give-up-after", "600",
+                        "--start-at", QString::number(startAt)};
     if (parser.isSet("no-turns"))
         options << "--no-turns";
     std::vector<std::unique_ptr<QProcess>> stations;
@@ -123,7 +124,7 @@ int main(int argc, char** argv) {
     }
     const double seconds = std::max<qint64>(last - first, 1) / 1000.0;
     std::printf("case=ledger ledger=%s turns=%s clients=%d units=%d seconds=%.2f units-per-second=%.0f\n",
-                database ? "database" : "file", parser.isSet("no-turns") ? "no" : "yes", clients, logged, seconds,
-                logged / seconds);
+                database ? "database" : "file", parser.isSet("no-turns") ? "no" : "yes", clients, logged,
+                seconds, logged / seconds);
     return logged == clients * units ? 0 : 1;
 }

@@ -75,7 +75,8 @@ int main(int argc, char** argv) {
         {"give-up-after", "Seconds after which to give up.", "S", "60"},
         {"quiet", "Only the summary line."},
         {"start-at", "Connect, then wait until this moment (ms since the epoch) to start.", "MS", "0"},
-        {"no-turns", "Reserve and confirm only, without reading the ledger for each unit (the allocator alone)."},
+        {"no-turns",
+         "Reserve and confirm only, without reading the ledger for each unit (the allocator alone)."},
     });
     parser.process(app);
     const int units = parser.value("units").toInt();
@@ -96,8 +97,8 @@ int main(int argc, char** argv) {
 
     OpenedLedger opened;
     while (!opened.ledger && !giveUp.hasExpired()) {
-        opened = openSerialLedger(parser.value("db"), parser.value("range"), SerialLedger::Sharing::TakeTurns,
-                                  std::chrono::seconds(5), stop);
+        opened = openSerialLedger({parser.value("db"), parser.value("range")},
+                                  SerialLedger::Sharing::TakeTurns, std::chrono::seconds(5), stop);
         if (!opened.ledger) {
             report(QStringLiteral("failed open: ") + opened.view.error);
             pause(kRetryPauseMs);

@@ -118,7 +118,7 @@ int main(int argc, char** argv) {
     const QCommandLineOption casesOption(
         QStringLiteral("cases"),
         QStringLiteral("Only these cases (comma-separated; a case is chosen by the start of its name): "
-                       "program, capture, reference, cli, window, four-cli."),
+                       "program, capture, reference, cli, window, four-cli, log-serial."),
         QStringLiteral("LIST"));
     parser.addOptions({pagesOption, latencyOption, soakOption, casesOption});
     parser.process(app);
@@ -193,6 +193,29 @@ int main(int argc, char** argv) {
         printFrontEndCase(QStringLiteral("one-cli-line"), pages, one);
         printFrontEndCase(QStringLiteral("four-cli-line"), pages, four);
         std::printf("case=four-against-one wall_ratio=%.4f\n", one.wallS > 0 ? four.wallS / one.wallS : 0);
+    }
+    if (runs(QStringLiteral("log-serial"))) {
+        // Stations numbering and programming blank modules from one log: one
+        // alone, then four at once, which take turns for the log only while
+        // they reserve and record.
+        std::vector<std::unique_ptr<BenchModule>> fixtures;
+        QStringList devices;
+        for (int i = 0; i < 5; ++i) {
+            fixtures.push_back(std::make_unique<BenchModule>(
+                folder.path(), true, latency, QStringList{QStringLiteral("--init"), QStringLiteral("255")}));
+            if (!fixtures.back()->start())
+                return 1;
+            devices << fixtures.back()->device();
+        }
+        const ProgramRun one =
+            runLoggingStations(devices.mid(0, 1), folder.filePath(QStringLiteral("one.ser")), fw);
+        const ProgramRun four =
+            runLoggingStations(devices.mid(1), folder.filePath(QStringLiteral("four.ser")), fw);
+        failures += one.ok && four.ok ? 0 : 1;
+        printFrontEndCase(QStringLiteral("log-serial-one-line"), pages, one, true);
+        printFrontEndCase(QStringLiteral("log-serial-four-line"), pages, four, true);
+        std::printf("case=log-serial-four-against-one wall_ratio=%.4f\n",
+                    one.wallS > 0 ? four.wallS / one.wallS : 0);
     }
     return failures == 0 ? 0 : 1;
 }

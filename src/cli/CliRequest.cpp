@@ -120,6 +120,8 @@ const char* commandName(Command command) {
         return "recover";
     case Command::Ports:
         return "ports";
+    case Command::Ledger:
+        return "ledger";
     }
     return "";
 }
@@ -220,7 +222,9 @@ CliParse parseCommandLine(int argc, const char* const* argv) {
                     "serial number)")
         ->check(byteList<8>("eight values 0..255: Init,Sys,Sub,SerL,SerH,#1,#2,#3"));
     log->add_option("--next-serial", nextSerial,
-                    "The serial number to start from when the log's last record gives none")
+                    "The serial number to start an empty log from, or to go on from when the log's last "
+                    "record gives none; taken once, when the log is opened, and refused when it has been "
+                    "given")
         ->check(wholeIn(1, 65535));
     log->add_option("--lock-timeout", lockTimeout, "Seconds to wait for the log held by another station")
         ->check(wholeIn(0, 86400));
@@ -230,6 +234,10 @@ CliParse parseCommandLine(int argc, const char* const* argv) {
         ->add_option("CODE", code, "The unit's six-character serial text")
         ->required();
     simple("ports", Command::Ports, "List the port numbers, their devices and whether they open");
+    simple("ledger", Command::Ledger,
+           "List the serial numbers of a log that are reserved but not logged (their modules may hold them)")
+        ->add_option("--db", database, "The serial-number database (.ser)")
+        ->required();
 
     CliParse result;
     try {

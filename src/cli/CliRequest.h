@@ -24,6 +24,7 @@ struct CliRequest {
         LogSerial,
         Recover,
         Ports,
+        Ledger,
     };
     Command command = Command::Identify;
     // The port: a number 1..18 (through the port map) or a device's path.
@@ -32,7 +33,7 @@ struct CliRequest {
     bool repeat = false; // a station loop: one unit after another
 
     QString file;     // program, capture: the .fw file
-    QString database; // log-serial: the .ser file
+    QString database; // log-serial, ledger: the .ser file
     QString programFile;
     bool ignoreTargetCheck = false;
     bool switchBaud = false;

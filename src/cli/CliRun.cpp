@@ -48,8 +48,8 @@ QString resultLine(const QString& operation, const OperationResult& r) {
     }
     if (r.totalPages > 0 || r.pages > 0)
         details << QStringLiteral("%1 of %2 pages").arg(r.pages).arg(r.totalPages);
-    if (r.serial && !r.record.isEmpty())
-        details << QStringLiteral("serial %1 logged").arg(*r.serial);
+    if (r.serial && r.serialState != SerialState::None)
+        details << QStringLiteral("serial %1 %2").arg(*r.serial).arg(serialStateName(r.serialState));
     if (!r.file.isEmpty())
         details << r.file;
     if (!details.isEmpty())
@@ -68,6 +68,8 @@ public:
     int run() {
         if (Request.command == Command::Ports)
             return ports();
+        if (Request.command == Command::Ledger)
+            return ledger();
         if (!openPort())
             return ExitCode::kPortError;
         if (const int prepared = prepare(); prepared != ExitCode::kSucceeded)
@@ -109,7 +111,10 @@ private:
                 serials.setMemo(*Request.memo);
             const OperationResult opened =
                 report(QStringLiteral("open-db"),
-                       Ops.openSerialDatabase(Request.database, SerialDatabase::Sharing::TakeTurns), false);
+                       Ops.openSerialDatabase(Request.database, SerialLedger::Sharing::TakeTurns), false);
+            if (opened.outcome == Outcome::Abandoned)
+                Sink.line(
+                    QStringLiteral("Interrupted: %1 stopped while waiting for %2.").arg(Name, opened.file));
             if (!opened.succeeded())
                 return ExitCode::forOutcome(opened.outcome);
             return Request.programFile.isEmpty() ? ExitCode::kSucceeded : loadFirmware(Request.programFile);
@@ -161,6 +166,7 @@ private:
         case Command::Recover:
             return Ops.RecoverSerialNo(Request.code);
         case Command::Ports:
+        case Command::Ledger:
             break;
         }
         return Outcome::BadInput;
@@ -313,6 +319,33 @@ private:
         if (Request.json)
             printJson({{"operation", "ports"}, {"outcome", "succeeded"}, {"ports", list}});
         return ExitCode::kSucceeded;
+    }
+
+    // The reservations of a log that were never logged; reads the log
+    // without waiting for it, and sends nothing.
+    int ledger() {
+        OperationResult listed = Ops.openSerialDatabase(Request.database, SerialLedger::Sharing::ReadOnly);
+        if (Request.json) {
+            QJsonObject object = resultJson(Name, listed, Started, 0);
+            object.remove("elapsedMs");
+            QJsonArray reserved;
+            for (const Reservation& reservation : listed.reservations)
+                reserved.append(reservationJson(reservation));
+            if (listed.succeeded())
+                object.insert("reserved", reserved);
+            printJson(object);
+        } else {
+            for (const Reservation& r : listed.reservations)
+                std::printf("reserved %05d %s %s%s%s\n", r.serial,
+                            qPrintable(r.reservedAt.toString(Qt::ISODate)), qPrintable(r.station),
+                            r.firmware.isEmpty() ? "" : " ", qPrintable(r.firmware));
+            if (listed.succeeded() && listed.reservations.isEmpty())
+                std::printf("No serial numbers are reserved but not logged.\n");
+            if (!listed.succeeded())
+                std::printf("%s\n", qPrintable(resultLine(Name, listed)));
+        }
+        std::fflush(stdout);
+        return ExitCode::forOutcome(listed.outcome);
     }
 
     const CliRequest& Request;

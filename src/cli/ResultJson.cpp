@@ -36,6 +36,28 @@ QJsonObject identityJson(const TargetIdentity& identity) {
     };
 }
 
+const char* serialStateName(SerialState state) {
+    switch (state) {
+    case SerialState::None:
+        break;
+    case SerialState::Logged:
+        return "logged";
+    case SerialState::Reserved:
+        return "reserved";
+    case SerialState::Cancelled:
+        return "cancelled";
+    }
+    return "";
+}
+
+QJsonObject reservationJson(const Reservation& reservation) {
+    return QJsonObject{{"serial", reservation.serial},
+                       {"reservedAt", reservation.reservedAt.toString(Qt::ISODate)},
+                       {"station", reservation.station},
+                       {"firmware", reservation.firmware},
+                       {"idBlock", numbers(reservation.block)}};
+}
+
 QJsonObject resultJson(const QString& operation, const OperationResult& result, const QDateTime& started,
                        qint64 elapsedMs) {
     QJsonObject object{
@@ -56,6 +78,8 @@ QJsonObject resultJson(const QString& operation, const OperationResult& result, 
     }
     if (result.serial)
         object.insert("serial", *result.serial);
+    if (result.serialState != SerialState::None)
+        object.insert("serialState", QString::fromLatin1(serialStateName(result.serialState)));
     if (!result.record.isEmpty())
         object.insert("record", QString::fromLatin1(result.record));
     if (!result.file.isEmpty())

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "Outcome.h"
+#include "SerialAllocation.h"
+#include "SerialLedger.h"
 #include "TargetIdentity.h"
 
 #include <QByteArray>
@@ -22,9 +24,13 @@ struct OperationResult {
     // Pages written (programming) or stored (capture), of `totalPages`.
     int pages = 0;
     int totalPages = 0;
-    // The serial number logged and its record in the serial log.
+    // The serial number a logging run took, where it stands, and its record
+    // in the serial log once logged.
     std::optional<qint32> serial;
+    SerialState serialState = SerialState::None;
     QByteArray record;
+    // Serial numbers reserved and not logged (listing a ledger).
+    QList<Reservation> reservations;
     // The file the operation wrote or read.
     QString file;
 

@@ -138,11 +138,13 @@ OperationResult Operations::UploadEncryptedFirmware() {
     });
 }
 
-OperationResult Operations::openSerialDatabase(const QString& path, SerialDatabase::Sharing sharing) {
+OperationResult Operations::openSerialDatabase(const QString& path, SerialLedger::Sharing sharing) {
     return ungated([this, &path, sharing](OperationResult& r) {
-        r.outcome = Core.serials().ReadSerialDBFile(path, sharing);
-        r.file = path;
-        r.serial = Core.serials().nextSerial();
+        SerialAllocation& serials = Core.serials();
+        r.outcome = serials.ReadSerialDBFile(path, sharing);
+        r.file = serials.serialDbFileName();
+        r.serial = serials.nextSerial();
+        r.reservations = serials.ledgerView().open;
     });
 }
 
@@ -154,6 +156,7 @@ namespace {
 void takeLogged(OperationResult& r, const LoggedUnit& unit, const QString& file) {
     r.outcome = unit.outcome;
     r.serial = unit.serial;
+    r.serialState = unit.state;
     r.record = unit.record;
     r.file = file;
 }
@@ -173,7 +176,8 @@ OperationResult Operations::progAll(bool ignoreTargetCheck) {
             r.outcome = Outcome::BadInput;
             return;
         }
-        takeLogged(r, Core.serials().ProgramAndLogSerialNo(), Core.serials().serialDbFileName());
+        takeLogged(r, Core.serials().ProgramAndLogSerialNo(programmer.FirmwareFilename()),
+                   Core.serials().serialDbFileName());
         if (!r.succeeded())
             return;
         r.outcome = programmer.ProgramFW(ignoreTargetCheck);

@@ -2,7 +2,7 @@
 
 #include "CommandExchange.h"
 #include "OperationResult.h"
-#include "SerialDatabase.h"
+#include "SerialLedger.h"
 
 #include <QObject>
 #include <QString>
@@ -47,9 +47,10 @@ public:
     OperationResult programFirmware(bool ignoreTargetCheck);
     // "Start Upload".
     OperationResult UploadEncryptedFirmware();
-    // The serial-number database: not gated, it sends nothing.
+    // The serial-number log: not gated, it sends nothing. The result holds
+    // the next serial number and the reservations not logged.
     OperationResult openSerialDatabase(const QString& path,
-                                       SerialDatabase::Sharing sharing = SerialDatabase::Sharing::Exclusive);
+                                       SerialLedger::Sharing sharing = SerialLedger::Sharing::Exclusive);
     // "Prog Only".
     OperationResult WriteSerialNo();
     // "Program and Log".

@@ -2,26 +2,33 @@
 
 #include "DatabaseAddress.h"
 #include "PgLedger.h"
+#include "SerialLedgerFile.h"
 
-OpenedLedger openSerialLedger(const QString& address, const QString& range, SerialLedger::Sharing,
-                              std::chrono::milliseconds timeout, const StopRequested& stop) {
+namespace {
+
+template <typename Ledger> OpenedLedger keepIfOpened(std::unique_ptr<Ledger> ledger, LedgerView view) {
     OpenedLedger opened;
-    if (isDatabaseAddress(address)) {
-        // Stations share a database range whatever their sharing: every
-        // write is a transaction of its own.
-        PgLedger::Timing timing;
-        if (timeout.count() > 0)
-            timing.connect = timeout;
-        auto ledger = std::make_unique<PgLedger>(address, range, timing);
-        opened.view = ledger->open(stop);
-        if (opened.view.succeeded())
-            opened.ledger = std::move(ledger);
-        return opened;
-    }
-    // The .ser file's ledger comes here.
-    opened.view.outcome = Outcome::FileError;
-    opened.view.title = QStringLiteral("File Open");
-    opened.view.error =
-        QStringLiteral("Error reading Serial Number Database file: no file ledger in this build");
+    opened.view = std::move(view);
+    if (opened.view.succeeded())
+        opened.ledger = std::move(ledger);
     return opened;
+}
+
+} // namespace
+
+OpenedLedger openSerialLedger(const LedgerAddress& where, SerialLedger::Sharing sharing,
+                              std::chrono::milliseconds lockTimeout, const StopRequested& stop) {
+    if (isDatabaseAddress(where.address)) {
+        // Stations share a database range whatever their sharing: every
+        // write is a transaction of its own, and nothing is locked between.
+        PgLedger::Timing timing;
+        if (lockTimeout.count() > 0)
+            timing.connect = lockTimeout;
+        auto database = std::make_unique<PgLedger>(where.address, where.range, timing);
+        LedgerView view = database->open(stop);
+        return keepIfOpened(std::move(database), std::move(view));
+    }
+    auto file = std::make_unique<SerialLedgerFile>();
+    LedgerView view = file->open(where.address, sharing, lockTimeout, stop);
+    return keepIfOpened(std::move(file), std::move(view));
 }

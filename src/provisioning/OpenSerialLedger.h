@@ -2,21 +2,22 @@
 
 #include "SerialLedger.h"
 
-#include <QString>
-
-#include <chrono>
 #include <memory>
 
-// A ledger opened for a front end: the ledger, and what it held when it was
-// opened (or why it could not be opened, and then no ledger).
+// Where a serial range is kept: a .ser file's path, or a database's address
+// (a "postgresql://" or "postgres://" URI) and the range's name in it.
+struct LedgerAddress {
+    QString address;
+    QString range;
+};
+
 struct OpenedLedger {
-    std::unique_ptr<SerialLedger> ledger;
+    std::unique_ptr<SerialLedger> ledger; // empty when it could not be opened
     LedgerView view;
 };
 
-// Opens the serial log at `address`: a "postgresql://" or "postgres://" URI
-// gives range `range` in that database. `timeout` bounds the wait for the
-// ledger (the database's connection when the URI sets no connect_timeout); a
-// stop ends it as Abandoned.
-OpenedLedger openSerialLedger(const QString& address, const QString& range, SerialLedger::Sharing sharing,
-                              std::chrono::milliseconds timeout, const StopRequested& stop);
+// Opens the ledger at `where` and reads it. For a database, `lockTimeout`
+// (when not zero) bounds the wait for the connection when the URI sets no
+// connect_timeout; a stop ends any wait as Abandoned.
+OpenedLedger openSerialLedger(const LedgerAddress& where, SerialLedger::Sharing sharing,
+                              std::chrono::milliseconds lockTimeout = {}, const StopRequested& stop = {});

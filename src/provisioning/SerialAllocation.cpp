@@ -2,20 +2,38 @@
 
 #include "CommsLink.h"
 #include "GeneralUtilities.h"
+#include "OpenSerialLedger.h"
 #include "OperatorNumber.h"
 #include "Reporter.h"
+#include "SerialDatabase.h"
 #include "SerialRecord.h"
 #include "TargetSession.h"
 
 #include <QDateTime>
 #include <QLocale>
 #include <QScopeGuard>
+#include <QSysInfo>
 
 #include <algorithm>
 
 namespace {
 const OutcomeTexts kWriteTexts{QStringLiteral("Write Serial Failed."), QStringLiteral("No response."),
                                QStringLiteral("Write Serial OK.")};
+const QString kNoNextSerial =
+    QStringLiteral("Error: No next serial number. Set the next serial number by clicking it.");
+
+QString givenAlready(qint32 serial) {
+    return QStringLiteral("Error: Serial number %1 has been given already. Set the next serial number by "
+                          "clicking it.")
+        .arg(serial);
+}
+
+LoggedUnit unitWith(Outcome outcome, qint32 serial, SerialState state) {
+    LoggedUnit unit(outcome);
+    unit.serial = serial;
+    unit.state = state;
+    return unit;
+}
 } // namespace
 
 SerialAllocation::SerialAllocation(CommsLink& link, TargetSession& target, Reporter& reporter,
@@ -24,10 +42,12 @@ SerialAllocation::SerialAllocation(CommsLink& link, TargetSession& target, Repor
     PutNewSerialNo(1);
 }
 
+SerialAllocation::~SerialAllocation() = default;
+
 void SerialAllocation::PutNewSerialNo(qint32 NewSerial) {
     NextSerial = NewSerial;
-    SetSerialData[3] = GeneralUtilities::LowByte(NewSerial);
-    SetSerialData[4] = GeneralUtilities::HighByte(NewSerial);
+    SetSerialData[IdBlockField::SerL] = GeneralUtilities::LowByte(NewSerial);
+    SetSerialData[IdBlockField::SerH] = GeneralUtilities::HighByte(NewSerial);
     emit changed();
 }
 
@@ -46,9 +66,21 @@ bool SerialAllocation::enterSerialByte(int index, double value) {
 }
 
 bool SerialAllocation::enterNextSerial(double value) {
-    const auto v = OperatorNumber::wholeInRange(value, kLowestSerial, kHighestSerial);
-    if (v)
+    std::optional<qint32> v = OperatorNumber::wholeInRange(value, kLowestSerial, kHighestSerial);
+    if (v && View.spent.contains(*v)) {
+        Report.status(NextSerial ? QStringLiteral("Serial number %1 has been given already: the next serial "
+                                                  "number stays %2.")
+                                       .arg(*v)
+                                       .arg(*NextSerial)
+                                 : QStringLiteral("Serial number %1 has been given already: there is still "
+                                                  "no next serial number.")
+                                       .arg(*v));
+        v.reset();
+    }
+    if (v) {
         NextSerial = *v;
+        NextChosen = true;
+    }
     if (NextSerial)
         PutNewSerialNo(*NextSerial);
     else
@@ -56,40 +88,79 @@ bool SerialAllocation::enterNextSerial(double value) {
     return v.has_value();
 }
 
-Outcome SerialAllocation::WriteSerialNo() {
+Outcome SerialAllocation::writeIdBlock(const IdBlock& block) {
     OutMsg message{};
     message[0] = Frame::kWriteIdBlock;
-    std::copy(SetSerialData.begin(), SetSerialData.end(), message.begin() + 1);
+    std::copy(block.begin(), block.end(), message.begin() + 1);
     Report.status(QStringLiteral("Writing serial number ..."));
     return kWriteTexts.show(Report, Link.transact(message, 10, ReplyKind::Acknowledgement));
 }
 
-Outcome SerialAllocation::ReadSerialDBFile(const QString& path, SerialDatabase::Sharing sharing) {
-    DatabaseFile = path;
-    const SerialLoad load = Database.open(path, sharing, LockTimeout);
-    if (load.failed) {
-        Report.critical(QString::fromLatin1(kSerialDBOpenTitle), load.messageBoxText());
+Outcome SerialAllocation::WriteSerialNo() {
+    return writeIdBlock(SetSerialData);
+}
+
+bool SerialAllocation::stopRequested() const {
+    return Link.exchange().stopRequested();
+}
+
+QString SerialAllocation::stationName() const {
+    return QSysInfo::machineHostName() + QLatin1Char(' ') + Link.device();
+}
+
+Outcome SerialAllocation::ReadSerialDBFile(const QString& path, SerialLedger::Sharing sharing) {
+    if (Ledger)
+        Ledger->close();
+    Ledger.reset();
+    View = {};
+    DatabaseName = path;
+    OpenedLedger opened =
+        openSerialLedger({path, {}}, sharing, LockTimeout, [this] { return stopRequested(); });
+    if (!opened.ledger) {
+        if (opened.view.outcome != Outcome::Abandoned)
+            Report.critical(opened.view.title, opened.view.error);
         emit changed();
-        return Outcome::FileError;
+        return opened.view.outcome;
     }
-    takeOver(load);
-    Report.status(load.statusText());
+    Ledger = std::move(opened.ledger);
+    DatabaseName = Ledger->name();
+    View = opened.view;
+    Shared = sharing;
+    NextChosen = false;
+    takeOverValues(View);
+    takeOverNext(View);
+    Report.status(View.status);
+    // A station's first number: it starts an empty log, or one that gives
+    // no next number, and is never one that has been given.
+    if (const std::optional<qint32> start = std::exchange(StartAt, std::nullopt);
+        start && (View.spent.isEmpty() || !View.next)) {
+        if (View.spent.contains(*start)) {
+            Report.status(givenAlready(*start));
+            return Outcome::RuleRefused;
+        }
+        NextChosen = true;
+        PutNewSerialNo(*start);
+    }
     return Outcome::Succeeded;
 }
 
-void SerialAllocation::takeOver(const SerialLoad& load) {
+void SerialAllocation::takeOverValues(const LedgerView& view) {
     // A field the last record cannot give sensibly keeps its present value.
     std::ranges::transform(
-        load.idBlock, SetSerialData, SetSerialData.begin(),
+        view.idBlock, SetSerialData, SetSerialData.begin(),
         [](const std::optional<qint16>& logged, qint16 now) { return logged.value_or(now); });
     if (Template)
         SetSerialData = *Template; // its serial bytes give way to the next serial number below
-    if (load.memo && !KeepMemo) {
-        Memo = *load.memo;
+    if (view.memo && !KeepMemo) {
+        Memo = *view.memo;
         emit memoChanged(Memo);
     }
-    if (const std::optional<qint32> next = load.nextSerial ? load.nextSerial : NextWhenNone) {
-        PutNewSerialNo(*next);
+    emit changed();
+}
+
+void SerialAllocation::takeOverNext(const LedgerView& view) {
+    if (view.next) {
+        PutNewSerialNo(*view.next);
     } else {
         // Neither the present number nor any other may follow this log: it
         // could give a serial number twice.
@@ -99,55 +170,79 @@ void SerialAllocation::takeOver(const SerialLoad& load) {
 }
 
 void SerialAllocation::setStationRules(std::optional<IdBlock> idTemplate, bool keepMemo,
-                                       std::optional<qint32> nextWhenNone,
-                                       std::chrono::milliseconds lockTimeout) {
+                                       std::optional<qint32> startAt, std::chrono::milliseconds lockTimeout) {
     Template = idTemplate;
     KeepMemo = keepMemo;
-    NextWhenNone = nextWhenNone;
+    StartAt = startAt;
     LockTimeout = lockTimeout;
 }
 
-bool SerialAllocation::WriteSerialDBRecord(qint32 serial, QByteArray* written) {
-    if (!Database.isOpen()) {
-        Report.status(QStringLiteral("Error: Serial DB file not open"));
-        return false;
+void SerialAllocation::moveNextPast(qint32 serial) {
+    View.spent.insert(serial);
+    if (const std::optional<qint32> next = View.spent.firstFreeFrom(serial + 1))
+        PutNewSerialNo(*next);
+    else {
+        NextSerial.reset();
+        emit changed();
     }
-    const QByteArray record =
-        buildSerialRecord(static_cast<quint16>(serial), SetSerialData, Target.identity(), Memo,
-                          QDateTime::currentDateTime(), dateTimeSeparatorsOf(QLocale::system()));
-    if (!Database.append(record)) {
-        Report.critical(QString::fromLatin1(kSerialDBWriteTitle), Database.writeErrorText());
-        // The file may be failing; the operator decides whether to go on
-        // with it by choosing it again.
-        Database.close();
-        Report.status(QStringLiteral("Not logged: the module now holds serial number %1, which is "
-                                     "not in the serial DB file. Choose the file again to go on.")
-                          .arg(serial));
-        return false;
-    }
-    if (written)
-        *written = record;
-    return true;
 }
 
-LoggedUnit SerialAllocation::ProgramAndLogSerialNo() {
-    if (!Database.isOpen()) {
+LoggedUnit SerialAllocation::WriteSerialDBRecord(qint32 serial, const IdBlock& block) {
+    Report.status(QStringLiteral("Writing the device data to the serial DB file"));
+    LoggedUnitRecord unit;
+    unit.serial = serial;
+    unit.block = block;
+    unit.identity = &Target.identity();
+    unit.memo = Memo;
+    unit.record = buildSerialRecord(static_cast<quint16>(serial), block, Target.identity(), Memo,
+                                    QDateTime::currentDateTime(), dateTimeSeparatorsOf(QLocale::system()));
+    if (const LedgerWrite logged = Ledger->confirm(unit); !logged.succeeded()) {
+        Report.critical(QString::fromLatin1(kSerialDBWriteTitle), logged.error);
+        // The log may be failing; the operator decides whether to go on with
+        // it by choosing it again.
+        Ledger->close();
+        emit changed();
+        Report.status(QStringLiteral("Not logged: the module now holds serial number %1, which is not in the "
+                                     "serial DB file; it stays reserved and is not given again. Choose the "
+                                     "file again to go on.")
+                          .arg(serial));
+        return unitWith(Outcome::FileError, serial, SerialState::Reserved);
+    }
+    Report.status(QStringLiteral("OK"));
+    LoggedUnit logged = unitWith(Outcome::Succeeded, serial, SerialState::Logged);
+    logged.record = unit.record;
+    return logged;
+}
+
+LoggedUnit SerialAllocation::ProgramAndLogSerialNo(const QString& firmware) {
+    if (!SerialDBOpen()) {
         Report.status(QStringLiteral("Error: No Serial DB file open."));
         return Outcome::RuleRefused;
     }
-    // A file shared by several stations is theirs in turn, one unit each:
-    // the next serial number is the one after the last logged by anybody.
-    const SerialLoad turn = Database.takeTurn(LockTimeout);
-    const auto endTurn = qScopeGuard([this] { Database.endTurn(); });
-    if (turn.failed) {
-        Report.critical(QString::fromLatin1(kSerialDBOpenTitle), turn.messageBoxText());
-        return Outcome::FileError;
+    // The log is this unit's alone for its turn (stations sharing a file
+    // take turns), and is read again: what every station has spent counts.
+    const LedgerView turn = Ledger->beginTurn(LockTimeout, [this] { return stopRequested(); });
+    if (!turn.succeeded()) {
+        if (turn.outcome != Outcome::Abandoned)
+            Report.critical(turn.title, turn.error);
+        emit changed(); // a log renamed or replaced under it is closed
+        return turn.outcome;
     }
-    if (Database.sharing() == SerialDatabase::Sharing::TakeTurns)
-        takeOver(turn);
+    const auto endTurn = qScopeGuard([this] {
+        if (Ledger)
+            Ledger->endTurn();
+    });
+    View = turn;
+    // A station goes on from the log as it stands, as every station wrote
+    // it; the windows keep what the operator set.
+    if (Shared == SerialLedger::Sharing::TakeTurns)
+        takeOverValues(turn);
+    if (!NextChosen)
+        takeOverNext(turn);
+    else if (NextSerial && View.spent.contains(*NextSerial))
+        PutNewSerialNo(View.spent.firstFreeFrom(*NextSerial).value_or(0)); // another station took it
     if (!NextSerial) {
-        Report.status(
-            QStringLiteral("Error: No next serial number. Set the next serial number by clicking it."));
+        Report.status(kNoNextSerial);
         return Outcome::RuleRefused;
     }
     // A serial number beyond 16 bits would be written as another one.
@@ -158,32 +253,66 @@ LoggedUnit SerialAllocation::ProgramAndLogSerialNo() {
     if (const Outcome read = Target.RequestTargetID(); read != Outcome::Succeeded)
         return read;
     if (Target.identity().InitByte == IdBlockField::kInitWritten) {
-        Report.status(QStringLiteral("Aborted - Serial No. already programmed"));
+        // A module that took a number and was pulled before it was logged
+        // comes back holding it: it is logged under that number.
+        const IdBlock held = Target.identity().IDBlock();
+        const auto reserved = std::ranges::find(View.open, held, &Reservation::block);
+        if (reserved == View.open.end()) {
+            Report.status(QStringLiteral("Aborted - Serial No. already programmed"));
+            return Outcome::RuleRefused;
+        }
+        Report.status(QStringLiteral("Serial number %1 was reserved for this module: logging it.")
+                          .arg(reserved->serial));
+        return WriteSerialDBRecord(reserved->serial, held);
+    }
+
+    // From the reservation on, the unit is seen through to its record (a
+    // stop waits for it), so that a number never reaches a module unlogged
+    // because of a stop.
+    const Unstoppable unit(Link.exchange());
+    Reservation wanted;
+    wanted.station = stationName();
+    wanted.firmware = firmware;
+    wanted.block = SetSerialData;
+    const LedgerWrite reserved = Ledger->reserve(wanted, NextChosen ? NextSerial : std::nullopt);
+    if (reserved.outcome == Outcome::RuleRefused) {
+        Report.status(givenAlready(*NextSerial));
         return Outcome::RuleRefused;
     }
-    // Once the block is on its way, the unit is seen through to its record,
-    // so that a stop never leaves a written module out of the log.
-    const Unstoppable unit(Link.exchange());
-    const IdBlock written = SetSerialData;
-    const Outcome write = WriteSerialNo();
+    if (!reserved.succeeded()) {
+        Report.critical(QString::fromLatin1(kSerialDBWriteTitle), reserved.error);
+        Report.status(QStringLiteral("Not written: no serial number could be reserved, and nothing was sent "
+                                     "to the module."));
+        return reserved.outcome;
+    }
+    const qint32 serial = reserved.serial;
+    IdBlock block = SetSerialData;
+    block[IdBlockField::SerL] = GeneralUtilities::LowByte(serial);
+    block[IdBlockField::SerH] = GeneralUtilities::HighByte(serial);
+    moveNextPast(serial);
+
+    const Outcome write = writeIdBlock(block);
     // The module is read again so that the record carries what it reports
     // after the write, and so that only a unit that holds the block is logged
     // (a write whose acknowledgement was lost may still have taken effect).
-    if (const Outcome reread = Target.RequestTargetID(); reread != Outcome::Succeeded)
-        return reread;
-    if (Target.identity().IDBlock() != written) {
-        Report.status(write == Outcome::Succeeded ? kWriteTexts.refused : kWriteTexts.textFor(write));
-        return write == Outcome::Succeeded ? Outcome::Refused : write;
+    if (const Outcome reread = Target.RequestTargetID(); reread != Outcome::Succeeded) {
+        Report.status(QStringLiteral("Not logged: the module may hold serial number %1, which stays reserved "
+                                     "and is not given again.")
+                          .arg(serial));
+        return unitWith(reread, serial, SerialState::Reserved);
     }
-    Report.status(QStringLiteral("Writing the device data to the serial DB file"));
-    const qint32 serial = *NextSerial;
-    QByteArray record;
-    if (!WriteSerialDBRecord(serial, &record))
-        return Outcome::FileError;
-    PutNewSerialNo(serial + 1);
-    Report.status(QStringLiteral("OK"));
-    LoggedUnit logged(Outcome::Succeeded);
-    logged.serial = serial;
-    logged.record = record;
-    return logged;
+    if (Target.identity().IDBlock() != block) {
+        // The module answered without the block: the number never reached it.
+        const Outcome failed = write == Outcome::Succeeded ? Outcome::Refused : write;
+        if (!Ledger->cancel(serial).succeeded()) {
+            Report.status(kWriteTexts.textFor(failed));
+            return unitWith(failed, serial, SerialState::Reserved);
+        }
+        View.spent.remove(serial);
+        if (NextChosen || View.spent.highest().value_or(0) < serial)
+            PutNewSerialNo(serial);
+        Report.status(kWriteTexts.textFor(failed));
+        return unitWith(failed, serial, SerialState::Cancelled);
+    }
+    return WriteSerialDBRecord(serial, block);
 }

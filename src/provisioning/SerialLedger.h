@@ -95,6 +95,7 @@ public:
     enum class Sharing {
         Exclusive, // one program holds it for as long as it is open (the windows)
         TakeTurns, // stations take it in turn, one unit each
+        ReadOnly,  // read as it stands, without waiting for it or writing (listing, exporting)
     };
 
     virtual ~SerialLedger() = default;

@@ -9,11 +9,8 @@
 
 namespace {
 
-constexpr qint32 kLastNextSerial = 65535;
-
 SerialLoad takeOver(SerialLoad load, const ParsedSerialRecord& last) {
-    const bool serialUsable = last.serial >= 0 && last.serial < kLastNextSerial;
-    load.nextSerial = serialUsable ? std::optional<qint32>(last.serial + 1) : std::nullopt;
+    load.lastSerialUnknown = last.serial < 0 || last.serial > SpentSerials::kHighest;
     for (size_t i = 0; i < load.idBlock.size(); ++i) {
         const qint16 byte = last.idBlock[i];
         load.idBlock[i] = byte != GeneralUtilities::kBadHex ? std::optional<qint16>(byte) : std::nullopt;
@@ -27,9 +24,12 @@ SerialLoad takeOver(SerialLoad load, const ParsedSerialRecord& last) {
 QString SerialLoad::statusText() const {
     QString text = badRecords != 0 ? QStringLiteral("Failed: %1 error lines found.").arg(badRecords)
                                    : QStringLiteral("File loaded with no errors.");
-    if (!nextSerial)
+    if (lastSerialUnknown)
         text += QStringLiteral(" The last record's serial number leaves no next one: set the next serial "
                                "number by clicking it.");
+    else if (!nextSerial)
+        text +=
+            QStringLiteral(" Serial number 65535 has been given: set the next serial number by clicking it.");
     QStringList unusable;
     for (size_t i = 0; i < idBlock.size(); ++i)
         if (!idBlock[i])
@@ -57,6 +57,7 @@ SerialLoad readSerialRecords(QIODevice& device) {
         if (got < 0) {
             SerialLoad failure;
             failure.failed = true;
+            failure.outcome = Outcome::FileError;
             failure.error = device.errorString();
             return failure;
         }
@@ -64,10 +65,20 @@ SerialLoad readSerialRecords(QIODevice& device) {
             load.partialTailBytes = static_cast<int>(got);
             break;
         }
-        ParsedSerialRecord parsed = parseSerialRecord(QByteArrayView(record, sizeof record));
+        const QByteArrayView bytes(record, sizeof record);
+        // A record's number is spent even when the record is damaged elsewhere.
+        load.serials.insert(serialField(bytes));
+        ParsedSerialRecord parsed = parseSerialRecord(bytes);
         load.badRecords += parsed.bad ? 1 : 0;
         if (parsed.terminated)
             last = std::move(parsed);
     }
-    return last ? takeOver(std::move(load), *last) : load;
+    if (last)
+        load = takeOver(std::move(load), *last);
+    const std::optional<qint32> highest = load.serials.highest();
+    if (load.lastSerialUnknown || highest == SpentSerials::kHighest)
+        load.nextSerial.reset();
+    else
+        load.nextSerial = highest.value_or(0) + 1;
+    return load;
 }

@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QLocale>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -115,6 +116,11 @@ QByteArray buildSerialRecord(quint16 serial, const IdBlock& idBlock, const Targe
     return record;
 }
 
+qint32 serialField(QByteArrayView record) {
+    return GeneralUtilities::DecStrtoLong(
+        QString::fromLatin1(record.first(std::min<qsizetype>(record.size(), kSerialLength))));
+}
+
 ParsedSerialRecord parseSerialRecord(QByteArrayView record) {
     ParsedSerialRecord parsed;
     if (record.size() != kRecordSize || record[kTerminatorAt] != ';')
@@ -127,7 +133,7 @@ ParsedSerialRecord parseSerialRecord(QByteArrayView record) {
         fieldsGood &= value != GeneralUtilities::kBadHex && (!commaFollows || record[offset + 2] == ',');
         return value;
     };
-    parsed.serial = GeneralUtilities::DecStrtoLong(QString::fromLatin1(record.first(kSerialLength)));
+    parsed.serial = serialField(record);
     for (size_t i = 0; i < parsed.idBlock.size(); ++i)
         parsed.idBlock[i] = hexPair(kIdBlockAt + 3 * static_cast<int>(i), true);
     for (int i = 0; i < kInfoAndCpuPairs; ++i)

@@ -53,5 +53,9 @@ struct ParsedSerialRecord {
     QString memo;
 };
 
+// The serial number in bytes 1-5 of a record, whatever the rest holds:
+// GeneralUtilities::kNoNumber when there is none.
+qint32 serialField(QByteArrayView record);
+
 // Takes apart one 100-byte record; bytes 31-36 and the date are not looked at.
 ParsedSerialRecord parseSerialRecord(QByteArrayView record);

@@ -16,6 +16,8 @@ public:
     // Numbers outside 1..65535 are not serial numbers and are not kept.
     void insert(qint32 serial);
     void remove(qint32 serial);
+    // Adds every number of `other`.
+    void unite(const SpentSerials& other) { Bits |= other.Bits; }
     bool isEmpty() const { return Bits.none(); }
     std::optional<qint32> highest() const;
     // The lowest number at or above `from` that is free, if any up to 65535.

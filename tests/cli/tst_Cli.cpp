@@ -7,6 +7,7 @@
 #include "SerialDatabase.h"
 #include "TerminalSink.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -55,6 +56,28 @@ QString codesHeard(const VirtualModule& module) {
     for (const VirtualModule::HeardFrame& frame : module.heardFrames())
         codes << QString::number(quint8(frame.bytes.at(1)), 16);
     return codes.join(' ');
+}
+
+// A record logged for serial `serial` (five characters), ID block 5A 01 0A.
+QByteArray record(const char* serial) {
+    return QByteArray(serial) + ",5A,01,0A,34,12,11,22,33,ABC123,C1,C2,C3,C4,03,1E,1F,20,21,05,01,"
+                                " Line 7 memo,03/03/26-14:05;\r\n";
+}
+
+// The serial numbers a log lists as reserved and not logged.
+QString reservedIn(const QString& db) {
+    const Finished f = run({"--json", "ledger", "--db", db});
+    QStringList serials;
+    for (const QJsonValue& r : QJsonDocument::fromJson(f.out.toUtf8())["reserved"].toArray())
+        serials << QString::number(r["serial"].toInt());
+    return serials.join(' ');
+}
+
+// Whether process `pid` has the file open.
+bool holdsOpen(qint64 pid, const QString& path) {
+    const QFileInfoList fds =
+        QDir(QStringLiteral("/proc/%1/fd").arg(pid)).entryInfoList(QDir::AllEntries | QDir::System);
+    return std::ranges::any_of(fds, [&](const QFileInfo& fd) { return fd.symLinkTarget() == path; });
 }
 
 // A module whose ID block is not yet written.
@@ -132,6 +155,12 @@ private slots:
              "Program complete. | 10 13 10 11 12 12",
              "log-serial, already programmed | log-serial --db {db} --written | 6 | Aborted - Serial No. "
              "already programmed | 10",
+             "log-serial starts an empty log at --next-serial | log-serial --db {db} --next-serial 500 | 0 | "
+             "OK "
+             "| 10 13 10",
+             "log-serial, --next-serial given already | log-serial --db {damaged} --next-serial 41 | 6 | "
+             "Error: "
+             "Serial number 41 has been given already. Set the next serial number by clicking it. | ",
              "recover | recover 004711 | 0 | Write Serial OK. | 13"});
     }
     void commands() {
@@ -147,6 +176,8 @@ private slots:
             module.setInApplication(true);
         QTemporaryDir folder;
         QVERIFY(writeFile(folder.filePath("other.fw"), QByteArray::fromHex("02010000050200003b0d0a")));
+        // Its last record's serial number is damaged: the log gives no next one.
+        QVERIFY(writeFile(folder.filePath("damaged.ser"), record("00041") + record("0004x")));
         LocalHttpServer server;
         server.respond("/Temp/004711_Fix.dat", 200, "5A0103C812000000;\r\n");
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -157,17 +188,23 @@ private slots:
                         .replace("{other}", folder.filePath("other.fw"))
                         .replace("{missing}", folder.filePath("missing.fw"))
                         .replace("{new}", folder.filePath("new"))
-                        .replace("{db}", folder.filePath("log.ser"));
+                        .replace("{db}", folder.filePath("log.ser"))
+                        .replace("{damaged}", folder.filePath("damaged.ser"));
         const Finished f = run(args, environment);
         QCOMPARE(f.exitCode, exitCode.toInt());
-        QCOMPARE(f.out.section(' ', 0, 0), // the result line names the command, or the file it could not load
-                 arguments.contains("{missing}") ? "load" : arguments.section(' ', 0, 0));
+        // The result line names the command, or the file it could not load or the log it could not open.
+        QCOMPARE(f.out.section(' ', 0, 0), arguments.contains("{missing}")   ? "load"
+                                           : arguments.contains("{damaged}") ? "open-db"
+                                                                             : arguments.section(' ', 0, 0));
         QCOMPARE(lastStatus.isEmpty() ? QString() : f.err.value(f.err.size() - 1), lastStatus);
         QCOMPARE(codesHeard(module), heard);
         if (arguments.startsWith("recover")) // the block the server gave, not the one set before
             QCOMPARE(module.identity.idBlock(), (ModuleIdBlock{0x5A, 1, 3, 0xC8, 0x12, 0, 0, 0}));
         if (arguments.contains("--preset")) // system, ID, serial 513, the module's version, mask
             QCOMPARE(readFile(folder.filePath("new.fw")).left(7).toHex(), "010a0102070222");
+        if (arguments.contains("--next-serial 500"))
+            QCOMPARE(join(module.identity.serial, readFile(folder.filePath("log.ser")).left(6)),
+                     "500 | 00500,");
     }
 
     // The port map as a user sets it: every number with its device and
@@ -201,6 +238,7 @@ private slots:
                       o["status"].toString(), o["serial"].toInt(), o["file"].toString(),
                       o["port"].toString()),
                  join("log-serial", "succeeded", 0, "OK", 1, db, module.devicePath()));
+        QCOMPARE(o["serialState"].toString(), "logged");
         QCOMPARE(o["record"].toString().toLatin1(), readFile(db));
         const QJsonObject id = o["identity"].toObject();
         QCOMPARE(join(id["system"].toString(), id["subsystem"].toString(), id["serialNo"].toInt(),
@@ -328,10 +366,23 @@ private slots:
                  "File Open: Error reading Serial Number Database file: the file is in use by another "
                  "program");
         QCOMPARE(codesHeard(module), QString());
+        // Ctrl-C while it waits ends the run at once, with nothing written.
+        Cli waiting({"--port", module.devicePath(), "log-serial", "--db", db, "--lock-timeout", "60"});
+        QTRY_VERIFY(holdsOpen(waiting.process.processId(), db)); // and waits for its lock
+        clock.restart();
+        ::kill(static_cast<pid_t>(waiting.process.processId()), SIGINT);
+        const Finished interrupted = waiting.finish();
+        QVERIFY_BETWEEN(clock.elapsed(), 0, 1000);
+        QCOMPARE(join(interrupted.exitCode, interrupted.err.value(interrupted.err.size() - 1)),
+                 join(130, "Interrupted: log-serial stopped while waiting for " + db + "."));
+        QCOMPARE(join(codesHeard(module), readFile(db).size(), QFile::exists(db + ".ledger")),
+                 " | 0 | false");
     }
 
-    // Four stations on four modules log to one file at once: four whole
-    // records with four consecutive serial numbers, and the windows read it.
+    // Four stations on four modules log to one file at once, and one module
+    // is pulled as soon as it has taken its number: four different serial
+    // numbers in the modules, three logged, the fourth reserved; put back, the
+    // pulled one is logged under its number. The windows read the log.
     void fourStationsShareALog() {
         const QString db = Folder.filePath("shared.ser");
         std::array<VirtualModule, 4> modules;
@@ -344,19 +395,86 @@ private slots:
                 std::make_unique<Cli>(QStringList{"--port", module.devicePath(), "--json", "log-serial",
                                                   "--db", db, "--block", "90,1,10,0,0,0,0,0"}));
         }
+        modules[2].faults.plan(16, 2, {PlannedFault::Kind::NoReply, 0}); // silent before the read-back
         QSet<int> serials;
         for (size_t i = 0; i < stations.size(); ++i) {
             const Finished f = stations[i]->finish();
-            QVERIFY2(f.exitCode == 0, qPrintable(f.err.join('\n')));
-            const int serial = QJsonDocument::fromJson(f.out.toUtf8())["serial"].toInt();
-            QCOMPARE(serial, int(modules[i].identity.serial)); // logged as the module holds it
-            serials.insert(serial);
+            const QJsonDocument result = QJsonDocument::fromJson(f.out.toUtf8());
+            QCOMPARE(join(f.exitCode, result["serialState"].toString()),
+                     i == 2 ? "2 | reserved" : "0 | logged");
+            QCOMPARE(result["serial"].toInt(), int(modules[i].identity.serial)); // as the module holds it
+            serials.insert(result["serial"].toInt());
         }
         QCOMPARE(serials, (QSet<int>{1, 2, 3, 4}));
-        QCOMPARE(readFile(db).size(), 400);
+        QCOMPARE(readFile(db).size(), 300);
+        const QString pulled = QString::number(modules[2].identity.serial);
+        QCOMPARE(reservedIn(db), pulled);
+        const Finished back = run({"--port", modules[2].devicePath(), "log-serial", "--db", db});
+        QCOMPARE(join(back.exitCode, back.err.value(back.err.size() - 3)),
+                 join(0, "Serial number " + pulled + " was reserved for this module: logging it."));
+        QCOMPARE(join(readFile(db).size(), reservedIn(db)), "400 | ");
         SerialDatabase windows;
         const SerialLoad load = windows.open(db);
         QCOMPARE(join(load.statusText(), load.nextSerial.value_or(0)), "File loaded with no errors. | 5");
+    }
+
+    // The station killed outright the moment its module acknowledged the
+    // written block: the number is spent all the same, and the next unit,
+    // from another process, gets the one after it.
+    void killedAfterTheWrite() {
+        const QString db = Folder.filePath("killed.ser");
+        VirtualModule first, second;
+        for (VirtualModule* module : {&first, &second}) {
+            QVERIFY(module->start());
+            makeBlank(*module);
+        }
+        Cli station({"--port", first.devicePath(), "log-serial", "--db", db, "--block", "90,1,10,0,0,0,0,0"});
+        QByteArray lastHeard;
+        connect(&first, &VirtualModule::frameHeard, this,
+                [&](const QByteArray& frame) { lastHeard = frame; });
+        connect(&first, &VirtualModule::replySent, this, [&](const QByteArray& reply) {
+            if (lastHeard.at(1) == 0x13 && reply == QByteArray::fromHex("5a5b"))
+                ::kill(static_cast<pid_t>(station.process.processId()), SIGKILL);
+        });
+        QCOMPARE(station.finish().exitCode, -1); // killed
+        QCOMPARE(join(first.identity.serial, readFile(db).size(), reservedIn(db)), "1 | 0 | 1");
+        const Finished next = run({"--port", second.devicePath(), "log-serial", "--db", db});
+        QCOMPARE(join(next.exitCode, second.identity.serial, readFile(db).left(6)), "0 | 2 | 00002,");
+    }
+
+    // A log renamed and replaced while a station holds it takes no record
+    // meant for the file of that name: the unit is refused, naming the file.
+    void logReplacedUnderAStation() {
+        VirtualModule module;
+        QVERIFY(module.start());
+        makeBlank(module);
+        const QString db = Folder.filePath("replaced.ser");
+        Cli cli({"--port", module.devicePath(), "--json", "log-serial", "--db", db, "--repeat", "--block",
+                 "90,1,10,0,0,0,0,0"});
+        QSignalSpy heard(&module, &VirtualModule::frameHeard);
+        QStringList results;
+        for (int insertion = 1; insertion <= 2; ++insertion) {
+            QTRY_VERIFY_WITH_TIMEOUT(cli.process.canReadLine(), 10000);
+            const QJsonObject unit = QJsonDocument::fromJson(cli.process.readLine()).object();
+            results << unit["outcome"].toString() + " " + unit["critical"].toString();
+            if (insertion == 1) {
+                QVERIFY(QFile::rename(db, db + ".old") && writeFile(db, readFile(db + ".old")));
+            }
+            module.faults.unanswered.insert(16); // taken out
+            const int before = heard.size();
+            QTRY_VERIFY_WITH_TIMEOUT(heard.size() >= before + 2, 10000);
+            module.faults.unanswered.clear();
+            makeBlank(module);
+        }
+        ::kill(static_cast<pid_t>(cli.process.processId()), SIGINT);
+        cli.finish();
+        QCOMPARE(results,
+                 (QStringList{"succeeded ", "file-error File Open: Error reading Serial Number Database "
+                                            "file: " +
+                                                db +
+                                                " was renamed or replaced while it was open; "
+                                                "choose it again"}));
+        QCOMPARE(join(readFile(db).size(), readFile(db + ".old").size()), "100 | 100");
     }
 };
 

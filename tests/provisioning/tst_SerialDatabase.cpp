@@ -1,4 +1,5 @@
 #include "SerialDatabase.h"
+#include "SerialLedgerFile.h"
 #include "SerialRecord.h"
 #include "TargetIdentity.h"
 #include "TestKit.h"
@@ -36,6 +37,18 @@ QString valuesOf(const SerialLoad& load) {
     for (const auto& byte : load.idBlock)
         values << (byte ? QString::number(*byte, 16).toUpper() : "-");
     return values.join(' ') + '|' + load.memo.value_or("-");
+}
+
+ssize_t shortWrite(int fd, const void* data, size_t size) {
+    return ::write(fd, data, size / 2);
+}
+int failing(int) {
+    errno = EIO;
+    return -1;
+}
+int failingCut(int, off_t) {
+    errno = EROFS;
+    return -1;
 }
 
 // Run as a child by lockDiesWithItsHolder: holds the database until killed.
@@ -117,8 +130,8 @@ private slots:
         addRows<LoadRow>(
             {{"empty file", "", noErrors, "1 0 0 0 0 0 0 0 0|-"},
              {"three good, last 00041", first + first + kGoodRecord, noErrors, last},
-             {"',' at byte 98 gives nothing", first + withBytes(kGoodRecord, 98, ","), oneError,
-              "40 5A 1 A 34 12 11 22 33|       first"},
+             {"',' at byte 98 gives nothing but its number", first + withBytes(kGoodRecord, 98, ","),
+              oneError, "42 5A 1 A 34 12 11 22 33|       first"},
              {"lower-case hex bad, taken over", first + withBytes(kGoodRecord, 53, "1e"), oneError, last},
              {"missing comma after a pair", withBytes(kGoodRecord, 40, ";"), oneError, last},
              {"unchecked bytes may hold anything",
@@ -129,8 +142,12 @@ private slots:
               last},
              {"last serial not a number", first + withBytes(kGoodRecord, 1, "0004x"), noErrors + noNext,
               "- 5A 1 A 34 12 11 22 33| Line 7 memo"},
-             {"last serial 65535 has no successor", withBytes(kGoodRecord, 1, "65535"), noErrors + noNext,
-              "- 5A 1 A 34 12 11 22 33| Line 7 memo"},
+             {"65535 has no successor", withBytes(kGoodRecord, 1, "65535") + first,
+              noErrors + " Serial number "
+                         "65535 has been given: set the next serial number by clicking it.",
+              "- 5A 1 A 34 12 11 22 33|       first"},
+             {"the highest number goes on", withBytes(kGoodRecord, 1, "00500") + first, noErrors,
+              "501 5A 1 A 34 12 11 22 33|       first"},
              {"bad hex in the ID block", withBytes(withBytes(kGoodRecord, 7, "5a"), 28, "G3"),
               oneError + kept + "Init, #3.", "42 - 1 A 34 12 11 22 -| Line 7 memo"}});
     }
@@ -164,6 +181,75 @@ private slots:
         QVERIFY(load.failed && !first.isOpen());
         QVERIFY(load.messageBoxText().startsWith("Error reading Serial Number Database file: "));
         QVERIFY(load.messageBoxText().size() > 45);
+    }
+
+    // An append that fails leaves the file as it was before it, never
+    // shorter; when even the cut-back fails, the reason says what the file
+    // may hold. The failing calls, the file's size after, the reason's end.
+    void appendThatFails_data() {
+        addRows(
+            {"short write | write | 100 | the disk took only part of the record",
+             "sync fails | fsync | 100 | Input/output error; the cut-back could not be synced (Input/output "
+             "error): after a power cut the file may end in part of the record",
+             "cut-back fails too | write ftruncate | 150 | the file could not be cut back (Read-only file "
+             "system) and may end in part of the record"});
+    }
+    void appendThatFails() {
+        const auto [calls, size, reason] = fields<3>();
+        QTemporaryDir dir;
+        SerialDatabase database;
+        QVERIFY(!database.open(dir.filePath("log.ser")).failed && database.append(kGoodRecord));
+        database.setSystemCalls({.write = calls.contains("write") ? shortWrite : ::write,
+                                 .fsync = calls.contains("fsync") ? failing : ::fsync,
+                                 .ftruncate = calls.contains("ftruncate") ? failingCut : ::ftruncate});
+        QVERIFY(!database.append(kGoodRecord));
+        QCOMPARE(QFileInfo(dir.filePath("log.ser")).size(), size.toInt());
+        QVERIFY2(database.errorString().endsWith(reason), qPrintable(database.errorString()));
+    }
+
+    // What a log and the ledger beside it give: the lines of the ledger
+    // ({r} reserved, {l} logged, {c} cancelled, with serial numbers), then the
+    // next serial number and the status. The log holds 00041.
+    void ledgerBesideTheLog_data() {
+        addRows(
+            {"no ledger |  | 42 | File loaded with no errors.",
+             "open reservations above the log | {r}500 {r}507 | 508 | File loaded with no errors. 2 serial "
+             "numbers reserved but not logged: 500, 507.",
+             "logged and cancelled | {r}42 {l}42 {r}43 {c}43 | 43 | File loaded with no errors.",
+             "a number given back and reserved again | {r}42 {c}42 {r}42 | 43 | File loaded with no errors. "
+             "1 serial number reserved but not logged: 42.",
+             "a reservation whose record reached the log | {r}41 | 42 | File loaded with no errors.",
+             "a line cut short by a crash | {r}42 {r}9 {cut} | 43 | File loaded with no errors. 1 serial "
+             "number "
+             "reserved but not logged: 42."});
+    }
+    void ledgerBesideTheLog() {
+        const auto [lines, next, status] = fields<3>();
+        QTemporaryDir dir;
+        const QString log = dir.filePath("log.ser");
+        SerialDatabase writer;
+        QVERIFY(!writer.open(log).failed && writer.append(kGoodRecord));
+        writer.close();
+        QByteArray ledger;
+        for (const QString& line : QString(lines).remove("{cut}").split(' ', Qt::SkipEmptyParts)) {
+            const QByteArray serial = line.mid(3).toLatin1().rightJustified(5, '0');
+            ledger += line.startsWith("{r}") ? "reserved\t" + serial +
+                                                   "\t2026-12-07T20:46:00Z\t5A,01,0A,00,00,00,00,00\tbench3 "
+                                                   "/dev/ttyUSB0\tapp.fw\n"
+                      : line.startsWith("{l}") ? "logged\t" + serial + "\t2026-12-07T20:47:00Z\n"
+                                               : "cancelled\t" + serial + "\t2026-12-07T20:47:00Z\n";
+        }
+        if (lines.contains("{cut}"))
+            ledger.chop(1);
+        QFile file(log + ".ledger");
+        QVERIFY(lines.isEmpty() || (file.open(QIODevice::WriteOnly) && file.write(ledger) == ledger.size()));
+        file.close();
+        SerialLedgerFile ledgerFile;
+        const LedgerView view = ledgerFile.open(log, SerialLedger::Sharing::Exclusive);
+        QCOMPARE(join(view.next.value_or(0), view.status), join(next, status));
+        if (!view.open.isEmpty()) // each reservation as it was written
+            QCOMPARE(join(view.open[0].station, view.open[0].firmware, view.open[0].block[1]),
+                     "bench3 /dev/ttyUSB0 | app.fw | 1");
     }
 
     // A holder killed outright leaves its record in the file and no lock.

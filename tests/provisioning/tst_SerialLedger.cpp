@@ -5,9 +5,12 @@
 
 #include "PgLedger.h"
 #include "PgTestServer.h"
+#include "SerialLedgerFile.h"
 #include "SerialRecord.h"
 #include "TargetIdentity.h"
 #include "TestKit.h"
+
+#include <QTemporaryDir>
 
 #include <functional>
 #include <memory>
@@ -31,7 +34,20 @@ std::unique_ptr<SerialLedger> openPg(QString& range) {
     return view.succeeded() ? std::move(ledger) : nullptr;
 }
 
+std::unique_ptr<SerialLedger> openFile(QString& range) {
+    static QTemporaryDir folder;
+    static int made = 0;
+    if (range.isEmpty())
+        range = folder.filePath(QStringLiteral("range%1.ser").arg(++made));
+    auto ledger = std::make_unique<SerialLedgerFile>();
+    const LedgerView view = ledger->open(range, SerialLedger::Sharing::TakeTurns);
+    if (!view.succeeded())
+        qWarning("%s", qPrintable(view.error));
+    return view.succeeded() ? std::move(ledger) : nullptr;
+}
+
 const Implementation kImplementations[] = {
+    {"file", openFile},
     {"database", openPg},
 };
 
@@ -179,6 +195,17 @@ void TestSerialLedger::rules() {
         if (ledger)
             answered << step(ledger, chosen, range, op);
     QVERIFY(ledger);
+    // Where an implementation does not keep a rule yet: a row that starts to
+    // pass shows as XPASS and fails, so the entry goes once it is fixed.
+    const char* const knownDifferences[][2] = {
+        {"file: a logged number is not given twice", "the file ledger cancels a logged number"},
+        {"file: a confirm needs a reservation", "the file ledger logs a number never reserved"},
+        {"file: a cancel needs a reservation", "the file ledger cancels a number never reserved"},
+        {"file: 0 and 65536 are no serial numbers", "the file ledger reserves 0 and 65536"},
+    };
+    for (const auto& [row, why] : knownDifferences)
+        if (qstrcmp(QTest::currentDataTag(), row) == 0)
+            QEXPECT_FAIL("", why, Abort);
     QCOMPARE(answered.join(QLatin1Char(' ')), answers);
     QCOMPARE(holding(*ledger), holds);
 }

@@ -5,6 +5,7 @@
 #include "ModuleRig.h"
 #include "RecoveryServer.h"
 #include "SerialAllocation.h"
+#include "SerialLedgerFile.h"
 #include "SerialRecovery.h"
 #include "TempDir.h"
 
@@ -20,6 +21,11 @@ namespace {
 const QByteArray kUnitPath = "/Temp/004711_Fix.dat";
 const QString kDownloadFailed = QStringLiteral("Unable to find the required file from the internet.");
 
+int failingFsync(int) {
+    errno = EIO;
+    return -1;
+}
+
 // The core with a blank module (ID block not yet written) and a fresh
 // serial-number database.
 struct SerialRig : ModuleRig {
@@ -31,6 +37,14 @@ struct SerialRig : ModuleRig {
     }
     SerialAllocation& serials() { return core->serials(); }
     QByteArray log() const { return readFile(folder.filePath("log.ser")); }
+    QByteArray ledger() const { return readFile(folder.filePath("log.ser.ledger")); }
+    void reload() { serials().ReadSerialDBFile(folder.filePath("log.ser")); }
+    // The append to the .ser file alone fails.
+    void failRecords(bool fail) {
+        auto* file = dynamic_cast<SerialLedgerFile*>(serials().ledger());
+        QVERIFY(file);
+        file->setSystemCalls({.fsync = fail ? failingFsync : ::fsync}, {});
+    }
     QString next() const {
         const std::optional<qint32> n = core->serials().nextSerial();
         return n ? QString::number(*n) : "-";
@@ -47,11 +61,6 @@ struct SerialRig : ModuleRig {
 QByteArray record(const char* serial) {
     return QByteArray(serial) + ",5A,01,0A,34,12,11,22,33,ABC123,C1,C2,C3,C4,03,1E,1F,20,21,05,01,"
                                 " Line 7 memo,03/03/26-14:05;\r\n";
-}
-
-int failingFsync(int) {
-    errno = EIO;
-    return -1;
 }
 
 SerialRecoveryResult fetch(const QString& server, std::chrono::milliseconds limit = 5s,
@@ -102,20 +111,25 @@ private slots:
                                                      "Error: No Serial DB file open."}));
     }
 
-    // A unit is logged, and the next serial number given out, only when the
-    // module holds the block written. The ID block's first byte, a fault on
-    // the write, then the statuses: {R} stands for the identity read, {W} for
-    // the write.
+    // A unit is logged only when the module holds the block written. Its
+    // number is spent once it may have reached the module: only a module
+    // that answers without the block gives it back. The ID block's first
+    // byte, a fault, the next serial number after it, then the statuses:
+    // {R} stands for the identity read, {W} for the write.
     void programAndLog_data() {
         addRows(
-            {"logged | 0xFF |  | {R}, {W}, Write Serial OK., {R}, Writing the device data to the serial DB "
-             "file, OK",
-             "already programmed | 0x5A |  | {R}, Aborted - Serial No. already programmed",
-             "write refused | 0xFF | 19:1:refuse | {R}, {W}, Write Serial Failed., {R}, Write Serial "
-             "Failed."});
+            {"logged | 0xFF |  | 2 | {R}, {W}, Write Serial OK., {R}, Writing the device data to the serial "
+             "DB file, OK",
+             "already programmed | 0x5A |  | 1 | {R}, Aborted - Serial No. already programmed",
+             "write refused | 0xFF | 19:1:refuse | 1 | {R}, {W}, Write Serial Failed., {R}, Write Serial "
+             "Failed.",
+             "write lost | 0xFF | 19:1:no-reply | 1 | {R}, {W}, No response., {R}, No response.",
+             "silent before the read-back | 0xFF | 16:2:no-reply | 2 | {R}, {W}, Write Serial OK., "
+             "Requesting Target ID, No response., Not logged: the module may hold serial number 1, which "
+             "stays reserved and is not given again."});
     }
     void programAndLog() {
-        const auto [init, fault, statuses] = fields<3>();
+        const auto [init, fault, next, statuses] = fields<4>();
         SerialRig rig;
         rig.reporter.statuses.clear();
         rig.module.identity.init = static_cast<quint8>(init.toInt(nullptr, 16));
@@ -126,11 +140,37 @@ private slots:
         QCOMPARE(rig.reporter.statuses.join(", "), QString(statuses)
                                                        .replace("{R}", "Requesting Target ID, ID Request OK.")
                                                        .replace("{W}", "Writing serial number ..."));
-        const bool logged = statuses.endsWith("OK");
-        QCOMPARE(rig.next(), logged ? "2" : "1");
+        QCOMPARE(rig.next(), next);
         // A new log: all zero but the serial bytes.
         QCOMPARE(rig.log().left(30) + rig.log().mid(70, 12) + rig.log().mid(97),
-                 logged ? "00001,00,00,00,01,00,00,00,00,      line 3;\r\n" : QByteArray());
+                 statuses.endsWith("OK") ? "00001,00,00,00,01,00,00,00,00,      line 3;\r\n" : QByteArray());
+        rig.reload(); // the log and its ledger agree with what the run left
+        QCOMPARE(rig.next(), next);
+    }
+
+    // "Program and Log" writes the number it reserved, whatever SerL and SerH
+    // hold (a hand edit, a recovered unit's block); the other bytes are
+    // written as they stand.
+    void serialBytesAreTheReserved_data() {
+        addRows({"SerL edited onto a logged number | 3:41 | 00042,5A,01,0A,2A,00,11,22,33",
+                 "a recovered block | block:5A,01,03,C8,12,07,08,09 | 00042,5A,01,03,2A,00,07,08,09"});
+    }
+    void serialBytesAreTheReserved() {
+        const auto [edit, logged] = fields<2>();
+        SerialRig rig(record("00041"));
+        if (edit.startsWith("block:")) {
+            IdBlock block{};
+            const QStringList bytes = edit.mid(6).split(',');
+            for (size_t i = 0; i < block.size(); ++i)
+                block[i] = static_cast<qint16>(bytes[static_cast<qsizetype>(i)].toInt(nullptr, 16));
+            rig.serials().putSerialData(block);
+        } else {
+            rig.serials().enterSerialByte(edit.section(':', 0, 0).toInt(), edit.section(':', 1).toInt());
+        }
+        rig.programAndLog();
+        QCOMPARE(rig.log().mid(100, 29), logged.toLatin1());
+        QCOMPARE(join(rig.module.identity.serial, rig.next()), "42 | 43");
+        QVERIFY(rig.ledger().contains("\t00042\t"));
     }
 
     // The serial bytes follow the next serial number; the log reloads it.
@@ -147,37 +187,38 @@ private slots:
         QCOMPARE(join(rig.next(), rig.reporter.statuses.last()), "257 | File loaded with no errors.");
     }
 
-    // A log whose last serial number leaves no next one refuses to give any
-    // until the operator sets it: never the number it had before. The last
-    // serial field, the next serial after the load, the status of a "Program
-    // and Log" that follows, and the records it added.
+    // The next serial number follows the highest in the log. A log whose last
+    // serial number leaves no next one refuses to give any until the operator
+    // sets one, and the operator cannot set a number that has been given.
+    // The last record's serial field, the next serial after the load, the
+    // status of a "Program and Log" that follows, the records it added, and
+    // the next serial after it.
     void lastSerialOfTheLog_data() {
-        addRows({"65534 gives 65535 | 65534 | 65535 | OK | 1",
-                 "65535 | 65535 | - | Error: No next serial number. Set the next serial number by clicking "
-                 "it. | 0",
-                 "65536 | 65536 | - | Error: No next serial number. Set the next serial number by clicking "
-                 "it. | 0",
-                 "not a number | 0004x | - | Error: No next serial number. Set the next serial number by "
-                 "clicking it. | 0"});
+        addRows({"65534 gives 65535 | 65534 | 65535 | OK | 1 | -", "65535 | 65535 | - | {none} | 0 | -",
+                 "65536 | 65536 | - | {none} | 0 | -", "not a number | 0004x | - | {none} | 0 | -",
+                 "a unit logged late | 00003 | 8 | OK | 1 | 9"});
     }
     void lastSerialOfTheLog() {
-        const auto [field, next, status, added] = fields<4>();
+        const auto [field, next, status, added, after] = fields<5>();
         SerialRig rig(record("00007") + record(qPrintable(field)));
         QCOMPARE(rig.next(), next);
-        QCOMPARE(rig.reporter.statuses.last().contains("leaves no next one"), next == "-");
+        QCOMPARE(rig.reporter.statuses.last().endsWith("set the next serial number by clicking it."),
+                 next == "-");
         rig.programAndLog();
-        QCOMPARE(rig.reporter.statuses.last(), status);
-        QCOMPARE(rig.log().size(), 200 + 100 * added.toInt());
-        QCOMPARE(rig.heard().isEmpty(), added == "0");
-        rig.serials().enterNextSerial(0); // still refused: out of range
-        QCOMPARE(rig.next(), next == "-" ? "-" : "65536");
-        rig.programAndLog(); // 65536 would reach the module as 0
-        QCOMPARE(join(rig.reporter.statuses.last(), rig.log().size()),
-                 join(next == "-" ? status : "Error: Next serial number must be 1 to 65535.",
-                      200 + 100 * added.toInt()));
-        rig.serials().enterNextSerial(9);
+        QCOMPARE(rig.reporter.statuses.last(),
+                 QString(status).replace("{none}",
+                                         "Error: No next serial number. Set the next serial number by "
+                                         "clicking it."));
+        QCOMPARE(join(rig.log().size(), rig.heard().isEmpty(), rig.next()),
+                 join(200 + 100 * added.toInt(), added == "0", after));
+        rig.serials().enterNextSerial(7);
+        QCOMPARE(rig.reporter.statuses.last(),
+                 "Serial number 7 has been given already: " +
+                     (after == "-" ? "there is still no next serial number."
+                                   : "the next serial number stays " + after + "."));
+        rig.serials().enterNextSerial(20);
         rig.programAndLog();
-        QCOMPARE(rig.next(), "10");
+        QCOMPARE(join(rig.next(), rig.log().right(100).left(6)), "21 | 00020,");
     }
 
     // A log cut short inside a record: the next record completes it, and
@@ -196,29 +237,40 @@ private slots:
     }
 
     // A record that could not be made durable is taken back: the file keeps
-    // its length, the next serial number stays, and logging waits until the
-    // operator chooses the file again.
+    // its length, its number stays reserved, and logging waits until the
+    // operator chooses the file again. The number is never given again; the
+    // module that holds it is logged under it when it comes back.
     void recordNotDurable() {
         SerialRig rig(record("00041"));
-        rig.serials().database().setSystemCalls({::write, failingFsync});
+        rig.failRecords(true);
         rig.reporter.statuses.clear();
         rig.programAndLog();
+        const ModuleIdBlock pulled = rig.module.identity.idBlock();
         QCOMPARE(rig.log(), record("00041"));
-        QCOMPARE(rig.next(), "42");
         QCOMPARE(rig.reporter.criticals.size(), 1);
         QVERIFY(rig.reporter.criticals[0].startsWith(
             "File Write: Error writing to Serial Number Database file: "));
         QCOMPARE(rig.reporter.statuses.last(),
-                 "Not logged: the module now holds serial number 42, which is not in "
-                 "the serial DB file. Choose the file again to go on.");
+                 "Not logged: the module now holds serial number 42, which is not in the serial DB file; it "
+                 "stays reserved and is not given again. Choose the file again to go on.");
         rig.module.clearHeardFrames();
         rig.programAndLog();
         QCOMPARE(rig.reporter.statuses.last(), "Error: No Serial DB file open.");
         QVERIFY(rig.heard().isEmpty());
-        rig.serials().database().setSystemCalls({::write, ::fsync});
-        rig.serials().ReadSerialDBFile(rig.folder.filePath("log.ser"));
+        rig.reload();
+        QCOMPARE(join(rig.next(), rig.reporter.statuses.last()),
+                 "43 | File loaded with no errors. 1 serial number reserved but not logged: 42.");
         rig.programAndLog();
-        QCOMPARE(rig.log().mid(100, 6), "00042,");
+        QCOMPARE(join(rig.log().mid(100, 6), rig.module.identity.serial), "00043, | 43");
+        rig.module.identity.setIdBlock(pulled); // the first module comes back
+        rig.operations().ProgramAndLogSerialNo();
+        QCOMPARE(rig.reporter.statuses.mid(rig.reporter.statuses.size() - 3),
+                 (QStringList{"Serial number 42 was reserved for this module: logging it.",
+                              "Writing the device data to the serial DB file", "OK"}));
+        QCOMPARE(join(rig.log().size(), rig.log().mid(200, 30), rig.next()),
+                 "300 | 00042,5A,01,0A,2A,00,11,22,33, | 44");
+        rig.reload();
+        QCOMPARE(rig.reporter.statuses.last(), "File loaded with no errors.");
     }
 
     void progLogWriteFirmware() {

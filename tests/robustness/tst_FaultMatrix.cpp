@@ -55,9 +55,14 @@ const std::tuple<const char*, const char*, Effect> kFaults[] = {
     {"stale input at open", nullptr, Harmless}};
 
 // What the operator reads last. Faults of data replies leave acknowledgements
-// alone; a module that acts but answers late has still written the serial.
+// alone; a module that acts but answers late has still written the serial;
+// one lost with its line may hold it.
 QString expectedStatus(Op op, Effect effect) {
     const OpRow& row = kOps[op];
+    if (op == ProgramAndLog && effect == HangUp)
+        return QStringLiteral(
+            "Not logged: the module may hold serial number 1, which stays reserved and is not "
+            "given again.");
     const bool dataReply = op == Identity || op == Capture;
     if (effect == Harmless || (effect == Checksum && !dataReply) || (effect == Late && op == ProgramAndLog))
         return row.ok;
