@@ -26,11 +26,12 @@ if [ ! -x "$bin/initdb" ]; then
     exit 1
 fi
 
+# Runs from /tmp: the server user may not be allowed into the build tree.
 as_server_user() {
     if [ "$(id -u)" -eq 0 ]; then
-        setpriv --reuid=nobody --regid=nogroup --clear-groups -- env HOME=/tmp "$@"
+        (cd /tmp && setpriv --reuid=nobody --regid=nogroup --clear-groups -- env HOME=/tmp "$@")
     else
-        "$@"
+        (cd /tmp && "$@")
     fi
 }
 

@@ -130,7 +130,10 @@ void TestPgLedger::unreachable() {
         uri = PgTestServer::adminUri();
     QElapsedTimer clock;
     clock.start();
-    const StopRequested stop = [&] { return !stopAfter.isEmpty() && clock.elapsed() >= stopAfter.toInt(); };
+    const qint64 stopAfterMs = stopAfter.isEmpty() ? -1 : stopAfter.toLongLong();
+    const StopRequested stop = [&clock, stopAfterMs] {
+        return stopAfterMs >= 0 && clock.elapsed() >= stopAfterMs;
+    };
     PgLedger ledger(uri, QStringLiteral("nowhere"));
     const LedgerView view = ledger.open(stop);
     QVERIFY_BETWEEN(clock.elapsed(), low.toLongLong(), high.toLongLong());
