@@ -61,16 +61,34 @@ const char* commandIn(int argc, char** argv) {
     return nullptr;
 }
 
+// A whole number as an operator writes it, as for the other commands:
+// decimal (leading zeros stay decimal), or hex after "0x" or "$".
+std::optional<long> wholeNumber(std::string text) {
+    int base = 10;
+    if (text.rfind("0x", 0) == 0 || text.rfind("0X", 0) == 0) {
+        text.erase(0, 2);
+        base = 16;
+    } else if (text.rfind('$', 0) == 0) {
+        text.erase(0, 1);
+        base = 16;
+    }
+    if (text.empty() || text[0] == '-' || text[0] == '+')
+        return std::nullopt;
+    try {
+        std::size_t used = 0;
+        const long value = std::stol(text, &used, base);
+        if (used == text.size())
+            return value;
+    } catch (const std::exception&) {
+    }
+    return std::nullopt;
+}
+
 CLI::Validator wholeIn(long low, long high) {
     return CLI::Validator(
         [low, high](std::string& text) -> std::string {
-            try {
-                std::size_t used = 0;
-                const long value = std::stol(text, &used, 0);
-                if (used == text.size() && value >= low && value <= high)
-                    return {};
-            } catch (const std::exception&) {
-            }
+            if (const std::optional<long> value = wholeNumber(text); value && *value >= low && *value <= high)
+                return {};
             return "'" + text + "' is not a whole number in " + std::to_string(low) + ".." +
                    std::to_string(high);
         },
@@ -83,16 +101,10 @@ std::optional<IdBlock> blockFrom(const std::string& text) {
     std::string item;
     size_t n = 0;
     while (std::getline(in, item, ',')) {
-        try {
-            std::size_t used = 0;
-            const bool dollar = !item.empty() && item[0] == '$';
-            const long value = std::stol(dollar ? item.substr(1) : item, &used, dollar ? 16 : 0);
-            if (n == block.size() || used + (dollar ? 1 : 0) != item.size() || value < 0 || value > 255)
-                return std::nullopt;
-            block[n++] = static_cast<qint16>(value);
-        } catch (const std::exception&) {
+        const std::optional<long> value = wholeNumber(item);
+        if (n == block.size() || !value || *value > 255)
             return std::nullopt;
-        }
+        block[n++] = static_cast<qint16>(*value);
     }
     return n == block.size() ? std::optional(block) : std::nullopt;
 }
@@ -304,9 +316,9 @@ std::optional<int> runDatabaseCommand(int argc, char** argv) {
         return ExitCode::kUsage;
     }
     if (!first.empty())
-        request.newRange.lowest = static_cast<qint32>(std::stol(first, nullptr, 0));
+        request.newRange.lowest = static_cast<qint32>(*wholeNumber(first));
     if (!last.empty())
-        request.newRange.highest = static_cast<qint32>(std::stol(last, nullptr, 0));
+        request.newRange.highest = static_cast<qint32>(*wholeNumber(last));
     if (request.newRange.lowest > request.newRange.highest) {
         std::fputs("--first must not be above --last\n", stderr);
         return ExitCode::kUsage;
