@@ -1,5 +1,7 @@
 #include "PgConnection.h"
 
+#include "DatabaseAddress.h"
+
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QSocketNotifier>
@@ -38,6 +40,22 @@ QDeadlineTimer connectDeadline(PGconn* connection, std::chrono::milliseconds fal
     if (*seconds <= 0)
         return QDeadlineTimer(QDeadlineTimer::Forever);
     return QDeadlineTimer(std::chrono::seconds(std::max(*seconds, 2)));
+}
+
+// libpq may quote the address it could not read, password and all: the
+// message shows it as the operator may see it, and the password nowhere.
+QString withoutPassword(QString message, const QString& uri) {
+    message.replace(uri, redactedDatabaseAddress(uri));
+    char* parseError = nullptr;
+    if (PQconninfoOption* options = PQconninfoParse(uri.toUtf8().constData(), &parseError)) {
+        for (const PQconninfoOption* option = options; option->keyword != nullptr; ++option)
+            if ((qstrcmp(option->keyword, "password") == 0 || qstrcmp(option->keyword, "sslpassword") == 0) &&
+                option->val != nullptr && *option->val)
+                message.replace(QString::fromUtf8(option->val), QStringLiteral("****"));
+        PQconninfoFree(options);
+    }
+    PQfreemem(parseError);
+    return message;
 }
 
 } // namespace
@@ -124,6 +142,14 @@ PgConnection::Waited PgConnection::waitForSocket(bool forWriting, const QDeadlin
 
 PgResult PgConnection::open(const QString& uri, std::chrono::milliseconds timeout,
                             const StopRequested& stop) {
+    PgResult opened = connectTo(uri, timeout, stop);
+    if (!opened.ok())
+        opened.error = withoutPassword(opened.error, uri);
+    return opened;
+}
+
+PgResult PgConnection::connectTo(const QString& uri, std::chrono::milliseconds timeout,
+                                 const StopRequested& stop) {
     close();
     const QByteArray dbname = uri.toUtf8();
     const char* const keywords[] = {"dbname", "fallback_application_name", nullptr};

@@ -88,6 +88,7 @@ public:
     QString quotedIdentifier(const QString& identifier) const;
 
 private:
+    PgResult connectTo(const QString& uri, std::chrono::milliseconds timeout, const StopRequested& stop);
     enum class Waited { Ready, TimedOut, Stopped };
     Waited waitForSocket(bool forWriting, const QDeadlineTimer& deadline, const StopRequested& stop);
     PgResult sendAndCollect(const std::function<int()>& send, const QDeadlineTimer& deadline,
