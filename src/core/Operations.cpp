@@ -111,10 +111,12 @@ OperationResult Operations::RestartIntoBootloader(bool SwitchBaud) {
 }
 
 OperationResult Operations::LoadFirmwareFile(const QString& path) {
-    return ungated([this, &path](OperationResult& r) {
-        r.outcome = Core.programmer().ReadFirmwareFile(path);
+    // Gated: a run that programs the current image reads its pages until it ends.
+    return gated([this, &path](OperationResult& r) {
+        FirmwareProgrammer& programmer = Core.programmer();
+        r.outcome = programmer.ReadFirmwareFile(path);
         r.file = path;
-        r.totalPages = Core.programmer().image().FWPageCount();
+        r.totalPages = programmer.image().FWPageCount();
     });
 }
 

@@ -40,7 +40,9 @@ public:
     // ended. Succeeded at once when none is settling.
     Outcome waitUntilSettled();
 
-    // "Load Firmware File": not gated, it sends nothing.
+    // "Load Firmware File". It sends nothing, but it is gated all the same:
+    // while another operation runs (programming reads the loaded pages) it
+    // changes nothing and answers Busy.
     OperationResult LoadFirmwareFile(const QString& path);
     // "Program Firmware"; `ignoreTargetCheck` programs a file that is not for
     // this module (the Ctrl key at the window's click).

@@ -222,8 +222,9 @@ private slots:
         QCOMPARE(ErrorCodetoStr(rig.target().identity().LastErrorCode), "EncDataChSumFail");
     }
 
-    // A load that breaks off leaves the previous image whole and current; a
-    // bad record makes the new file current but not programmable.
+    // A load that breaks off, or one started while the file is being
+    // programmed, leaves the previous image whole and current; a bad record
+    // makes the new file current but not programmable.
     void loads() {
         FirmwareRig rig;
         QVERIFY(rig.captureMaster("good.fw", 2));
@@ -235,11 +236,22 @@ private slots:
         QCOMPARE(rig.reporter.criticals.size(), 2);
         QCOMPARE(rig.reporter.criticals[0].left(45) + " / " + rig.reporter.criticals[1].left(38),
                  "File Read: Error reading from firmware file:  / File Read: Error opening config file: ");
+        // A load while the file is being programmed is refused as well.
+        QVERIFY(writeFile(rig.path("other.fw"), header(1, 10, 0) + pages(2)));
+        rig.target().RequestTargetID();
+        rig.module.clearHeardFrames();
+        OperationResult duringRun;
+        const auto loadDuringRun = connect(&rig.module, &VirtualModule::frameHeard, this, [&] {
+            if (rig.module.heardFrames().size() == 2) // the erase, then the first page
+                duringRun = rig.operations().LoadFirmwareFile(rig.path("other.fw"));
+        });
+        QCOMPARE(rig.operations().programFirmware(false).outcome, Outcome::Succeeded);
+        disconnect(loadDuringRun);
+        QCOMPARE(duringRun.outcome, Outcome::Busy);
         QCOMPARE(changed.size(), 0);
         QVERIFY(rig.programmer().GetFWFileLoaded());
         QCOMPARE(rig.programmer().FirmwareFilename(), rig.path("good.fw"));
-        rig.target().RequestTargetID();
-        QCOMPARE(rig.programmer().ProgramFW(false), Outcome::Succeeded); // the good file, whole
+        // The good file, whole.
         QVERIFY(rig.module.model().memory().left(512) == rig.master.model().memory().left(512));
 
         QVERIFY(writeFile(rig.path("bad.fw"), header(2, 1, 0) + pageLine(1, 1))); // checksum off
