@@ -22,6 +22,9 @@ struct OperationResult {
     // Pages written (programming) or stored (capture), of `totalPages`.
     int pages = 0;
     int totalPages = 0;
+    // The bytes of a partial last record at the end of the firmware file,
+    // which loading left out (load, programming).
+    int ignoredBytes = 0;
     // The serial number logged and its record in the serial log.
     std::optional<qint32> serial;
     QByteArray record;

@@ -117,6 +117,8 @@ OperationResult Operations::LoadFirmwareFile(const QString& path) {
         r.outcome = programmer.ReadFirmwareFile(path);
         r.file = path;
         r.totalPages = programmer.image().FWPageCount();
+        if (r.succeeded())
+            r.ignoredBytes = programmer.image().ignoredBytes;
     });
 }
 
@@ -126,6 +128,7 @@ OperationResult Operations::programFirmware(bool ignoreTargetCheck) {
         r.outcome = programmer.ProgramFW(ignoreTargetCheck);
         r.pages = programmer.pagesWritten();
         r.totalPages = programmer.image().FWPageCount();
+        r.ignoredBytes = programmer.image().ignoredBytes;
         r.file = programmer.FirmwareFilename();
     });
 }

@@ -113,7 +113,8 @@ private slots:
     }
 
     // Every command once: its arguments, exit code, the last status line it
-    // printed, and the commands the module heard.
+    // printed, the commands the module heard, the module's fault, and what
+    // the result holds.
     void commands_data() {
         addRows(
             {"identify | identify | 0 | ID Request OK. | 10", "erase | erase | 0 | OK | 11",
@@ -122,6 +123,10 @@ private slots:
              "program | program {two} | 0 | Program complete. | 10 11 12 12",
              "program for another module | program {other} | 6 | Firmware is not for this module | 10",
              "program anyway | program {other} --ignore-target-check | 0 | Program complete. | 10 11",
+             "program a file cut short | program {cut} | 0 | Program complete. | 10 11 12 12 |  | 100 "
+             "bytes of a partial record ignored",
+             "program a file cut short, JSON | program {cut} --json | 0 | Program complete. | 10 11 12 12 "
+             "|  | \"ignoredBytes\":100",
              "program a missing file | program {missing} | 3 | File Read: Error opening config file: No such "
              "file or directory | ",
              "capture | capture {new} --preset Solvane --max-serial 513 --pages 3 | 0 | Firmware upload "
@@ -135,7 +140,7 @@ private slots:
              "recover | recover 004711 | 0 | Write Serial OK. | 13"});
     }
     void commands() {
-        auto [arguments, exitCode, lastStatus, heard] = fields<4>();
+        auto [arguments, exitCode, lastStatus, heard, fault, holds] = fields<6>();
         VirtualModule module;
         QVERIFY(module.start());
         makeBlank(module);
@@ -145,25 +150,36 @@ private slots:
         }
         if (arguments.startsWith("enter-bootloader"))
             module.setInApplication(true);
+        if (!fault.isEmpty())
+            module.faults.plan(*parseFaultPlan(fault));
         QTemporaryDir folder;
         QVERIFY(writeFile(folder.filePath("other.fw"), QByteArray::fromHex("02010000050200003b0d0a")));
+        QVERIFY(writeFile(folder.filePath("cut.fw"), readFile(TwoPages) + readFile(TwoPages).mid(11, 100)));
+        const auto place = [&](QString text) {
+            return text.replace("{two}", TwoPages)
+                .replace("{other}", folder.filePath("other.fw"))
+                .replace("{missing}", folder.filePath("missing.fw"))
+                .replace("{cut}", folder.filePath("cut.fw"))
+                .replace("{new}", folder.filePath("new"))
+                .replace("{db}", folder.filePath("log.ser"));
+        };
         LocalHttpServer server;
         server.respond("/Temp/004711_Fix.dat", 200, "5A0103C812000000;\r\n");
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("MERLAX_RECOVERY_URL", server.baseUrl());
         QStringList args{"--port", module.devicePath()};
-        for (QString a : arguments.split(' '))
-            args << a.replace("{two}", TwoPages)
-                        .replace("{other}", folder.filePath("other.fw"))
-                        .replace("{missing}", folder.filePath("missing.fw"))
-                        .replace("{new}", folder.filePath("new"))
-                        .replace("{db}", folder.filePath("log.ser"));
+        for (const QString& a : arguments.split(' '))
+            args << place(a);
         const Finished f = run(args, environment);
         QCOMPARE(f.exitCode, exitCode.toInt());
-        QCOMPARE(f.out.section(' ', 0, 0), // the result line names the command, or the file it could not load
+        QCOMPARE(arguments.contains("--json")
+                     ? QJsonDocument::fromJson(f.out.toUtf8())["operation"].toString()
+                     : f.out.section(' ', 0, 0),
+                 // the result names the command, or the file it could not load
                  arguments.contains("{missing}") ? "load" : arguments.section(' ', 0, 0));
-        QCOMPARE(lastStatus.isEmpty() ? QString() : f.err.value(f.err.size() - 1), lastStatus);
+        QCOMPARE(lastStatus.isEmpty() ? QString() : f.err.value(f.err.size() - 1), place(lastStatus));
         QCOMPARE(codesHeard(module), heard);
+        QVERIFY2(f.out.contains(place(holds)), qPrintable(f.out));
         if (arguments.startsWith("recover")) // the block the server gave, not the one set before
             QCOMPARE(module.identity.idBlock(), (ModuleIdBlock{0x5A, 1, 3, 0xC8, 0x12, 0, 0, 0}));
         if (arguments.contains("--preset")) // system, ID, serial 513, the module's version, mask
