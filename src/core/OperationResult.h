@@ -19,7 +19,7 @@ struct OperationResult {
     QString critical;
     // The module's identity, when the operation read it.
     std::optional<TargetIdentity> identity;
-    // Pages written (programming) or stored (capture), of `totalPages`.
+    // Pages written (programming) or kept in `file` (capture), of `totalPages`.
     int pages = 0;
     int totalPages = 0;
     // The bytes of a partial last record at the end of the firmware file,
@@ -28,7 +28,8 @@ struct OperationResult {
     // The serial number logged and its record in the serial log.
     std::optional<qint32> serial;
     QByteArray record;
-    // The file the operation wrote or read.
+    // The file the operation wrote or read; a file it wrote is there and holds
+    // what the result says.
     QString file;
 
     bool succeeded() const { return outcome == Outcome::Succeeded; }

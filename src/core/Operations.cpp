@@ -137,9 +137,9 @@ OperationResult Operations::UploadEncryptedFirmware() {
     return gated([this](OperationResult& r) {
         FirmwareCapture& capture = Core.capture();
         r.outcome = capture.UploadEncryptedFirmware();
-        r.pages = capture.PagesUploaded();
+        r.pages = capture.keptPages();
         r.totalPages = capture.UploadPages();
-        r.file = r.succeeded() ? capture.fileName() : capture.fileName() + QStringLiteral(".partial");
+        r.file = capture.keptFile();
     });
 }
 

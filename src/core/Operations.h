@@ -47,7 +47,9 @@ public:
     // "Program Firmware"; `ignoreTargetCheck` programs a file that is not for
     // this module (the Ctrl key at the window's click).
     OperationResult programFirmware(bool ignoreTargetCheck);
-    // "Start Upload".
+    // "Start Upload". The result names the file that holds the pages kept
+    // (the chosen file, or its ".partial" after a capture that ended early),
+    // and no file when none were kept.
     OperationResult UploadEncryptedFirmware();
     // The serial-number database: not gated, it sends nothing.
     OperationResult openSerialDatabase(const QString& path,

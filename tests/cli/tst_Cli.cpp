@@ -10,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <csignal>
@@ -117,9 +118,12 @@ private slots:
     // the result holds.
     void commands_data() {
         addRows(
-            {"identify | identify | 0 | ID Request OK. | 10", "erase | erase | 0 | OK | 11",
-             "wipe | wipe | 0 | OK - Wiped | 1a", "restore | restore | 0 | Restore OK. | 17",
-             "reboot | reboot | 0 |  | 1b", "enter-bootloader | enter-bootloader --switch-baud | 0 |  | 3",
+            {"identify | identify | 0 | ID Request OK. | 10",
+             "erase | erase | 0 | OK | 11",
+             "wipe | wipe | 0 | OK - Wiped | 1a",
+             "restore | restore | 0 | Restore OK. | 17",
+             "reboot | reboot | 0 |  | 1b",
+             "enter-bootloader | enter-bootloader --switch-baud | 0 |  | 3",
              "program | program {two} | 0 | Program complete. | 10 11 12 12",
              "program for another module | program {other} | 6 | Firmware is not for this module | 10",
              "program anyway | program {other} --ignore-target-check | 0 | Program complete. | 10 11",
@@ -131,6 +135,9 @@ private slots:
              "file or directory | ",
              "capture | capture {new} --preset Solvane --max-serial 513 --pages 3 | 0 | Firmware upload "
              "completed successfully. | 10 14 14 14",
+             "capture refused at once | capture {new} --pages 3 | 2 | No response. | 10 14 | 20:1:refuse",
+             "damaged capture page, JSON | capture {new} --pages 3 --json | 2 | No response. 2 of 3 pages "
+             "kept in {new}.fw.partial | 10 14 14 14 | 20:3:bad-checksum | \"file\":\"{new}.fw.partial\"",
              "write-serial | write-serial --block 0x5A,1,10,$34,0X12,0,0,7 | 0 | Write Serial OK. | 13",
              "log-serial | log-serial --db {db} --block 90,1,10,0,0,0,0,0 | 0 | OK | 10 13 10",
              "log-serial and program | log-serial --db {db} --program {two} --block 90,1,10,0,0,0,0,0 | 0 | "
@@ -180,6 +187,11 @@ private slots:
         QCOMPARE(lastStatus.isEmpty() ? QString() : f.err.value(f.err.size() - 1), place(lastStatus));
         QCOMPARE(codesHeard(module), heard);
         QVERIFY2(f.out.contains(place(holds)), qPrintable(f.out));
+        if (arguments.startsWith("capture")) { // a result names no file that is not there
+            const QRegularExpression named(QRegularExpression::escape(folder.path()) + "/[^,)\"\\s]+");
+            for (const QRegularExpressionMatch& file : named.globalMatch(f.out))
+                QVERIFY2(QFile::exists(file.captured()), qPrintable(f.out));
+        }
         if (arguments.startsWith("recover")) // the block the server gave, not the one set before
             QCOMPARE(module.identity.idBlock(), (ModuleIdBlock{0x5A, 1, 3, 0xC8, 0x12, 0, 0, 0}));
         if (arguments.contains("--preset")) // system, ID, serial 513, the module's version, mask
@@ -241,13 +253,15 @@ private slots:
              "next serial 0 | log-serial --db x.ser --next-serial 0 | 4 | '0' is outside 1..65535",
              "unknown option | identify --fast | 4 | The following argument was not expected: --fast",
              "help | --help | 0 | ",
+             "capture's help on the extension | capture --help | 0 | is added only when the whole path holds "
+             "no \".\", a folder's name included",
              "no such port | identify --port /nonexistent/tty | 5 | Comms Port: Error opening comms port"});
     }
     void usageErrors() {
         const auto [arguments, exitCode, message] = fields<3>();
         const Finished f = run(arguments.split(' ', Qt::SkipEmptyParts));
         QCOMPARE(f.exitCode, exitCode.toInt());
-        QVERIFY2(f.err.join('\n').contains(message), qPrintable(f.err.join('\n')));
+        QVERIFY2((f.err.join('\n') + f.out).contains(message), qPrintable(f.err.join('\n') + f.out));
         if (arguments == "--help")
             QVERIFY(f.out.contains("130  interrupted") && f.out.contains("log-serial"));
     }

@@ -7,7 +7,13 @@
 #include "ModuleRig.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QTemporaryDir>
+
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+#include <unistd.h>
 
 namespace {
 using Kind = PlannedFault::Kind;
@@ -37,6 +43,39 @@ QByteArray pages(int count) {
     for (int p = 0; p < count; ++p)
         lines += pageLine(p);
     return lines;
+}
+
+// The capture file's system calls, with call number `at` of `name` failing as
+// a disk does: a write fills the disk halfway through its line (the writes
+// after it find the disk full), a sync meets an I/O error, a rename is not
+// permitted. A sync after a failed one succeeds, as it may on Linux.
+FirmwareFileWriter::SystemCalls failingCall(const QString& name, int at) {
+    FirmwareFileWriter::SystemCalls calls = FirmwareFileWriter::systemCalls();
+    auto count = std::make_shared<int>(0);
+    if (name == "write")
+        calls.write = [count, at](int fd, const void* data, size_t size) -> ssize_t {
+            if (++*count < at)
+                return ::write(fd, data, size);
+            if (*count == at)
+                return ::write(fd, data, size / 2);
+            errno = ENOSPC;
+            return -1;
+        };
+    else if (name == "fsync")
+        calls.fsync = [count, at](int fd) {
+            if (++*count != at)
+                return ::fsync(fd);
+            errno = EIO;
+            return -1;
+        };
+    else if (name == "rename")
+        calls.rename = [count, at](const char* from, const char* to) {
+            if (++*count != at)
+                return std::rename(from, to);
+            errno = EACCES;
+            return -1;
+        };
+    return calls;
 }
 
 // The core on COM10 with a blank virtual module, a master module on COM11
@@ -278,6 +317,8 @@ private slots:
         rig.link().SelectCommsPort(11);
         rig.capture().enterHeaderByte(4, 0x22);
         rig.master.identity.appMinor = 5;
+        rig.capture().chooseFile(rig.path("jo.doe/cap")); // a "." anywhere: no extension added
+        QCOMPARE(rig.capture().fileName(), rig.path("jo.doe/cap"));
         rig.capture().chooseFile(rig.path("cap"));
         QCOMPARE(rig.capture().fileName(), rig.path("cap.fw"));
         QCOMPARE(rig.capture().UploadEncryptedFirmware(), Outcome::Succeeded);
@@ -311,46 +352,70 @@ private slots:
         QCOMPARE(rig.reporter.statuses.last(), status);
     }
 
-    // A capture that ends early leaves the chosen file as it was and keeps
-    // what arrived beside it. The fault, whether the program closes during
-    // the first identity request, the size of the partial file (0: none),
-    // the last status.
+    // A capture that ends early leaves the chosen file as it was, keeps what
+    // arrived beside it when that is surely on the disk, and names no file it
+    // did not keep; the partial file of an earlier capture ("earlier") stays
+    // until this one has a page of its own. The master's fault, what else goes
+    // wrong (a system call failing on its nth call), the outcome, the file the
+    // result names, the files beside the chosen one, what the operator reads
+    // last: message box / status.
     void captureThatStops_data() {
-        addRows(
-            {"silent at page 10 | 20:11:no-reply |  | 2691 | No response. 10 of 120 pages kept in {partial}",
-             "silent at page 0 | 20:1:no-reply |  | 0 | No response.",
-             "closed while identifying | 16:2:delay=200 | close | 0 | Requesting Target ID"});
+        addRows({"silent at page 10 | 20:11:no-reply |  | no-response | {partial} | old.fw.partial 2691 | "
+                 "No response. 10 of 12 pages kept in {partial}",
+                 "refused at page 10 | 20:11:refuse |  | no-response | {partial} | old.fw.partial 2691 | "
+                 "No response. 10 of 12 pages kept in {partial}",
+                 "damaged page 10 | 20:11:bad-checksum |  | no-response | {partial} | old.fw.partial 2691 | "
+                 "No response. 10 of 12 pages kept in {partial}",
+                 "silent at page 0 | 20:1:no-reply |  | no-response |  | old.fw.partial 7 | No response.",
+                 "closed while identifying | 16:2:delay=200 | close | abandoned |  | old.fw.partial 7 | "
+                 "Requesting Target ID",
+                 "never identified | 16:1:no-reply | unread | no-response |  | old.fw.partial 7 | "
+                 "Read Target ID for version number first.",
+                 "no such folder |  | no folder | file-error |  | old.fw.partial 7 | "
+                 "File Open: Error opening firmware file: No such file or directory / ID Request OK.",
+                 "disk full in page 2 |  | write 4 | file-error | {partial} | old.fw.partial 547 | "
+                 "File Open: Error opening firmware file: No space left on device / "
+                 "2 of 12 pages kept in {partial}",
+                 "disk full in page 0 |  | write 2 | file-error |  | old.fw.partial 7 | "
+                 "File Open: Error opening firmware file: No space left on device / "
+                 "1 of 12 pages arrived but could not be kept.",
+                 "rename over the chosen file fails |  | rename 2 | file-error | {partial} | "
+                 "old.fw.partial 3227 | File Open: Error opening firmware file: Permission denied / "
+                 "12 of 12 pages kept in {partial}",
+                 "sync before that rename fails |  | fsync 2 | file-error |  |  | "
+                 "File Open: Error opening firmware file: Input/output error / "
+                 "12 of 12 pages arrived but could not be kept."});
     }
     void captureThatStops() {
-        const auto [fault, close, partialSize, status] = fields<4>();
+        auto [fault, trouble, outcome, named, beside, reads] = fields<6>();
         FirmwareRig rig;
         rig.link().SelectCommsPort(11);
         QVERIFY(writeFile(rig.path("old.fw"), "old"));
-        rig.capture().chooseFile(rig.path("old.fw"));
-        rig.master.faults.plan(*parseFaultPlan(fault));
-        rig.target().RequestTargetID(); // the version is known
-        if (!close.isEmpty())
+        QVERIFY(writeFile(rig.path("old.fw.partial"), "earlier"));
+        rig.capture().chooseFile(rig.path(trouble == "no folder" ? "no-such-folder/old.fw" : "old.fw"));
+        rig.capture().enterUploadPages(12);
+        if (const int at = trouble.section(' ', 1).toInt(); at > 0)
+            rig.capture().setSystemCalls(failingCall(trouble.section(' ', 0, 0), at));
+        if (!fault.isEmpty())
+            rig.master.faults.plan(*parseFaultPlan(fault));
+        if (trouble != "unread")
+            rig.target().RequestTargetID(); // the version is known
+        if (trouble == "close")
             QTimer::singleShot(50, [&rig] { rig.core->shutdown(); });
-        rig.operations().UploadEncryptedFirmware();
+        const OperationResult r = rig.operations().UploadEncryptedFirmware();
+        QStringList files;
+        for (const QFileInfo& file : QDir(rig.folder.path()).entryInfoList(QDir::Files, QDir::Name))
+            if (file.fileName() != "old.fw")
+                files << file.fileName() + ' ' + QString::number(file.size());
+        QStringList read{r.critical, r.status};
+        read.removeAll(QString());
+        const QString partial = rig.path("old.fw.partial");
+        QCOMPARE(
+            join(outcomeName(r.outcome), r.file, files.join(", "), read.join(" / ")),
+            join(outcome, named.replace("{partial}", partial), beside, reads.replace("{partial}", partial)));
         QCOMPARE(readFile(rig.path("old.fw")), "old");
-        QCOMPARE(readFile(rig.path("old.fw.partial")).size(), partialSize.toInt());
-        QCOMPARE(rig.reporter.statuses.last(),
-                 QString(status).replace("{partial}", rig.path("old.fw.partial")));
-    }
-
-    void captureRefusals() {
-        FirmwareRig rig;
-        rig.module.faults.unanswered.insert(16); // never read, and not answering
-        QVERIFY(writeFile(rig.path("old.fw"), "old"));
-        rig.capture().chooseFile(rig.path("old.fw"));
-        QVERIFY(rig.capture().UploadEncryptedFirmware() != Outcome::Succeeded);
-        QCOMPARE(rig.reporter.statuses.last(), "Read Target ID for version number first.");
-        QCOMPARE(readFile(rig.path("old.fw")), "old");
-        rig.module.faults = {};
-        rig.capture().chooseFile(rig.path("no-such-folder/x.fw"));
-        QVERIFY(rig.capture().UploadEncryptedFirmware() != Outcome::Succeeded);
-        QCOMPARE(rig.reporter.criticals.size(), 1);
-        QCOMPARE(rig.reporter.criticals[0].left(40), "File Open: Error opening firmware file: ");
+        if (!r.file.isEmpty()) // it holds the pages the result counts
+            QCOMPARE(readFile(r.file).size(), 11 + r.pages * 268);
     }
 
     // The presets load the header and the pages; preset 0 takes its serial
