@@ -9,7 +9,7 @@ set -euo pipefail
 packages=(
     cmake make g++ pkg-config clang-tidy
     qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev libcli11-dev
-    qt6-qpa-plugins
+    qt6-qpa-plugins fonts-dejavu-core
     libpq-dev postgresql-15
     xvfb xauth
     dpkg-dev file lintian desktop-file-utils appstream man-db

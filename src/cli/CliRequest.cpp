@@ -181,7 +181,10 @@ CliParse parseCommandLine(int argc, const char* const* argv) {
     repeatable(program);
 
     CLI::App* capture = simple("capture", Command::Capture, "Capture a master module's encrypted firmware");
-    capture->add_option("FILE", text, "The .fw file to write (\".fw\" is added to a name without a dot)")
+    capture
+        ->add_option("FILE", text,
+                     "The .fw file to write (\".fw\" is added only when the whole path holds no \".\", "
+                     "a folder's name included)")
         ->required();
     capture
         ->add_option("--pages", pages,

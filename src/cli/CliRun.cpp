@@ -48,6 +48,8 @@ QString resultLine(const QString& operation, const OperationResult& r) {
     }
     if (r.totalPages > 0 || r.pages > 0)
         details << QStringLiteral("%1 of %2 pages").arg(r.pages).arg(r.totalPages);
+    if (r.ignoredBytes > 0)
+        details << QStringLiteral("%1 bytes of a partial record ignored").arg(r.ignoredBytes);
     if (r.serial && r.serialState != SerialState::None)
         details << QStringLiteral("serial %1 %2").arg(*r.serial).arg(serialStateName(r.serialState));
     if (!r.file.isEmpty())

@@ -76,6 +76,8 @@ QJsonObject resultJson(const QString& operation, const OperationResult& result, 
         object.insert("pages", result.pages);
         object.insert("totalPages", result.totalPages);
     }
+    if (result.ignoredBytes > 0)
+        object.insert("ignoredBytes", result.ignoredBytes);
     if (result.serial)
         object.insert("serial", *result.serial);
     if (result.serialState != SerialState::None)

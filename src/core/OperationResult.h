@@ -21,9 +21,12 @@ struct OperationResult {
     QString critical;
     // The module's identity, when the operation read it.
     std::optional<TargetIdentity> identity;
-    // Pages written (programming) or stored (capture), of `totalPages`.
+    // Pages written (programming) or kept in `file` (capture), of `totalPages`.
     int pages = 0;
     int totalPages = 0;
+    // The bytes of a partial last record at the end of the firmware file,
+    // which loading left out (load, programming).
+    int ignoredBytes = 0;
     // The serial number a logging run took, where it stands, and its record
     // in the serial log once logged.
     std::optional<qint32> serial;
@@ -31,7 +34,8 @@ struct OperationResult {
     QByteArray record;
     // Serial numbers reserved and not logged (listing a ledger).
     QList<Reservation> reservations;
-    // The file the operation wrote or read.
+    // The file the operation wrote or read; a file it wrote is there and holds
+    // what the result says.
     QString file;
 
     bool succeeded() const { return outcome == Outcome::Succeeded; }

@@ -111,10 +111,14 @@ OperationResult Operations::RestartIntoBootloader(bool SwitchBaud) {
 }
 
 OperationResult Operations::LoadFirmwareFile(const QString& path) {
-    return ungated([this, &path](OperationResult& r) {
-        r.outcome = Core.programmer().ReadFirmwareFile(path);
+    // Gated: a run that programs the current image reads its pages until it ends.
+    return gated([this, &path](OperationResult& r) {
+        FirmwareProgrammer& programmer = Core.programmer();
+        r.outcome = programmer.ReadFirmwareFile(path);
         r.file = path;
-        r.totalPages = Core.programmer().image().FWPageCount();
+        r.totalPages = programmer.image().FWPageCount();
+        if (r.succeeded())
+            r.ignoredBytes = programmer.image().ignoredBytes;
     });
 }
 
@@ -124,6 +128,7 @@ OperationResult Operations::programFirmware(bool ignoreTargetCheck) {
         r.outcome = programmer.ProgramFW(ignoreTargetCheck);
         r.pages = programmer.pagesWritten();
         r.totalPages = programmer.image().FWPageCount();
+        r.ignoredBytes = programmer.image().ignoredBytes;
         r.file = programmer.FirmwareFilename();
     });
 }
@@ -132,9 +137,9 @@ OperationResult Operations::UploadEncryptedFirmware() {
     return gated([this](OperationResult& r) {
         FirmwareCapture& capture = Core.capture();
         r.outcome = capture.UploadEncryptedFirmware();
-        r.pages = capture.PagesUploaded();
+        r.pages = capture.keptPages();
         r.totalPages = capture.UploadPages();
-        r.file = r.succeeded() ? capture.fileName() : capture.fileName() + QStringLiteral(".partial");
+        r.file = capture.keptFile();
     });
 }
 
@@ -183,6 +188,7 @@ OperationResult Operations::progAll(bool ignoreTargetCheck) {
         r.outcome = programmer.ProgramFW(ignoreTargetCheck);
         r.pages = programmer.pagesWritten();
         r.totalPages = programmer.image().FWPageCount();
+        r.ignoredBytes = programmer.image().ignoredBytes;
     });
 }
 

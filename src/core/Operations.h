@@ -40,12 +40,16 @@ public:
     // ended. Succeeded at once when none is settling.
     Outcome waitUntilSettled();
 
-    // "Load Firmware File": not gated, it sends nothing.
+    // "Load Firmware File". It sends nothing, but it is gated all the same:
+    // while another operation runs (programming reads the loaded pages) it
+    // changes nothing and answers Busy.
     OperationResult LoadFirmwareFile(const QString& path);
     // "Program Firmware"; `ignoreTargetCheck` programs a file that is not for
     // this module (the Ctrl key at the window's click).
     OperationResult programFirmware(bool ignoreTargetCheck);
-    // "Start Upload".
+    // "Start Upload". The result names the file that holds the pages kept
+    // (the chosen file, or its ".partial" after a capture that ended early),
+    // and no file when none were kept.
     OperationResult UploadEncryptedFirmware();
     // The serial-number log: not gated, it sends nothing. The result holds
     // the next serial number and the reservations not logged.

@@ -77,6 +77,8 @@ void FirmwareCapture::fileError(const QString& description) {
 }
 
 Outcome FirmwareCapture::UploadEncryptedFirmware() {
+    KeptFile.clear();
+    KeptPages = 0;
     // Its outcome is not needed (the last identity read serves), unless the
     // program is closing: then no file is touched.
     const Outcome read = Target.RequestTargetID();
@@ -93,7 +95,7 @@ Outcome FirmwareCapture::UploadEncryptedFirmware() {
     }
     // The pages go into a file beside the chosen one, which is replaced only
     // by a complete capture.
-    FirmwareFileWriter writer;
+    FirmwareFileWriter writer(Calls);
     if (!writer.create(OutputFile)) {
         fileError(writer.errorString());
         return Outcome::FileError;
@@ -111,6 +113,7 @@ Outcome FirmwareCapture::UploadEncryptedFirmware() {
 
     Outcome ended = Outcome::Succeeded;
     QString stoppedWith; // the status text of a capture that ended early
+    int arrived = 0;
     for (int page = 0; page < PagesToUpload; ++page) {
         OutMsg message{};
         message[0] = Frame::kRequestEncryptedPage;
@@ -121,13 +124,17 @@ Outcome FirmwareCapture::UploadEncryptedFirmware() {
         Report.status(QStringLiteral("Uploading firmware ..."));
         const Outcome outcome = Link.transact(message, 10, ReplyKind::EncryptedPage, &UploadTimer);
         if (outcome != Outcome::Succeeded) {
-            ended = outcome;
+            // The capture waits for pages only: a refusal, or a page that
+            // arrived damaged, is no page.
+            ended = outcome == Outcome::Refused ? Outcome::NoResponse : outcome;
             // A program that is closing shows nothing more.
             if (outcome != Outcome::Abandoned)
                 stoppedWith = QStringLiteral("No response.");
             break;
         }
-        if (!writer.writeLine(firmwarePageLine(LastPage))) {
+        ++arrived;
+        // The first page replaces what an earlier capture kept.
+        if (!writer.writeLine(firmwarePageLine(LastPage)) || (page == 0 && !writer.keepAsPartial())) {
             ended = Outcome::FileError;
             fileError(writer.errorString());
             break;
@@ -137,31 +144,39 @@ Outcome FirmwareCapture::UploadEncryptedFirmware() {
     }
 
     if (StoredPages == PagesToUpload) {
-        if (!writer.commit()) {
-            fileError(writer.errorString());
-            keepPartial(writer, {});
-            return Outcome::FileError;
+        if (writer.commit()) {
+            KeptFile = OutputFile;
+            KeptPages = StoredPages;
+            Report.status(QStringLiteral("Firmware upload completed successfully."));
+            return Outcome::Succeeded;
         }
-        Report.status(QStringLiteral("Firmware upload completed successfully."));
-        return Outcome::Succeeded;
+        ended = Outcome::FileError;
+        fileError(writer.errorString());
     }
-    keepPartial(writer, stoppedWith);
+    keepPartial(writer, arrived, stoppedWith, ended == Outcome::FileError);
     return ended;
 }
 
-void FirmwareCapture::keepPartial(FirmwareFileWriter& writer, const QString& stoppedWith) {
-    if (StoredPages == 0) {
-        // Nothing arrived that would be worth keeping.
-        writer.discard();
-        if (!stoppedWith.isEmpty())
-            Report.status(stoppedWith);
+void FirmwareCapture::keepPartial(FirmwareFileWriter& writer, int arrived, QString stoppedWith,
+                                  bool errorShown) {
+    const auto say = [&stoppedWith](const QString& text) {
+        return stoppedWith.isEmpty() ? text : stoppedWith + QLatin1Char(' ') + text;
+    };
+    const bool kept = StoredPages > 0 && writer.keep();
+    if (kept) {
+        KeptFile = writer.partialPath();
+        KeptPages = StoredPages;
+        Report.status(say(
+            QStringLiteral("%1 of %2 pages kept in %3").arg(StoredPages).arg(PagesToUpload).arg(KeptFile)));
         return;
     }
-    if (!writer.keep())
+    // What is not surely on the disk is not kept: a partial file of an
+    // earlier capture that this one has not replaced stays as it was.
+    if (StoredPages > 0 && !errorShown)
         fileError(writer.errorString());
-    const QString kept = QStringLiteral("%1 of %2 pages kept in %3")
-                             .arg(StoredPages)
-                             .arg(PagesToUpload)
-                             .arg(writer.partialPath());
-    Report.status(stoppedWith.isEmpty() ? kept : stoppedWith + QLatin1Char(' ') + kept);
+    writer.discard();
+    if (arrived > 0)
+        stoppedWith = say(
+            QStringLiteral("%1 of %2 pages arrived but could not be kept.").arg(arrived).arg(PagesToUpload));
+    Report.status(stoppedWith);
 }

@@ -95,8 +95,10 @@ FirmwareReadResult readFirmwareImage(QIODevice& device) {
         const qint64 got = readUpTo(device, record.data(), kRecordSize);
         if (got < 0)
             return readFailure(std::move(result), device.errorString());
-        if (got < kRecordSize)
-            break; // a trailing partial record is not a page
+        if (got < kRecordSize) {
+            result.image.ignoredBytes = static_cast<int>(got); // a trailing partial record is not a page
+            break;
+        }
         if (record[kRecordTerminatorAt] != kTerminator)
             return badRecord(std::move(result),
                              QStringLiteral("Invalid data format on input line %1").arg(line));

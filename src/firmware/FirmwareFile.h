@@ -44,7 +44,7 @@ struct FirmwareReadResult {
 
 // Reads a .fw file from an open device, record by record: at most the header
 // and 258 records are ever read, whatever the device holds. A trailing partial
-// record is ignored without a message.
+// record is no page; the image counts its bytes in `ignoredBytes`.
 FirmwareReadResult readFirmwareImage(QIODevice& device);
 // Opens the file read-only and reads it as above.
 FirmwareReadResult readFirmwareImage(const QString& path);

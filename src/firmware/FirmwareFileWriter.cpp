@@ -2,77 +2,129 @@
 
 #include "DurableFiles.h"
 
+#include <QFile>
+
 #include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
 #include <unistd.h>
 
+namespace {
+QByteArray nativePath(const QString& path) {
+    return QFile::encodeName(path);
+}
+} // namespace
+
+FirmwareFileWriter::SystemCalls FirmwareFileWriter::systemCalls() {
+    return {::write, ::fsync, std::rename};
+}
+
 bool FirmwareFileWriter::create(const QString& path) {
-    close();
+    closeFile();
     Error.clear();
     FinalPath = path;
-    File.setFileName(path + QStringLiteral(".partial"));
-    if (File.exists() && !File.remove())
-        return fail(File.errorString());
-    // Unbuffered: every WriteLine reaches the system as one write, so what a
-    // failed write left behind is known and can be cut off again.
-    if (!File.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
-        return fail(File.errorString());
+    CurrentPath = path + QStringLiteral(".partial.new");
+    Partial = false;
+    SyncFailed = false;
+    const QByteArray scratch = nativePath(CurrentPath);
+    if (::unlink(scratch.constData()) != 0 && errno != ENOENT)
+        return failWithErrno();
+    Fd = ::open(scratch.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (Fd < 0)
+        return failWithErrno();
     return true;
 }
 
 bool FirmwareFileWriter::writeLine(const QByteArray& line) {
-    if (!File.isOpen())
+    if (Fd < 0)
         return fail(QStringLiteral("the firmware file is not open"));
-    const qint64 lineStart = File.size();
-    if (File.write(line) == line.size())
-        return true;
-    const QString description = File.errorString();
-    // A disk that filled up mid-line leaves no half line behind.
-    File.resize(lineStart);
-    File.seek(lineStart);
-    return fail(description);
+    const off_t lineStart = ::lseek(Fd, 0, SEEK_CUR);
+    const char* data = line.constData();
+    size_t left = static_cast<size_t>(line.size());
+    while (left > 0) {
+        const ssize_t n = Calls.write(Fd, data, left);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            const QString description =
+                n < 0 ? qt_error_string(errno) : QStringLiteral("the disk took only part of the line");
+            // A disk that filled up mid-line leaves no half line behind.
+            if (::ftruncate(Fd, lineStart) == 0)
+                ::lseek(Fd, lineStart, SEEK_SET);
+            return fail(description);
+        }
+        data += n;
+        left -= static_cast<size_t>(n);
+    }
+    return true;
 }
 
 bool FirmwareFileWriter::sync() {
-    if (!File.isOpen())
+    if (Fd < 0)
         return fail(QStringLiteral("the firmware file is not open"));
-    if (::fsync(File.handle()) != 0)
-        return fail(qt_error_string(errno));
-    File.close();
+    if (Calls.fsync(Fd) != 0) {
+        SyncFailed = true;
+        return failWithErrno();
+    }
+    return true;
+}
+
+bool FirmwareFileWriter::keepAsPartial() {
+    if (!sync())
+        return false;
+    // rename() replaces an existing file in one step: there is no moment
+    // without a partial file of that name.
+    if (Calls.rename(nativePath(CurrentPath).constData(), nativePath(partialPath()).constData()) != 0)
+        return failWithErrno();
+    CurrentPath = partialPath();
+    Partial = true;
+    syncDirectoryOf(CurrentPath);
     return true;
 }
 
 bool FirmwareFileWriter::commit() {
     if (!sync())
         return false;
-    // rename() replaces an existing file in one step: there is no moment
-    // without a file of that name.
-    if (std::rename(QFile::encodeName(File.fileName()).constData(),
-                    QFile::encodeName(FinalPath).constData()) != 0)
-        return fail(qt_error_string(errno));
+    closeFile();
+    if (Calls.rename(nativePath(CurrentPath).constData(), nativePath(FinalPath).constData()) != 0)
+        return failWithErrno();
+    CurrentPath.clear();
     syncDirectoryOf(FinalPath);
     return true;
 }
 
 bool FirmwareFileWriter::keep() {
-    // A failed Commit has synced and closed the file already.
-    if (File.isOpen() && !sync())
+    if (!Partial || SyncFailed)
         return false;
-    syncDirectoryOf(File.fileName());
+    // A failed commit has synced and closed the file already.
+    if (Fd >= 0) {
+        if (!sync())
+            return false;
+        closeFile();
+    }
+    syncDirectoryOf(CurrentPath);
     return true;
 }
 
 void FirmwareFileWriter::discard() {
-    close();
-    File.remove();
+    closeFile();
+    if (!CurrentPath.isEmpty())
+        ::unlink(nativePath(CurrentPath).constData());
+    CurrentPath.clear();
+    Partial = false;
 }
 
-void FirmwareFileWriter::close() {
-    if (File.isOpen())
-        File.close();
+void FirmwareFileWriter::closeFile() {
+    if (Fd >= 0)
+        ::close(Fd);
+    Fd = -1;
 }
 
 bool FirmwareFileWriter::fail(const QString& description) {
     Error = description;
     return false;
+}
+
+bool FirmwareFileWriter::failWithErrno() {
+    return fail(qt_error_string(errno));
 }

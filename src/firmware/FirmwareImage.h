@@ -36,6 +36,8 @@ struct FirmwareImage {
     // True only for an image whose every record was read without error;
     // programming refuses any other.
     bool FWFileLoaded = false;
+    // The bytes of a partial record the file ends in: not a page, left out.
+    int ignoredBytes = 0;
 
     int FWPageCount() const { return static_cast<int>(pages.size()); }
 };

@@ -47,6 +47,10 @@ Outcome FirmwareProgrammer::ReadFirmwareFile(const QString& path) {
         return Outcome::FileError;
     }
     Report.mainStatus(QStringLiteral("Firmware file loaded successfully."));
+    // Last, so that both status lines show it.
+    if (Image.ignoredBytes > 0)
+        Report.status(QStringLiteral("The file ends in a partial record of %1 bytes; they were ignored.")
+                          .arg(Image.ignoredBytes));
     return Outcome::Succeeded;
 }
 

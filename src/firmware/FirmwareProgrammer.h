@@ -22,7 +22,8 @@ public:
     // Loads a .fw file. A file with a bad header or record becomes current
     // but cannot be programmed; one that could not be opened or read to its
     // end changes nothing: the previous image stays whole and current. Both
-    // end as a file error.
+    // end as a file error. A file that ends in a partial record loads its
+    // whole records and says how many bytes it left out.
     Outcome ReadFirmwareFile(const QString& path);
 
     const FirmwareImage& image() const { return Image; }

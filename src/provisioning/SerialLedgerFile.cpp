@@ -24,6 +24,19 @@ QString openReservationsText(const QList<Reservation>& open) {
     return text;
 }
 
+LedgerWrite refusal(qint32 serial, const QString& why) {
+    LedgerWrite refused;
+    refused.outcome = Outcome::RuleRefused;
+    refused.serial = serial;
+    refused.error = why;
+    return refused;
+}
+
+// Only a number reserved and neither logged nor cancelled is logged or given back.
+LedgerWrite notReserved(qint32 serial) {
+    return refusal(serial, QStringLiteral("serial number %1 is not reserved").arg(serial));
+}
+
 LedgerView failedView(const SerialLoad& load) {
     LedgerView view;
     view.outcome = load.outcome == Outcome::Abandoned ? Outcome::Abandoned : Outcome::FileError;
@@ -103,14 +116,12 @@ LedgerWrite SerialLedgerFile::appendToLedger(const QByteArray& line, qint32 seri
 
 LedgerWrite SerialLedgerFile::reserve(Reservation reservation, std::optional<qint32> wanted) {
     const std::optional<qint32> serial = wanted ? wanted : Current.next;
-    if (!serial || Current.spent.contains(*serial)) {
-        LedgerWrite refused;
-        refused.outcome = Outcome::RuleRefused;
-        refused.serial = serial.value_or(0);
-        refused.error = serial ? QStringLiteral("serial number %1 has been given already").arg(*serial)
-                               : QStringLiteral("no serial number is left to give");
-        return refused;
-    }
+    if (serial && (*serial < SpentSerials::kLowest || *serial > SpentSerials::kHighest))
+        return refusal(*serial, QStringLiteral("%1 is not a serial number").arg(*serial));
+    if (!serial || Current.spent.contains(*serial))
+        return refusal(serial.value_or(0),
+                       serial ? QStringLiteral("serial number %1 has been given already").arg(*serial)
+                              : QStringLiteral("no serial number is left to give"));
     reservation.serial = *serial;
     reservation.block[IdBlockField::SerL] = GeneralUtilities::LowByte(*serial);
     reservation.block[IdBlockField::SerH] = GeneralUtilities::HighByte(*serial);
@@ -126,6 +137,8 @@ LedgerWrite SerialLedgerFile::reserve(Reservation reservation, std::optional<qin
 }
 
 LedgerWrite SerialLedgerFile::confirm(const LoggedUnitRecord& unit) {
+    if (!Current.openReservation(unit.serial))
+        return notReserved(unit.serial);
     LedgerWrite write;
     write.serial = unit.serial;
     if (!Log.append(unit.record)) {
@@ -144,6 +157,8 @@ LedgerWrite SerialLedgerFile::confirm(const LoggedUnitRecord& unit) {
 }
 
 LedgerWrite SerialLedgerFile::cancel(qint32 serial) {
+    if (!Current.openReservation(serial))
+        return notReserved(serial);
     LedgerWrite write =
         appendToLedger(LedgerJournal::cancelledLine(serial, QDateTime::currentDateTimeUtc()), serial);
     if (write.succeeded()) {

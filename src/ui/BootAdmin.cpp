@@ -35,20 +35,29 @@ BootAdmin::BootAdmin(BootloaderCore& core, Dialogs& dialogs, QWidget* parent)
                               QStringLiteral("Statustb"));
     Statustb->setMinimumWidth(220);
 
-    grid->addWidget(new IdentityPane(Core, Entry), 0, 0, 1, 2);
-    grid->addWidget(new SerialPane(Core, Entry, dialogs, SerialDBFileSelect), 1, 0, 1, 2);
+    grid->addWidget(new IdentityPane(Core, Entry), 0, 0);
+    grid->addWidget(new SerialPane(Core, Entry, dialogs, SerialDBFileSelect), 1, 0);
     Capture = new CapturePane(Core, Entry, dialogs, FWFileSelect);
-    grid->addWidget(Capture, 2, 0, 1, 2);
-    grid->addWidget(fr, 3, 0);
-    grid->addWidget(Statusfr, 3, 1);
+    grid->addWidget(Capture, 2, 0);
     // On a small screen (a 1366x768 laptop) the window is shorter than its
-    // panes: they scroll, and nothing of them is out of reach.
+    // panes: they scroll, and nothing of them is out of reach. The last error
+    // and the status stay in view above them whatever is scrolled.
     auto* scroll = new QScrollArea;
     scroll->setObjectName(QStringLiteral("AdminScroll"));
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
     scroll->setWidget(central);
-    setCentralWidget(scroll);
+    auto* window = new QWidget;
+    auto* column = new QVBoxLayout(window);
+    column->setContentsMargins(0, 0, 0, 0);
+    auto* statusRow = new QHBoxLayout;
+    statusRow->setContentsMargins(grid->contentsMargins().left(), grid->contentsMargins().top(),
+                                  grid->contentsMargins().right(), 0);
+    statusRow->addWidget(fr);
+    statusRow->addWidget(Statusfr, 1);
+    column->addLayout(statusRow);
+    column->addWidget(scroll, 1);
+    setCentralWidget(window);
 
     QMenu* mnuWindow = menuBar()->addMenu(QStringLiteral("Window"));
     mnuWindow->setObjectName(QStringLiteral("mnuWindow"));
@@ -61,15 +70,17 @@ BootAdmin::BootAdmin(BootloaderCore& core, Dialogs& dialogs, QWidget* parent)
 }
 
 void BootAdmin::fitToScreen() {
-    const QWidget* panes = centralWidget() ? static_cast<QScrollArea*>(centralWidget())->widget() : nullptr;
+    const auto* scroll = findChild<QScrollArea*>(QStringLiteral("AdminScroll"));
+    const QWidget* panes = scroll ? scroll->widget() : nullptr;
     if (!panes || !screen())
         return;
     // The panes' own size, the menu and a vertical scroll bar's width, within
     // the part of the screen the desktop leaves free (less the title bar).
     const QRect free = screen()->availableGeometry();
     const int frame = std::max(frameGeometry().height() - geometry().height(), 32);
+    const int statusRow = centralWidget()->sizeHint().height() - scroll->sizeHint().height();
     const QSize wanted(panes->sizeHint().width() + style()->pixelMetric(QStyle::PM_ScrollBarExtent),
-                       panes->sizeHint().height() + menuBar()->sizeHint().height());
+                       panes->sizeHint().height() + std::max(statusRow, 0) + menuBar()->sizeHint().height());
     resize(std::min(wanted.width(), free.width()), std::min(wanted.height(), free.height() - frame));
 }
 

@@ -13,6 +13,7 @@
 #include <QCloseEvent>
 
 #include <QCoreApplication>
+#include <QFontDatabase>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -135,6 +136,8 @@ void BootloaderMain::buildControls() {
     auto* recoveryLayout = new QHBoxLayout(Frame8);
     SerialRecoverytb = new QLineEdit;
     SerialRecoverytb->setObjectName(QStringLiteral("SerialRecoverytb"));
+    // Six characters read off a label: a fixed pitch keeps 0 and O, 1 and l apart.
+    SerialRecoverytb->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     SerialRecoverycb = makeButton(QStringLiteral("SerialRecoverycb"), QStringLiteral("Apply"));
     recoveryLayout->addWidget(SerialRecoverytb);
     recoveryLayout->addWidget(SerialRecoverycb);

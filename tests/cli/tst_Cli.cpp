@@ -11,6 +11,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <csignal>
@@ -136,19 +137,30 @@ private slots:
     }
 
     // Every command once: its arguments, exit code, the last status line it
-    // printed, and the commands the module heard.
+    // printed, the commands the module heard, the module's fault, and what
+    // the result holds.
     void commands_data() {
         addRows(
-            {"identify | identify | 0 | ID Request OK. | 10", "erase | erase | 0 | OK | 11",
-             "wipe | wipe | 0 | OK - Wiped | 1a", "restore | restore | 0 | Restore OK. | 17",
-             "reboot | reboot | 0 |  | 1b", "enter-bootloader | enter-bootloader --switch-baud | 0 |  | 3",
+            {"identify | identify | 0 | ID Request OK. | 10",
+             "erase | erase | 0 | OK | 11",
+             "wipe | wipe | 0 | OK - Wiped | 1a",
+             "restore | restore | 0 | Restore OK. | 17",
+             "reboot | reboot | 0 |  | 1b",
+             "enter-bootloader | enter-bootloader --switch-baud | 0 |  | 3",
              "program | program {two} | 0 | Program complete. | 10 11 12 12",
              "program for another module | program {other} | 6 | Firmware is not for this module | 10",
              "program anyway | program {other} --ignore-target-check | 0 | Program complete. | 10 11",
+             "program a file cut short | program {cut} | 0 | Program complete. | 10 11 12 12 |  | 100 "
+             "bytes of a partial record ignored",
+             "program a file cut short, JSON | program {cut} --json | 0 | Program complete. | 10 11 12 12 "
+             "|  | \"ignoredBytes\":100",
              "program a missing file | program {missing} | 3 | File Read: Error opening config file: No such "
              "file or directory | ",
              "capture | capture {new} --preset Solvane --max-serial 513 --pages 3 | 0 | Firmware upload "
              "completed successfully. | 10 14 14 14",
+             "capture refused at once | capture {new} --pages 3 | 2 | No response. | 10 14 | 20:1:refuse",
+             "damaged capture page, JSON | capture {new} --pages 3 --json | 2 | No response. 2 of 3 pages "
+             "kept in {new}.fw.partial | 10 14 14 14 | 20:3:bad-checksum | \"file\":\"{new}.fw.partial\"",
              "write-serial | write-serial --block 0x5A,1,10,$34,0X12,0,0,7 | 0 | Write Serial OK. | 13",
              "log-serial | log-serial --db {db} --block 90,1,10,0,0,0,0,0 | 0 | OK | 10 13 10",
              "log-serial and program | log-serial --db {db} --program {two} --block 90,1,10,0,0,0,0,0 | 0 | "
@@ -164,7 +176,7 @@ private slots:
              "recover | recover 004711 | 0 | Write Serial OK. | 13"});
     }
     void commands() {
-        auto [arguments, exitCode, lastStatus, heard] = fields<4>();
+        auto [arguments, exitCode, lastStatus, heard, fault, holds] = fields<6>();
         VirtualModule module;
         QVERIFY(module.start());
         makeBlank(module);
@@ -174,30 +186,46 @@ private slots:
         }
         if (arguments.startsWith("enter-bootloader"))
             module.setInApplication(true);
+        if (!fault.isEmpty())
+            module.faults.plan(*parseFaultPlan(fault));
         QTemporaryDir folder;
         QVERIFY(writeFile(folder.filePath("other.fw"), QByteArray::fromHex("02010000050200003b0d0a")));
         // Its last record's serial number is damaged: the log gives no next one.
         QVERIFY(writeFile(folder.filePath("damaged.ser"), record("00041") + record("0004x")));
+        QVERIFY(writeFile(folder.filePath("cut.fw"), readFile(TwoPages) + readFile(TwoPages).mid(11, 100)));
+        const auto place = [&](QString text) {
+            return text.replace("{two}", TwoPages)
+                .replace("{other}", folder.filePath("other.fw"))
+                .replace("{missing}", folder.filePath("missing.fw"))
+                .replace("{cut}", folder.filePath("cut.fw"))
+                .replace("{new}", folder.filePath("new"))
+                .replace("{db}", folder.filePath("log.ser"))
+                .replace("{damaged}", folder.filePath("damaged.ser"));
+        };
         LocalHttpServer server;
         server.respond("/Temp/004711_Fix.dat", 200, "5A0103C812000000;\r\n");
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("MERLAX_RECOVERY_URL", server.baseUrl());
         QStringList args{"--port", module.devicePath()};
-        for (QString a : arguments.split(' '))
-            args << a.replace("{two}", TwoPages)
-                        .replace("{other}", folder.filePath("other.fw"))
-                        .replace("{missing}", folder.filePath("missing.fw"))
-                        .replace("{new}", folder.filePath("new"))
-                        .replace("{db}", folder.filePath("log.ser"))
-                        .replace("{damaged}", folder.filePath("damaged.ser"));
+        for (const QString& a : arguments.split(' '))
+            args << place(a);
         const Finished f = run(args, environment);
         QCOMPARE(f.exitCode, exitCode.toInt());
-        // The result line names the command, or the file it could not load or the log it could not open.
-        QCOMPARE(f.out.section(' ', 0, 0), arguments.contains("{missing}")   ? "load"
-                                           : arguments.contains("{damaged}") ? "open-db"
-                                                                             : arguments.section(' ', 0, 0));
-        QCOMPARE(lastStatus.isEmpty() ? QString() : f.err.value(f.err.size() - 1), lastStatus);
+        // The result names the command, or the file it could not load or the log it could not open.
+        QCOMPARE(arguments.contains("--json")
+                     ? QJsonDocument::fromJson(f.out.toUtf8())["operation"].toString()
+                     : f.out.section(' ', 0, 0),
+                 arguments.contains("{missing}")   ? "load"
+                 : arguments.contains("{damaged}") ? "open-db"
+                                                   : arguments.section(' ', 0, 0));
+        QCOMPARE(lastStatus.isEmpty() ? QString() : f.err.value(f.err.size() - 1), place(lastStatus));
         QCOMPARE(codesHeard(module), heard);
+        QVERIFY2(f.out.contains(place(holds)), qPrintable(f.out));
+        if (arguments.startsWith("capture")) { // a result names no file that is not there
+            const QRegularExpression named(QRegularExpression::escape(folder.path()) + "/[^,)\"\\s]+");
+            for (const QRegularExpressionMatch& file : named.globalMatch(f.out))
+                QVERIFY2(QFile::exists(file.captured()), qPrintable(f.out));
+        }
         if (arguments.startsWith("recover")) // the block the server gave, not the one set before
             QCOMPARE(module.identity.idBlock(), (ModuleIdBlock{0x5A, 1, 3, 0xC8, 0x12, 0, 0, 0}));
         if (arguments.contains("--preset")) // system, ID, serial 513, the module's version, mask
@@ -263,13 +291,15 @@ private slots:
              "next serial 0 | log-serial --db x.ser --next-serial 0 | 4 | '0' is outside 1..65535",
              "unknown option | identify --fast | 4 | The following argument was not expected: --fast",
              "help | --help | 0 | ",
+             "capture's help on the extension | capture --help | 0 | is added only when the whole path holds "
+             "no \".\", a folder's name included",
              "no such port | identify --port /nonexistent/tty | 5 | Comms Port: Error opening comms port"});
     }
     void usageErrors() {
         const auto [arguments, exitCode, message] = fields<3>();
         const Finished f = run(arguments.split(' ', Qt::SkipEmptyParts));
         QCOMPARE(f.exitCode, exitCode.toInt());
-        QVERIFY2(f.err.join('\n').contains(message), qPrintable(f.err.join('\n')));
+        QVERIFY2((f.err.join('\n') + f.out).contains(message), qPrintable(f.err.join('\n') + f.out));
         if (arguments == "--help")
             QVERIFY(f.out.contains("130  interrupted") && f.out.contains("log-serial"));
     }

@@ -7,7 +7,13 @@
 #include "ModuleRig.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QTemporaryDir>
+
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+#include <unistd.h>
 
 namespace {
 using Kind = PlannedFault::Kind;
@@ -37,6 +43,39 @@ QByteArray pages(int count) {
     for (int p = 0; p < count; ++p)
         lines += pageLine(p);
     return lines;
+}
+
+// The capture file's system calls, with call number `at` of `name` failing as
+// a disk does: a write fills the disk halfway through its line (the writes
+// after it find the disk full), a sync meets an I/O error, a rename is not
+// permitted. A sync after a failed one succeeds, as it may on Linux.
+FirmwareFileWriter::SystemCalls failingCall(const QString& name, int at) {
+    FirmwareFileWriter::SystemCalls calls = FirmwareFileWriter::systemCalls();
+    auto count = std::make_shared<int>(0);
+    if (name == "write")
+        calls.write = [count, at](int fd, const void* data, size_t size) -> ssize_t {
+            if (++*count < at)
+                return ::write(fd, data, size);
+            if (*count == at)
+                return ::write(fd, data, size / 2);
+            errno = ENOSPC;
+            return -1;
+        };
+    else if (name == "fsync")
+        calls.fsync = [count, at](int fd) {
+            if (++*count != at)
+                return ::fsync(fd);
+            errno = EIO;
+            return -1;
+        };
+    else if (name == "rename")
+        calls.rename = [count, at](const char* from, const char* to) {
+            if (++*count != at)
+                return std::rename(from, to);
+            errno = EACCES;
+            return -1;
+        };
+    return calls;
 }
 
 // The core on COM10 with a blank virtual module, a master module on COM11
@@ -82,6 +121,7 @@ struct ReadRow {
     FirmwareReadOutcome outcome;
     QString message;
     int pageCount;
+    int ignoredBytes;
 };
 } // namespace
 Q_DECLARE_METATYPE(ReadRow)
@@ -96,20 +136,21 @@ private slots:
         badHeader[8] = ',';
         const QString invalid = "Invalid data format on input line ";
         addRows<ReadRow>(
-            {{"header only", kHeader, Loaded, "", 0},
-             {"256 pages", kHeader + pages(256), Loaded, "", 256},
-             {"257 pages", kHeader + pages(257), Loaded, "", 257},
-             {"partial record ignored", kHeader + pages(2) + pageLine(2).left(267), Loaded, "", 2},
-             {"header without ;", badHeader + pages(1), BadRecord, invalid + "1", 0},
-             {"header too short", kHeader.left(8), BadRecord, invalid + "1", 0},
+            {{"header only", kHeader, Loaded, "", 0, 0},
+             {"256 pages", kHeader + pages(256), Loaded, "", 256, 0},
+             {"257 pages", kHeader + pages(257), Loaded, "", 257, 0},
+             {"partial record ignored, counted", kHeader + pages(2) + pageLine(2).left(267), Loaded, "", 2,
+              267},
+             {"header without ;", badHeader + pages(1), BadRecord, invalid + "1", 0, 0},
+             {"header too short", kHeader.left(8), BadRecord, invalid + "1", 0, 0},
              {"third record without ;, not counted", kHeader + pages(2) + pageLine(2, 0, ':'), BadRecord,
-              invalid + "3", 2},
+              invalid + "3", 2, 0},
              {"fourth checksum off by one, counted", kHeader + pages(3) + pageLine(3, 1) + pages(1),
-              BadRecord, "Checksum error on input line 4", 4},
+              BadRecord, "Checksum error on input line 4", 4, 0},
              {"258th record without ;", kHeader + pages(257) + pageLine(0, 0, 'x'), BadRecord,
-              invalid + "258", 257},
+              invalid + "258", 257, 0},
              {"258th record", kHeader + pages(258), ReadFailure,
-              "Error reading from firmware file: the file holds more than 257 pages", 0}});
+              "Error reading from firmware file: the file holds more than 257 pages", 0, 0}});
     }
     void read() {
         QFETCH(ReadRow, row);
@@ -122,13 +163,15 @@ private slots:
         QCOMPARE(result.replacesCurrentImage(), row.outcome != ReadFailure);
         const FirmwareImage& i = result.image;
         if (result.replacesCurrentImage())
-            QCOMPARE(join(i.FWPageCount(), i.FWSystemID, i.FWSubSystemID, i.FWVersionMajor, i.FWVersionMinor,
-                          i.FWTargetMask, i.FWSerialNo),
-                     join(row.pageCount, 7, 3, 2, 7, 0x0A, 0x0D3B));
+            QCOMPARE(join(i.FWPageCount(), i.ignoredBytes, i.FWSystemID, i.FWSubSystemID, i.FWVersionMajor,
+                          i.FWVersionMinor, i.FWTargetMask, i.FWSerialNo),
+                     join(row.pageCount, row.ignoredBytes, 7, 3, 2, 7, 0x0A, 0x0D3B));
     }
 
     // The master's firmware, captured into a file and programmed into a blank
-    // module of the same family, leaves the two memories identical.
+    // module of the same family, leaves the two memories identical; a copy of
+    // the file cut short inside a record after its last page says what it
+    // left out and programs all the same.
     void captureThenProgramCopiesTheMemory() {
         FirmwareRig rig;
         QVERIFY(rig.captureMaster("master", 256));
@@ -138,9 +181,12 @@ private slots:
         QCOMPARE(file.size(), 11 + 256 * 268);
         QCOMPARE(file.left(11).toHex(' '), "01 0b 00 00 07 02 20 00 3b 0d 0a");
 
-        rig.programmer().ReadFirmwareFile(rig.path("master.fw"));
-        QCOMPARE(rig.reporter.statuses + rig.reporter.mainStatuses,
-                 (QStringList{"256 pages loaded OK.", "Firmware file loaded successfully."}));
+        QVERIFY(writeFile(rig.path("cut.fw"), file + file.mid(11, 100)));
+        rig.reporter.events.clear();
+        rig.programmer().ReadFirmwareFile(rig.path("cut.fw"));
+        QCOMPARE(rig.reporter.events,
+                 (QStringList{"256 pages loaded OK.", "Firmware file loaded successfully.",
+                              "The file ends in a partial record of 100 bytes; they were ignored."}));
         rig.target().RequestTargetID();
         rig.reporter.progressEvents.clear();
         QCOMPARE(rig.programmer().ProgramFW(false), Outcome::Succeeded);
@@ -222,8 +268,9 @@ private slots:
         QCOMPARE(ErrorCodetoStr(rig.target().identity().LastErrorCode), "EncDataChSumFail");
     }
 
-    // A load that breaks off leaves the previous image whole and current; a
-    // bad record makes the new file current but not programmable.
+    // A load that breaks off, or one started while the file is being
+    // programmed, leaves the previous image whole and current; a bad record
+    // makes the new file current but not programmable.
     void loads() {
         FirmwareRig rig;
         QVERIFY(rig.captureMaster("good.fw", 2));
@@ -235,11 +282,22 @@ private slots:
         QCOMPARE(rig.reporter.criticals.size(), 2);
         QCOMPARE(rig.reporter.criticals[0].left(45) + " / " + rig.reporter.criticals[1].left(38),
                  "File Read: Error reading from firmware file:  / File Read: Error opening config file: ");
+        // A load while the file is being programmed is refused as well.
+        QVERIFY(writeFile(rig.path("other.fw"), header(1, 10, 0) + pages(2)));
+        rig.target().RequestTargetID();
+        rig.module.clearHeardFrames();
+        OperationResult duringRun;
+        const auto loadDuringRun = connect(&rig.module, &VirtualModule::frameHeard, this, [&] {
+            if (rig.module.heardFrames().size() == 2) // the erase, then the first page
+                duringRun = rig.operations().LoadFirmwareFile(rig.path("other.fw"));
+        });
+        QCOMPARE(rig.operations().programFirmware(false).outcome, Outcome::Succeeded);
+        disconnect(loadDuringRun);
+        QCOMPARE(duringRun.outcome, Outcome::Busy);
         QCOMPARE(changed.size(), 0);
         QVERIFY(rig.programmer().GetFWFileLoaded());
         QCOMPARE(rig.programmer().FirmwareFilename(), rig.path("good.fw"));
-        rig.target().RequestTargetID();
-        QCOMPARE(rig.programmer().ProgramFW(false), Outcome::Succeeded); // the good file, whole
+        // The good file, whole.
         QVERIFY(rig.module.model().memory().left(512) == rig.master.model().memory().left(512));
 
         QVERIFY(writeFile(rig.path("bad.fw"), header(2, 1, 0) + pageLine(1, 1))); // checksum off
@@ -259,6 +317,8 @@ private slots:
         rig.link().SelectCommsPort(11);
         rig.capture().enterHeaderByte(4, 0x22);
         rig.master.identity.appMinor = 5;
+        rig.capture().chooseFile(rig.path("jo.doe/cap")); // a "." anywhere: no extension added
+        QCOMPARE(rig.capture().fileName(), rig.path("jo.doe/cap"));
         rig.capture().chooseFile(rig.path("cap"));
         QCOMPARE(rig.capture().fileName(), rig.path("cap.fw"));
         QCOMPARE(rig.capture().UploadEncryptedFirmware(), Outcome::Succeeded);
@@ -292,46 +352,70 @@ private slots:
         QCOMPARE(rig.reporter.statuses.last(), status);
     }
 
-    // A capture that ends early leaves the chosen file as it was and keeps
-    // what arrived beside it. The fault, whether the program closes during
-    // the first identity request, the size of the partial file (0: none),
-    // the last status.
+    // A capture that ends early leaves the chosen file as it was, keeps what
+    // arrived beside it when that is surely on the disk, and names no file it
+    // did not keep; the partial file of an earlier capture ("earlier") stays
+    // until this one has a page of its own. The master's fault, what else goes
+    // wrong (a system call failing on its nth call), the outcome, the file the
+    // result names, the files beside the chosen one, what the operator reads
+    // last: message box / status.
     void captureThatStops_data() {
-        addRows(
-            {"silent at page 10 | 20:11:no-reply |  | 2691 | No response. 10 of 120 pages kept in {partial}",
-             "silent at page 0 | 20:1:no-reply |  | 0 | No response.",
-             "closed while identifying | 16:2:delay=200 | close | 0 | Requesting Target ID"});
+        addRows({"silent at page 10 | 20:11:no-reply |  | no-response | {partial} | old.fw.partial 2691 | "
+                 "No response. 10 of 12 pages kept in {partial}",
+                 "refused at page 10 | 20:11:refuse |  | no-response | {partial} | old.fw.partial 2691 | "
+                 "No response. 10 of 12 pages kept in {partial}",
+                 "damaged page 10 | 20:11:bad-checksum |  | no-response | {partial} | old.fw.partial 2691 | "
+                 "No response. 10 of 12 pages kept in {partial}",
+                 "silent at page 0 | 20:1:no-reply |  | no-response |  | old.fw.partial 7 | No response.",
+                 "closed while identifying | 16:2:delay=200 | close | abandoned |  | old.fw.partial 7 | "
+                 "Requesting Target ID",
+                 "never identified | 16:1:no-reply | unread | no-response |  | old.fw.partial 7 | "
+                 "Read Target ID for version number first.",
+                 "no such folder |  | no folder | file-error |  | old.fw.partial 7 | "
+                 "File Open: Error opening firmware file: No such file or directory / ID Request OK.",
+                 "disk full in page 2 |  | write 4 | file-error | {partial} | old.fw.partial 547 | "
+                 "File Open: Error opening firmware file: No space left on device / "
+                 "2 of 12 pages kept in {partial}",
+                 "disk full in page 0 |  | write 2 | file-error |  | old.fw.partial 7 | "
+                 "File Open: Error opening firmware file: No space left on device / "
+                 "1 of 12 pages arrived but could not be kept.",
+                 "rename over the chosen file fails |  | rename 2 | file-error | {partial} | "
+                 "old.fw.partial 3227 | File Open: Error opening firmware file: Permission denied / "
+                 "12 of 12 pages kept in {partial}",
+                 "sync before that rename fails |  | fsync 2 | file-error |  |  | "
+                 "File Open: Error opening firmware file: Input/output error / "
+                 "12 of 12 pages arrived but could not be kept."});
     }
     void captureThatStops() {
-        const auto [fault, close, partialSize, status] = fields<4>();
+        auto [fault, trouble, outcome, named, beside, reads] = fields<6>();
         FirmwareRig rig;
         rig.link().SelectCommsPort(11);
         QVERIFY(writeFile(rig.path("old.fw"), "old"));
-        rig.capture().chooseFile(rig.path("old.fw"));
-        rig.master.faults.plan(*parseFaultPlan(fault));
-        rig.target().RequestTargetID(); // the version is known
-        if (!close.isEmpty())
+        QVERIFY(writeFile(rig.path("old.fw.partial"), "earlier"));
+        rig.capture().chooseFile(rig.path(trouble == "no folder" ? "no-such-folder/old.fw" : "old.fw"));
+        rig.capture().enterUploadPages(12);
+        if (const int at = trouble.section(' ', 1).toInt(); at > 0)
+            rig.capture().setSystemCalls(failingCall(trouble.section(' ', 0, 0), at));
+        if (!fault.isEmpty())
+            rig.master.faults.plan(*parseFaultPlan(fault));
+        if (trouble != "unread")
+            rig.target().RequestTargetID(); // the version is known
+        if (trouble == "close")
             QTimer::singleShot(50, [&rig] { rig.core->shutdown(); });
-        rig.operations().UploadEncryptedFirmware();
+        const OperationResult r = rig.operations().UploadEncryptedFirmware();
+        QStringList files;
+        for (const QFileInfo& file : QDir(rig.folder.path()).entryInfoList(QDir::Files, QDir::Name))
+            if (file.fileName() != "old.fw")
+                files << file.fileName() + ' ' + QString::number(file.size());
+        QStringList read{r.critical, r.status};
+        read.removeAll(QString());
+        const QString partial = rig.path("old.fw.partial");
+        QCOMPARE(
+            join(outcomeName(r.outcome), r.file, files.join(", "), read.join(" / ")),
+            join(outcome, named.replace("{partial}", partial), beside, reads.replace("{partial}", partial)));
         QCOMPARE(readFile(rig.path("old.fw")), "old");
-        QCOMPARE(readFile(rig.path("old.fw.partial")).size(), partialSize.toInt());
-        QCOMPARE(rig.reporter.statuses.last(),
-                 QString(status).replace("{partial}", rig.path("old.fw.partial")));
-    }
-
-    void captureRefusals() {
-        FirmwareRig rig;
-        rig.module.faults.unanswered.insert(16); // never read, and not answering
-        QVERIFY(writeFile(rig.path("old.fw"), "old"));
-        rig.capture().chooseFile(rig.path("old.fw"));
-        QVERIFY(rig.capture().UploadEncryptedFirmware() != Outcome::Succeeded);
-        QCOMPARE(rig.reporter.statuses.last(), "Read Target ID for version number first.");
-        QCOMPARE(readFile(rig.path("old.fw")), "old");
-        rig.module.faults = {};
-        rig.capture().chooseFile(rig.path("no-such-folder/x.fw"));
-        QVERIFY(rig.capture().UploadEncryptedFirmware() != Outcome::Succeeded);
-        QCOMPARE(rig.reporter.criticals.size(), 1);
-        QCOMPARE(rig.reporter.criticals[0].left(40), "File Open: Error opening firmware file: ");
+        if (!r.file.isEmpty()) // it holds the pages the result counts
+            QCOMPARE(readFile(r.file).size(), 11 + r.pages * 268);
     }
 
     // The presets load the header and the pages; preset 0 takes its serial

@@ -75,8 +75,8 @@ Outcome expectedOutcome(Op op, Effect effect) {
         return Outcome::Succeeded;
     switch (effect) {
     case Refused:
-    case Checksum:
-        return Outcome::Refused;
+    case Checksum: // a capture waits for pages only: a refused or damaged one is no page
+        return op == Capture ? Outcome::NoResponse : Outcome::Refused;
     case HangUp:
         return Outcome::PortError;
     default:

@@ -161,6 +161,7 @@ private slots:
                  "$01 $0B $00 $00 $22 $00 0/120 $5A $01 $01 $01 $00 $00 $00 $00");
         QCOMPARE(rig.ports(), "1 2 3 4 5 6 7 8 9 10* 11 12 13 14 15 16 17 18");
         QCOMPARE(rig.control("CommsPortob_9")->toolTip(), rig.module.devicePath());
+        QVERIFY(QFontInfo(rig.control("SerialRecoverytb")->font()).fixedPitch());
     }
 
     void missingCom10IsReportedAtStartUp() {
@@ -257,8 +258,13 @@ private slots:
                  qPrintable(QString::number(free.height())));
         auto* scroll = rig.admin().findChild<QScrollArea*>("AdminScroll");
         QWidget* start = rig.control("admin:StartEncFwUploadcb");
-        scroll->ensureWidgetVisible(start);
-        QVERIFY(start->visibleRegion().boundingRect().size() == start->size());
+        const auto inView = [](QWidget* w) { return w->visibleRegion().boundingRect().size() == w->size(); };
+        for (QWidget* shown : {rig.control("admin:Readidcb"), start}) { // the panes' top, then their end
+            scroll->ensureWidgetVisible(shown);
+            QVERIFY(inView(shown));
+            // The last error and the status stay in view whatever is scrolled.
+            QVERIFY(inView(rig.control("admin:ErrorCodelb")) && inView(rig.control("admin:Statustb")));
+        }
     }
 
     // A dialog opens over the window the operator works in.
