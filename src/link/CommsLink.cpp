@@ -116,8 +116,12 @@ void CommsLink::ScanCommsPorts() {
     if (wasOpen)
         Port.close();
     Scan.ScanCommsPorts();
-    if (wasOpen)
-        open(Device, SelectedPort != 0 ? QString::number(SelectedPort) : Device, SelectedPort);
+    // Selected again as the operator would, so a port the scan did not find
+    // leads to the first one it found.
+    if (wasOpen && SelectedPort != 0)
+        SelectCommsPort(SelectedPort);
+    else if (wasOpen)
+        openDevice(Device);
     emit scanFinished();
 }
 

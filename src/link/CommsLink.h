@@ -57,7 +57,8 @@ public:
     // Opens a device given by its path (/dev/ttyUSB3, /dev/serial/by-id/...).
     bool openDevice(const QString& path);
     // Tries to open every port and records which can be opened; the open port
-    // is closed meanwhile and opened again afterwards.
+    // is closed meanwhile and then selected again, which leads to the first
+    // port found when the scan did not find it.
     void ScanCommsPorts();
 
     // The line speeds: 115200 baud for the bootloader, 38400 baud for a
