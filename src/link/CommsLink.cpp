@@ -126,9 +126,11 @@ void CommsLink::ScanCommsPorts() {
 }
 
 void CommsLink::applySettings(const QString& settings) {
+    // A setting the port refuses is not taken: nothing would apply it later
+    // but the next open, which would then fail or run at another speed.
+    if (const auto line = LineSettings::parse(settings); !line || !Port.setLine(*line))
+        return;
     Settings = settings;
-    if (const auto line = LineSettings::parse(settings))
-        Port.setLine(*line);
     emit settingsChanged(settings);
 }
 

@@ -62,8 +62,8 @@ public:
     void ScanCommsPorts();
 
     // The line speeds: 115200 baud for the bootloader, 38400 baud for a
-    // module's running application. A speed the port cannot take leaves it
-    // at the one it had.
+    // module's running application. A speed the port refuses leaves the line
+    // and the settings as they were.
     void setBootloaderSpeed();
     void setApplicationSpeed();
     // Back to the bootloader speed after the reset delay.

@@ -172,6 +172,17 @@ private slots:
         QCOMPARE(rig.link.transact(Message({16}), 2, ReplyKind::Identity).outcome, Outcome::Succeeded);
         QCOMPARE(handled, 1);
     }
+
+    // A speed the port refuses is neither kept nor announced, nor brought
+    // back by the next open.
+    void refusedSpeed() {
+        MemoryRig rig;
+        rig.line.refusedBauds = {38400};
+        QSignalSpy announced(&rig.link, &CommsLink::settingsChanged);
+        rig.link.setApplicationSpeed();
+        rig.link.openDevice(MemoryTransport::kDevice);
+        QCOMPARE(join(rig.link.settings(), rig.line.baud(), announced.size()), "115200,N,8,1 | 115200 | 0");
+    }
 };
 
 QTEST_GUILESS_MAIN(TestProtocol)
