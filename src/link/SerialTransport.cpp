@@ -50,27 +50,34 @@ QString SerialTransport::write(const QByteArray& frame) {
 #ifdef Q_OS_UNIX
     // Straight to the driver, which takes a frame (at most 267 bytes) whole:
     // QSerialPort's write buffer would cost every command two more passes of
-    // the event loop. A write error is known here at once.
-    const int fd = static_cast<int>(MSComm1.handle());
-    while (done < frame.size()) {
-        const ssize_t n = ::write(fd, frame.constData() + done, static_cast<size_t>(frame.size() - done));
-        if (n > 0)
-            done += n;
-        else if (n < 0 && errno == EINTR)
-            continue;
-        else if (n < 0 && errno == EAGAIN)
-            break; // the driver's buffer is full: the port's own buffer takes the rest
-        else
-            return qt_error_string(n < 0 ? errno : EIO);
+    // the event loop. A write error is known here at once. While the port
+    // still holds the rest of an earlier frame, this one goes behind it.
+    if (MSComm1.bytesToWrite() == 0) {
+        const int fd = static_cast<int>(MSComm1.handle());
+        while (done < frame.size()) {
+            const ssize_t n = ::write(fd, frame.constData() + done, static_cast<size_t>(frame.size() - done));
+            if (n > 0)
+                done += n;
+            else if (n < 0 && errno == EINTR)
+                continue;
+            else if (n < 0 && errno == EAGAIN)
+                break; // the driver's buffer is full
+            else
+                return qt_error_string(n < 0 ? errno : EIO);
+        }
+        if (done == frame.size())
+            return {};
     }
-    if (done == frame.size())
-        return {};
 #endif
+    // The port's own buffer takes the rest and writes it as the driver's
+    // drains: a full buffer is no failure, so it is not flushed into one here.
     Writing = true;
     WriteFailure.clear();
     const bool taken = MSComm1.write(frame.mid(done)) == frame.size() - done;
+#ifndef Q_OS_UNIX
     if (taken)
         MSComm1.flush();
+#endif
     Writing = false;
     return taken ? std::exchange(WriteFailure, {}) : MSComm1.errorString();
 }

@@ -88,6 +88,18 @@ private slots:
         QCOMPARE(rig.heard(), (QStringList{"5a 10 10", "5a 11 11"}));
     }
 
+    // A frame the driver could not take whole reaches the module whole, and
+    // before the next one, however the driver's buffer drains meanwhile.
+    void framesStayInOrder() {
+        ModuleRig rig;
+        rig.module.holdInput(true); // until the driver's buffer is full
+        for (int page = 0; page < 400; ++page)
+            rig.link().post(Message({18}), 266, ReplyKind::Acknowledgement);
+        rig.module.holdInput(false); // reads all the driver holds, at once
+        rig.link().post(Message({16}), 2, ReplyKind::Identity);
+        QTRY_COMPARE(rig.heard().value(400), "5a 10 10");
+    }
+
     // A reply may pause inside its frame for less than 200 ms, not more.
     void gapsInsideAReply_data() { addRows({"150 ms | 150 | received", "250 ms | 250 | lost"}); }
     void gapsInsideAReply() {

@@ -24,6 +24,14 @@ bool VirtualModule::start(QString* error) {
     return true;
 }
 
+void VirtualModule::holdInput(bool held) {
+    if (!Readable)
+        return;
+    Readable->setEnabled(!held);
+    while (!held && readOnce()) {
+    }
+}
+
 void VirtualModule::pullCable() {
     Readable.reset();
     Pty.closeModuleSide();

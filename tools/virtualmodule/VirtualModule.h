@@ -28,6 +28,9 @@ public:
     // Puts bytes on the line that answer nothing (noise, a late reply). They
     // wait in the line for whoever opens the port next, as on a real line.
     void sendRaw(const QByteArray& bytes) { transmit(bytes, PreciseTimer::now()); }
+    // Stops reading the line, so that what the tool writes fills the
+    // driver's buffer; released, it reads at once all that has waited.
+    void holdInput(bool held);
     // Hangs the line up under the tool, as a pulled USB adapter does.
     bool hangUp(QString* error = nullptr);
     // Pulls the cable for good (no privileges needed): the module is gone.
