@@ -69,8 +69,10 @@ void MemoryTransport::schedule(const QByteArray& bytes, qint64 dueNs) {
 }
 
 void MemoryTransport::scheduleDelivery() {
-    if (!Open || Line.empty())
-        return Delivery.stop();
+    if (!Open || Line.empty()) {
+        Delivery.stop();
+        return;
+    }
     const qint64 waitNs = std::max<qint64>(0, Line.front().dueNs - PreciseTimer::now());
     Delivery.start(static_cast<int>((waitNs + kNsPerMs - 1) / kNsPerMs));
 }
