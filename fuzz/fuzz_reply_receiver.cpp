@@ -1,30 +1,33 @@
-// Feeds the reply receiver a script of line bytes, silences and resyncs, and
-// compares everything it reports with a plain model of the reply framing.
+// Feeds the link a script of line bytes, silences and new commands through a
+// transport of its own, and compares everything the link reports (the data
+// replies it hands on, the completions of the commands it sends) with a plain
+// model of the reply framing and of which reply completes which command.
 //
 // The script is a sequence of steps; each starts with an opcode byte whose
 // top two bits say what happens and whose low six bits are n:
-//   00nnnnnn  the next n+1 bytes arrive from the line, one ProcessInputByte
-//             each (fewer at the end of the input)
+//   00nnnnnn  the next n+1 bytes arrive from the line, one at a time (fewer
+//             at the end of the input)
 //   01nnnnnn  the line stays silent for n x 50 ms
-//   10xxxxxx  ResetSync: the command that waited for a reply gave up
-//   11xxxxxx  the rest of the input arrives at once, through ProcessInputBytes
-// Silence is not waited for: when it lasts the receiver's time-out or longer
-// and its timer is running, the timer's timeout signal is emitted directly,
-// as the event loop would have done. No event is ever processed, so the real
-// timer never fires on its own and every run is deterministic.
+//   10nnnnnn  a command is sent, which drops a partly received frame; it
+//             awaits an acknowledgement, an identity reply or a page as n
+//             modulo 3 is 0, 1 or 2
+//   11xxxxxx  the rest of the input arrives at once
+// Silence is let pass only when the model says it drops a frame: the event
+// loop then runs once, and the receiver's inter-byte time-out, cut to
+// nothing, runs out in it. No event is processed otherwise, and the reply
+// time-out is longer than any run, so every run is deterministic.
 
 #include "Models.h"
 
-#include "ReplyReceiver.h"
+#include "CommsLink.h"
+#include "Reporter.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
-#include <QMetaObject>
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <vector>
 
 namespace {
@@ -56,9 +59,9 @@ int frameLengthOf(int code) {
     }
 }
 
-// What the receiver reported, in order.
+// What the framing found, or what the link reported, in order.
 struct Event {
-    enum Kind { Accepted, Refused, Data, ChecksumFailed } kind;
+    enum Kind { Accepted, Refused, Data, ChecksumFailed, Succeeded, Failed } kind;
     std::vector<quint8> frame; // Data only: code, data bytes, checksum
     bool operator==(const Event&) const = default;
 };
@@ -113,18 +116,88 @@ private:
     int Length = 0;
 };
 
-// Records the receiver's signals and checks each data frame as it is handed
-// out, while the receiver's buffer is what the consumer would read.
+// Which reply completes which command: an acceptance the command that awaits
+// an acknowledgement, a data reply the one that awaits its kind, a refusal
+// any, a damaged data reply any that awaits data. Only the first completion
+// of a command counts; data replies are handed on whether they complete one
+// or not.
+class LinkModel {
+public:
+    enum Awaited { Acknowledgement, Identity, Page };
+
+    void send(Awaited awaited) {
+        Framing.resetSync();
+        InProgress = true;
+        Waiting = awaited;
+    }
+    void byte(quint8 b) {
+        Framing.byte(b);
+        for (; Seen < Framing.events.size(); ++Seen) {
+            const Event& found = Framing.events[Seen];
+            switch (found.kind) {
+            case Event::Accepted:
+                complete(Waiting == Acknowledgement, Event::Succeeded);
+                break;
+            case Event::Refused:
+                complete(true, Event::Failed);
+                break;
+            case Event::ChecksumFailed:
+                complete(Waiting != Acknowledgement, Event::Failed);
+                break;
+            default:
+                complete(Waiting == (found.frame[0] == kIdentityReply ? Identity : Page), Event::Succeeded);
+                events.push_back(found);
+                break;
+            }
+        }
+    }
+    void silence(int milliseconds) { Framing.silence(milliseconds); }
+    bool inFrame() const { return Framing.inFrame(); }
+
+    std::vector<Event> events;
+
+private:
+    void complete(bool completes, Event::Kind how) {
+        if (!InProgress || !completes)
+            return;
+        InProgress = false;
+        events.push_back({how, {}});
+    }
+
+    FramingModel Framing;
+    size_t Seen = 0;
+    bool InProgress = false;
+    Awaited Waiting = Acknowledgement;
+};
+
+// A line that takes every frame and delivers what the script says.
+class ScriptedLine : public Transport {
+public:
+    bool open(const QString&) override { return Open = true; }
+    void close() override { Open = false; }
+    bool isOpen() const override { return Open; }
+    QString errorString() const override { return {}; }
+    bool setLine(const LineSettings::Line&) override { return true; }
+    QString write(const QByteArray&) override { return {}; }
+    void discardInput() override {}
+    void arrive(const QByteArray& bytes) { emit bytesArrived(bytes); }
+
+private:
+    bool Open = false;
+};
+
+// Records the link's completions and data replies, and checks each data
+// frame as it is handed on, while the receiver's buffer is what the consumer
+// would read.
 class Recorder {
 public:
-    explicit Recorder(ReplyReceiver& receiver) {
-        QObject::connect(&receiver, &ReplyReceiver::commandAcknowledged, [this](bool ok) {
-            events.push_back({ok ? Event::Accepted : Event::Refused, {}});
+    Recorder(CommsLink& link, CommandExchange& exchange) {
+        QObject::connect(&exchange, &CommandExchange::completed, [this, &exchange] {
+            const Outcome outcome = exchange.lastOutcome();
+            FUZZ_CHECK(outcome == Outcome::Succeeded || outcome == Outcome::Refused);
+            events.push_back({outcome == Outcome::Succeeded ? Event::Succeeded : Event::Failed, {}});
         });
-        QObject::connect(&receiver, &ReplyReceiver::checksumFailed, [this] {
-            events.push_back({Event::ChecksumFailed, {}});
-        });
-        QObject::connect(&receiver, &ReplyReceiver::dataReplyReceived, [this](const RxMsg& frame) {
+        const auto handedOn = [this](const RxMsg& frame) {
             const int length = frameLengthOf(frame[0]);
             FUZZ_CHECK(length > 0); // only codes 0x20 and 0x21 carry data
             std::vector<quint8> bytes;
@@ -136,16 +209,12 @@ public:
             // a good checksum only
             FUZZ_CHECK(Model::byteSum(bytes.data(), bytes.size() - 1) == bytes.back());
             events.push_back({Event::Data, std::move(bytes)});
-        });
+        };
+        QObject::connect(&link, &CommsLink::identityReplyReceived, handedOn);
+        QObject::connect(&link, &CommsLink::encryptedPageReceived, handedOn);
     }
     std::vector<Event> events;
 };
-
-void letSilencePass(ReplyReceiver& receiver, int milliseconds) {
-    if (milliseconds < receiver.interByteTimeoutMs() || !receiver.interByteTimerActive())
-        return;
-    receiver.RxTimeout_Timer(); // what the timer's expiry runs
-}
 
 } // namespace
 
@@ -160,9 +229,14 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    ReplyReceiver receiver;
-    Recorder recorder(receiver);
-    FramingModel model;
+    QuietSink sink;
+    Reporter reporter(sink);
+    CommandExchange exchange;
+    ScriptedLine line;
+    CommsLink link(exchange, reporter, line, {.replyTimeoutMs = 24 * 3600 * 1000, .interByteTimeoutMs = 0});
+    link.openDevice(QStringLiteral("script"));
+    Recorder recorder(link, exchange);
+    LinkModel model;
 
     size_t at = 0;
     while (at < size) {
@@ -172,27 +246,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         case 0: {
             const size_t end = std::min(size, at + static_cast<size_t>(n) + 1);
             for (; at < end; ++at) {
-                receiver.ProcessInputByte(data[at]);
+                line.arrive(QByteArray(1, static_cast<char>(data[at])));
                 model.byte(data[at]);
             }
             break;
         }
         case 1:
-            letSilencePass(receiver, n * kSilenceStepMs);
+            if (n * kSilenceStepMs >= kInterByteTimeoutMs && model.inFrame())
+                QCoreApplication::processEvents(); // the receiver's time-out runs out
             model.silence(n * kSilenceStepMs);
             break;
-        case 2:
-            receiver.ResetSync();
-            model.resetSync();
+        case 2: {
+            constexpr ReplyKind kKinds[] = {ReplyKind::Acknowledgement, ReplyKind::Identity,
+                                            ReplyKind::EncryptedPage};
+            OutMsg message{};
+            message[0] = 16;
+            link.post(message, 2, kKinds[n % 3]);
+            model.send(static_cast<LinkModel::Awaited>(n % 3));
             break;
+        }
         case 3:
-            receiver.ProcessInputBytes(QByteArray::fromRawData(reinterpret_cast<const char*>(data + at),
-                                                               static_cast<qsizetype>(size - at)));
+            line.arrive(
+                QByteArray(reinterpret_cast<const char*>(data + at), static_cast<qsizetype>(size - at)));
             for (; at < size; ++at)
                 model.byte(data[at]);
             break;
         }
-        FUZZ_CHECK(receiver.inSync() == model.inFrame());
         FUZZ_CHECK(recorder.events == model.events);
     }
     return 0;

@@ -48,24 +48,7 @@ class CommandExchange : public QObject {
 public:
     explicit CommandExchange(QObject* parent = nullptr);
 
-    void SetMessageInProgress(ReplyKind awaited, Deadline deadline = Deadline::Link);
     bool GetMessageInProgress() const { return MessageInProgress; }
-
-    // Reports from the link. Each answers whether it completed the command in
-    // progress.
-    bool PutCommandOKFromTgt(bool commandOK); // acknowledgement 91 or 171
-    bool putDataReply(ReplyKind kind);        // a good identity or page reply
-    bool putDamagedReply();                   // a data reply with a wrong checksum
-    bool putLinkTimeout();                    // the link's reply time-out ran out
-    bool putOwnDeadline();                    // the operation's own timer ran out
-    bool putWriteFailure();                   // the command could not be written
-    // The command went out with no port open: if it goes unanswered, the
-    // port is why.
-    void noteNoPort() { NoPort = true; }
-
-    // Blocks in a local event loop until the command in progress completes and
-    // reads the flags. Uses no CPU while it waits.
-    Outcome waitForOutcome();
     // How the last completed command ended, read from the flags.
     Outcome lastOutcome() const;
 
@@ -90,8 +73,27 @@ signals:
     void operationActiveChanged(bool active);
 
 private:
+    // The link marks commands in progress, reports their completions and waits.
+    friend class CommsLink;
     friend class OperationScope;
     friend class Unstoppable;
+
+    void SetMessageInProgress(ReplyKind awaited, Deadline deadline = Deadline::Link);
+    // Reports from the link. Each answers whether it completed the command in
+    // progress.
+    bool PutCommandOKFromTgt(bool commandOK); // acknowledgement 91 or 171
+    bool putDataReply(ReplyKind kind);        // a good identity or page reply
+    bool putDamagedReply();                   // a data reply with a wrong checksum
+    bool putLinkTimeout();                    // the link's reply time-out ran out
+    bool putOwnDeadline();                    // the operation's own timer ran out
+    bool putWriteFailure();                   // the command could not be written
+    // The command went out with no port open: if it goes unanswered, the
+    // port is why.
+    void noteNoPort() { NoPort = true; }
+    // Blocks in a local event loop until the command in progress completes and
+    // reads the flags. Uses no CPU while it waits.
+    Outcome waitForOutcome();
+
     bool tryBeginOperation();
     void endOperation();
     bool PutMessageStatus(CompletionStatus status);

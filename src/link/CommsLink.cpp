@@ -2,20 +2,25 @@
 
 #include "CommandExchange.h"
 #include "LineSettings.h"
-#include "LowLatency.h"
 #include "Reporter.h"
-
-#include <cerrno>
-#include <unistd.h>
+#include "SerialTransport.h"
 
 namespace {
 const QString kTitle = QStringLiteral("Comms Port");
 } // namespace
 
 CommsLink::CommsLink(CommandExchange& exchange, Reporter& reporter, LinkTimings timings, QObject* parent)
-    : QObject(parent), Exchange(exchange), Report(reporter), MSComm1(this),
-      Receiver(timings.interByteTimeoutMs, this), CommsTimeout(this), ResetBaudRateTmr(this),
-      Settings(LineSettings::kBootloader) {
+    : CommsLink(exchange, reporter, std::make_unique<SerialTransport>(), nullptr, timings, parent) {}
+
+CommsLink::CommsLink(CommandExchange& exchange, Reporter& reporter, Transport& transport, LinkTimings timings,
+                     QObject* parent)
+    : CommsLink(exchange, reporter, nullptr, &transport, timings, parent) {}
+
+CommsLink::CommsLink(CommandExchange& exchange, Reporter& reporter, std::unique_ptr<Transport> own,
+                     Transport* transport, LinkTimings timings, QObject* parent)
+    : QObject(parent), Exchange(exchange), Report(reporter), OwnTransport(std::move(own)),
+      Port(transport ? *transport : *OwnTransport), Receiver(timings.interByteTimeoutMs, this),
+      CommsTimeout(this), ResetBaudRateTmr(this), Settings(LineSettings::kBootloader) {
     CommsTimeout.setObjectName(QStringLiteral("CommsTimeout"));
     // Precise: a coarse timer may run out up to 5 % early.
     CommsTimeout.setTimerType(Qt::PreciseTimer);
@@ -34,13 +39,11 @@ CommsLink::CommsLink(CommandExchange& exchange, Reporter& reporter, LinkTimings 
         emit baudRateReset();
     });
 
-    MSComm1.setReadBufferSize(0);
-    connect(&MSComm1, &QSerialPort::readyRead, this,
-            [this] { Receiver.ProcessInputBytes(MSComm1.readAll()); });
-    connect(&MSComm1, &QSerialPort::errorOccurred, this, &CommsLink::onPortError);
+    connect(&Port, &Transport::bytesArrived, &Receiver, &ReplyReceiver::ProcessInputBytes);
+    connect(&Port, &Transport::readFailed, this, &CommsLink::onReadFailed);
+    connect(&Port, &Transport::writeFailed, this, &CommsLink::onWriteFailed);
 
-    connect(&Receiver, &ReplyReceiver::commandAcknowledged, this,
-            [this](bool commandOK) { Exchange.PutCommandOKFromTgt(commandOK); });
+    connect(&Receiver, &ReplyReceiver::commandAcknowledged, this, &CommsLink::onAcknowledgement);
     connect(&Receiver, &ReplyReceiver::dataReplyReceived, this, &CommsLink::onDataReply);
     connect(&Receiver, &ReplyReceiver::checksumFailed, this, [this] {
         // The time-out stops only when the damaged reply ended the command;
@@ -52,6 +55,7 @@ CommsLink::CommsLink(CommandExchange& exchange, Reporter& reporter, LinkTimings 
 
 CommsLink::~CommsLink() {
     unload();
+    disconnect(&Port, nullptr, this, nullptr);
 }
 
 void CommsLink::load() {
@@ -65,8 +69,8 @@ void CommsLink::unload() {
     CommsTimeout.stop();
     ResetBaudRateTmr.stop();
     PortOK = false;
-    if (MSComm1.isOpen())
-        MSComm1.close();
+    if (Port.isOpen())
+        Port.close();
 }
 
 bool CommsLink::SelectCommsPort(int Index) {
@@ -86,20 +90,18 @@ bool CommsLink::openDevice(const QString& path) {
 
 bool CommsLink::open(const QString& device, const QString& name, int port) {
     PortOK = false;
-    if (MSComm1.isOpen())
-        MSComm1.close();
-    MSComm1.setPortName(device);
-    LineSettings::apply(MSComm1, Settings);
-    if (!MSComm1.open(QIODevice::ReadWrite)) {
+    if (Port.isOpen())
+        Port.close();
+    Port.setLine(*LineSettings::parse(Settings));
+    if (!Port.open(device)) {
         // Opening is always asked for by the operator, never from inside a
         // port notification, so the message can show at once.
         Report.critical(kTitle,
-                        QStringLiteral("Error opening comms port %1 : %2").arg(name, MSComm1.errorString()));
+                        QStringLiteral("Error opening comms port %1 : %2").arg(name, Port.errorString()));
         return false;
     }
-    requestLowLatency(static_cast<int>(MSComm1.handle()));
     // Whatever arrived before we opened belongs to nobody.
-    MSComm1.clear(QSerialPort::AllDirections);
+    Port.discardInput();
     Receiver.ResetSync();
     PortLost = false;
     PortOK = true;
@@ -110,18 +112,25 @@ bool CommsLink::open(const QString& device, const QString& name, int port) {
 
 void CommsLink::ScanCommsPorts() {
     emit scanStarted();
-    const bool wasOpen = MSComm1.isOpen();
+    const bool wasOpen = Port.isOpen();
     if (wasOpen)
-        MSComm1.close();
+        Port.close();
     Scan.ScanCommsPorts();
-    if (wasOpen)
-        open(Device, SelectedPort != 0 ? QString::number(SelectedPort) : Device, SelectedPort);
+    // Selected again as the operator would, so a port the scan did not find
+    // leads to the first one it found.
+    if (wasOpen && SelectedPort != 0)
+        SelectCommsPort(SelectedPort);
+    else if (wasOpen)
+        openDevice(Device);
     emit scanFinished();
 }
 
 void CommsLink::applySettings(const QString& settings) {
+    // A setting the port refuses is not taken: nothing would apply it later
+    // but the next open, which would then fail or run at another speed.
+    if (const auto line = LineSettings::parse(settings); !line || !Port.setLine(*line))
+        return;
     Settings = settings;
-    LineSettings::apply(MSComm1, settings);
     emit settingsChanged(settings);
 }
 
@@ -137,33 +146,30 @@ void CommsLink::resetSpeedLater() {
     ResetBaudRateTmr.start();
 }
 
-void CommsLink::discardStaleInput() {
+bool CommsLink::begin(ReplyKind awaited, Deadline deadline) {
+    if (!Exchange.sendAllowed())
+        return false;
     // Bytes that arrived while nothing was awaited (a late or doubled reply,
     // noise) must not complete the command about to be sent.
-    if (MSComm1.isOpen()) {
-        MSComm1.readAll();
-        MSComm1.clear(QSerialPort::Input);
-    }
+    if (Port.isOpen())
+        Port.discardInput();
     Receiver.ResetSync();
+    Reply = {};
+    Exchange.SetMessageInProgress(awaited, deadline);
+    if (!PortOK)
+        Exchange.noteNoPort(); // it will go unanswered, and the port is why
+    return true;
 }
 
 void CommsLink::post(const OutMsg& message, int bytesToSend, ReplyKind awaited) {
-    if (!Exchange.sendAllowed())
-        return;
-    discardStaleInput();
-    Exchange.SetMessageInProgress(awaited);
-    if (!PortOK)
-        Exchange.noteNoPort();
-    SendMessage(message, bytesToSend);
+    if (begin(awaited, Deadline::Link))
+        SendMessage(message, bytesToSend);
 }
 
-Outcome CommsLink::transact(const OutMsg& message, int bytesToSend, ReplyKind awaited, QTimer* ownDeadline) {
-    if (!Exchange.sendAllowed())
-        return Outcome::Abandoned;
-    discardStaleInput();
-    Exchange.SetMessageInProgress(awaited, ownDeadline ? Deadline::Own : Deadline::Link);
-    if (!PortOK)
-        Exchange.noteNoPort(); // it will go unanswered, and the port is why
+Exchanged CommsLink::transact(const OutMsg& message, int bytesToSend, ReplyKind awaited,
+                              QTimer* ownDeadline) {
+    if (!begin(awaited, ownDeadline ? Deadline::Own : Deadline::Link))
+        return {};
     QMetaObject::Connection deadline;
     if (ownDeadline) {
         deadline = connect(ownDeadline, &QTimer::timeout, this, [this] { Exchange.putOwnDeadline(); });
@@ -175,59 +181,45 @@ Outcome CommsLink::transact(const OutMsg& message, int bytesToSend, ReplyKind aw
         ownDeadline->stop();
         disconnect(deadline);
     }
-    return outcome;
+    return {outcome, Reply};
+}
+
+void CommsLink::sendUnanswered(const OutMsg& message, int bytesToSend) {
+    if (Exchange.sendAllowed())
+        write(message, bytesToSend);
 }
 
 void CommsLink::SendMessage(const OutMsg& Message, int BytesToSend) {
-    const QByteArray frame = Frame::encode(Message, BytesToSend);
-    if (!frame.isEmpty() && PortOK) {
-        if (const QString failure = writeFrame(frame); !failure.isEmpty())
-            onWriteFailed(failure);
-        if (!PortOK)
-            return; // the write failed and the command has been completed
-        CommsTimeout.stop();
-    }
-    // Armed even when nothing was sent, so the sender's wait still ends.
-    CommsTimeout.start();
+    // Armed even when nothing was sent, so the sender's wait still ends; a
+    // failed write has completed the command already.
+    if (write(Message, BytesToSend))
+        CommsTimeout.start();
 }
 
-QString CommsLink::writeFrame(const QByteArray& frame) {
-#ifdef Q_OS_UNIX
-    // Straight to the driver, which takes a frame (at most 267 bytes) whole:
-    // QSerialPort's write buffer would cost every command two more passes of
-    // the event loop. A write error is known here at once.
-    const int fd = static_cast<int>(MSComm1.handle());
-    qsizetype done = 0;
-    while (done < frame.size()) {
-        const ssize_t n = ::write(fd, frame.constData() + done, static_cast<size_t>(frame.size() - done));
-        if (n > 0)
-            done += n;
-        else if (n < 0 && errno == EINTR)
-            continue;
-        else if (n < 0 && errno == EAGAIN)
-            break; // the driver's buffer is full: the port's own buffer takes the rest
-        else
-            return qt_error_string(n < 0 ? errno : EIO);
-    }
-    if (done == frame.size())
-        return {};
-#else
-    const qsizetype done = 0;
-#endif
-    Writing = true;
-    const bool written = MSComm1.write(frame.mid(done)) == frame.size() - done;
-    if (written)
-        MSComm1.flush();
-    Writing = false;
-    return written ? QString() : MSComm1.errorString();
+bool CommsLink::write(const OutMsg& message, int bytesToSend) {
+    const QByteArray frame = Frame::encode(message, bytesToSend);
+    if (frame.isEmpty() || !PortOK)
+        return true;
+    const QString failure = Port.write(frame);
+    if (failure.isEmpty())
+        return true;
+    onWriteFailed(failure);
+    return false;
+}
+
+void CommsLink::onAcknowledgement(bool commandOK) {
+    if (Exchange.PutCommandOKFromTgt(commandOK))
+        Reply[0] = commandOK ? Frame::kAccepted : Frame::kRefused;
 }
 
 void CommsLink::onDataReply(const RxMsg& frame) {
     const bool identity = frame[0] == Frame::kIdentityReply;
     // The reply completes the command only when it is the kind awaited; it is
     // handed to its consumer either way.
-    if (Exchange.putDataReply(identity ? ReplyKind::Identity : ReplyKind::EncryptedPage))
+    if (Exchange.putDataReply(identity ? ReplyKind::Identity : ReplyKind::EncryptedPage)) {
         CommsTimeout.stop();
+        Reply = frame;
+    }
     if (identity)
         emit identityReplyReceived(frame);
     else
@@ -249,8 +241,17 @@ void CommsLink::onWriteFailed(const QString& reason) {
     Exchange.putWriteFailure();
 }
 
+void CommsLink::onReadFailed(const QString& reason) {
+    // Said once; a waiting command ends by its reply time-out.
+    Exchange.noteNoPort();
+    if (linkFailed())
+        reportLater(QStringLiteral("Error reading from comms port: %1. The device may have been "
+                                   "disconnected. Please reselect comms port")
+                        .arg(reason));
+}
+
 bool CommsLink::linkFailed() {
-    if (PortLost || !MSComm1.isOpen())
+    if (PortLost || !Port.isOpen())
         return false;
     PortLost = true;
     PortOK = false;
@@ -260,32 +261,9 @@ bool CommsLink::linkFailed() {
     QMetaObject::invokeMethod(
         this,
         [this] {
-            if (PortLost && MSComm1.isOpen())
-                MSComm1.close();
+            if (PortLost && Port.isOpen())
+                Port.close();
         },
         Qt::QueuedConnection);
     return true;
-}
-
-void CommsLink::onPortError(QSerialPort::SerialPortError error) {
-    if (error == QSerialPort::NoError)
-        return;
-    // A device that has gone reports a failed write as a resource error.
-    if (error == QSerialPort::WriteError || (Writing && error == QSerialPort::ResourceError)) {
-        onWriteFailed(MSComm1.errorString());
-        return;
-    }
-    switch (error) {
-    case QSerialPort::ReadError:
-    case QSerialPort::ResourceError:
-        // Said once; a waiting command ends by its reply time-out.
-        Exchange.noteNoPort();
-        if (linkFailed())
-            reportLater(QStringLiteral("Error reading from comms port: %1. The device may have been "
-                                       "disconnected. Please reselect comms port")
-                            .arg(MSComm1.errorString()));
-        break;
-    default:
-        break; // open errors are reported where the port is opened
-    }
 }

@@ -6,12 +6,26 @@
 #include "PortMap.h"
 #include "PortScan.h"
 #include "ReplyReceiver.h"
+#include "Transport.h"
 
 #include <QObject>
-#include <QSerialPort>
 #include <QTimer>
 
+#include <memory>
+
 class Reporter;
+
+// What a transaction ends with: its outcome, and the reply that completed it.
+struct Exchanged {
+    Outcome outcome = Outcome::Abandoned;
+    // The completing reply as received, code first: an acknowledgement's code
+    // alone, a data reply's code, data and checksum. All zero when no reply
+    // completed the command (a time-out, a damaged reply, a failed port).
+    RxMsg reply{};
+
+    // For a caller that needs only the outcome.
+    operator Outcome() const { return outcome; }
+};
 
 // The one serial port of the program: choosing, scanning and opening ports,
 // the two line speeds, the one transaction every command goes through, and
@@ -22,9 +36,12 @@ class CommsLink : public QObject {
     Q_OBJECT
 public:
     static constexpr int kStartPort = 10;
-    static constexpr int kBufferSize = 5000;
 
+    // On the serial port users run.
     CommsLink(CommandExchange& exchange, Reporter& reporter, LinkTimings timings = {},
+              QObject* parent = nullptr);
+    // On a transport of the caller's, which outlives the link.
+    CommsLink(CommandExchange& exchange, Reporter& reporter, Transport& transport, LinkTimings timings = {},
               QObject* parent = nullptr);
     ~CommsLink() override;
 
@@ -40,12 +57,13 @@ public:
     // Opens a device given by its path (/dev/ttyUSB3, /dev/serial/by-id/...).
     bool openDevice(const QString& path);
     // Tries to open every port and records which can be opened; the open port
-    // is closed meanwhile and opened again afterwards.
+    // is closed meanwhile and then selected again, which leads to the first
+    // port found when the scan did not find it.
     void ScanCommsPorts();
 
     // The line speeds: 115200 baud for the bootloader, 38400 baud for a
-    // module's running application. A speed the port cannot take leaves it
-    // at the one it had.
+    // module's running application. A speed the port refuses leaves the line
+    // and the settings as they were.
     void setBootloaderSpeed();
     void setApplicationSpeed();
     // Back to the bootloader speed after the reset delay.
@@ -56,15 +74,17 @@ public:
     // its outcome. With an own deadline the link's reply time-out does not end
     // the wait; `ownDeadline` is started once the frame is sent and completes
     // the command as not answered when it runs out.
-    Outcome transact(const OutMsg& message, int bytesToSend, ReplyKind awaited,
-                     QTimer* ownDeadline = nullptr);
+    Exchanged transact(const OutMsg& message, int bytesToSend, ReplyKind awaited,
+                       QTimer* ownDeadline = nullptr);
     // The same without the wait; the completion arrives later.
     void post(const OutMsg& message, int bytesToSend, ReplyKind awaited);
-    // Frames and writes one command; arms the reply time-out.
-    void SendMessage(const OutMsg& Message, int BytesToSend);
+    // Sends a command that no reply answers (the restart into the bootloader,
+    // which a running application takes without a word): nothing is marked in
+    // progress and nothing waits.
+    void sendUnanswered(const OutMsg& message, int bytesToSend);
 
     bool portOK() const { return PortOK; }
-    bool portOpen() const { return MSComm1.isOpen(); }
+    bool portOpen() const { return Port.isOpen(); }
     int selectedPort() const { return SelectedPort; }
     // The device of the port last opened.
     const QString& device() const { return Device; }
@@ -72,7 +92,6 @@ public:
     PortMap& ports() { return Ports; }
     const PortMap& ports() const { return Ports; }
     const PortScan& scan() const { return Scan; }
-    ReplyReceiver& receiver() { return Receiver; }
     CommandExchange& exchange() { return Exchange; }
 
 signals:
@@ -89,17 +108,26 @@ signals:
     void encryptedPageReceived(const RxMsg& frame);
 
 private:
+    CommsLink(CommandExchange& exchange, Reporter& reporter, std::unique_ptr<Transport> own,
+              Transport* transport, LinkTimings timings, QObject* parent);
+
     // Opens `device`; `name` is how the operator knows it (a port number or
     // the path), `port` the port number it stands for (0 for a path).
     bool open(const QString& device, const QString& name, int port);
-    // Writes a frame; the system's description of a failure, or nothing.
-    QString writeFrame(const QByteArray& frame);
     void applySettings(const QString& settings);
-    void discardStaleInput();
+    // Drops stale input and marks the command in progress; false when no
+    // command may be sent now.
+    bool begin(ReplyKind awaited, Deadline deadline);
+    // Frames and writes one command and arms the reply time-out.
+    void SendMessage(const OutMsg& Message, int BytesToSend);
+    // Frames and writes one command when a port is open; false when the write
+    // failed, which has completed the command in progress.
+    bool write(const OutMsg& message, int bytesToSend);
     // Shows a port error once the notification that raised it has returned.
     void reportLater(const QString& text);
+    void onAcknowledgement(bool commandOK);
     void onDataReply(const RxMsg& frame);
-    void onPortError(QSerialPort::SerialPortError error);
+    void onReadFailed(const QString& reason);
     void onWriteFailed(const QString& reason);
     // Takes the port out of use after a read or write error; false when that
     // has already happened since the port was last selected.
@@ -107,15 +135,16 @@ private:
 
     CommandExchange& Exchange;
     Reporter& Report;
-    QSerialPort MSComm1;
+    std::unique_ptr<Transport> OwnTransport; // the serial port, unless the caller gave one
+    Transport& Port;
     ReplyReceiver Receiver;
     PortMap Ports;
     PortScan Scan{Ports};
     QTimer CommsTimeout;     // a command's reply
     QTimer ResetBaudRateTmr; // back to the bootloader speed
+    RxMsg Reply{};           // what completed the command in progress
 
     bool PortOK = false;
-    bool Writing = false;  // inside SendMessage's write
     bool PortLost = false; // a read or write error took the port out of use
     int SelectedPort = 0;
     QString Device;

@@ -28,7 +28,6 @@ void ReplyReceiver::RxTimeout_Timer() {
     // Silence inside a frame: drop what was collected.
     InSync = false;
     RxTimeout.stop();
-    emit silence();
 }
 
 void ReplyReceiver::ProcessInputBytes(const QByteArray& bytes) {
@@ -43,11 +42,6 @@ void ReplyReceiver::ProcessInputBytes(const QByteArray& bytes) {
 
 void ReplyReceiver::ResetSync() {
     InSync = false;
-}
-
-void ReplyReceiver::ProcessInputByte(quint8 b) {
-    restartInterByteTimeout();
-    takeByte(b);
 }
 
 void ReplyReceiver::takeByte(quint8 b) {

@@ -7,8 +7,8 @@
 #include <QTimer>
 
 // Collects the module's reply frames from the received bytes, one byte at a
-// time. It knows nothing of the port: the link feeds it what the port reads,
-// and tests feed it bytes directly.
+// time. It knows nothing of the port: the link feeds it what the transport
+// hands over.
 //
 // Replies are routed by their code alone: an acknowledgement is reported as
 // soon as its code byte arrives; a data reply (identity 32, encrypted page 33)
@@ -20,18 +20,9 @@ public:
 
     explicit ReplyReceiver(int interByteTimeoutMs = kInterByteTimeoutMs, QObject* parent = nullptr);
 
-    void ProcessInputByte(quint8 b);
     void ProcessInputBytes(const QByteArray& bytes);
     // Abandons a partly received frame; the next frame needs a new sync byte.
     void ResetSync();
-    bool GetChecksumOK() const;
-    bool inSync() const { return InSync; }
-
-    // The inter-byte time-out ran out: a partly received frame is dropped.
-    // Runs when the timer expires; a fuzzer lets silence pass by calling it.
-    void RxTimeout_Timer();
-    bool interByteTimerActive() const { return RxTimeout.isActive(); }
-    int interByteTimeoutMs() const { return TimeoutMs; }
 
 signals:
     // Acknowledgement 91 (true) or 171 (false).
@@ -40,13 +31,14 @@ signals:
     void dataReplyReceived(const RxMsg& frame);
     // A complete data reply whose checksum is wrong; its contents are dropped.
     void checksumFailed();
-    // The inter-byte time-out ran out.
-    void silence();
 
 private:
     // One byte into the state machine, the inter-byte time-out aside.
     void takeByte(quint8 b);
     void restartInterByteTimeout();
+    // The inter-byte time-out ran out: a partly received frame is dropped.
+    void RxTimeout_Timer();
+    bool GetChecksumOK() const;
     void ProcessInputMessage();
 
     QTimer RxTimeout;       // the inter-byte time-out

@@ -55,6 +55,6 @@ void Maintenance::RestartIntoBootloader(bool SwitchBaud) {
     message[0] = Frame::kRestartIntoBootloader;
     message[1] = Frame::kRestartIntoBootloaderData;
     // The running application does not answer; nothing is marked in progress.
-    Link.SendMessage(message, 3);
+    Link.sendUnanswered(message, 3);
     Link.resetSpeedLater();
 }

@@ -1,66 +1,42 @@
-// The protocol without a line: the bytes a command puts on it, what the
-// receiver makes of the bytes that come back, and which report completes
-// which command.
+// The link's logic on an in-memory line to the virtual module's engine: the
+// bytes a command puts on the line, which reply completes which command and
+// how, damaged, doubled and late replies, replies handed over whole and a
+// byte at a time. What only a real line shows is tst_CommsLink's.
 
-#include "CommandExchange.h"
-#include "Frames.h"
-#include "LineSettings.h"
-#include "ReplyReceiver.h"
-#include "TestKit.h"
-
-#include <QSerialPort>
+#include "MemoryTransport.h"
+#include "ModuleRig.h"
 
 namespace {
-// A data reply: sync, code, data, checksum (off by `checksumError`).
-QByteArray dataReply(quint8 code, const QByteArray& data, int checksumError = 0) {
-    const QByteArray body = char(code) + data;
-    quint8 sum = 0;
-    for (char c : body)
-        sum = static_cast<quint8>(sum + static_cast<quint8>(c));
-    return "\x5a" + body + char(sum + checksumError);
-}
-QByteArray identityReply(char fill = 0x11, int checksumError = 0) {
-    return dataReply(32, QByteArray(28, fill), checksumError);
-}
-const QByteArray kAck = QByteArray::fromHex("5a5b"), kPage = dataReply(33, QByteArray(264, 0x22));
+// Replies are in the line at once, so the time-outs can be short.
+constexpr LinkTimings kTimings{.replyTimeoutMs = 60, .resetBaudDelayMs = 20};
+constexpr int kOwnDeadlineMs = 120; // a page request's, as the capture's page timer
 
-// What the receiver reports, as text: "ack", "nak", "data <code> <first data byte>", "bad".
-struct Recorder {
-    explicit Recorder(ReplyReceiver& rx) {
-        QObject::connect(&rx, &ReplyReceiver::commandAcknowledged,
-                         [this](bool ok) { events << (ok ? "ack" : "nak"); });
-        QObject::connect(&rx, &ReplyReceiver::dataReplyReceived, [this](const RxMsg& f) {
-            events << QStringLiteral("data %1 %2").arg(f[0]).arg(f[1]);
-        });
-        QObject::connect(&rx, &ReplyReceiver::checksumFailed, [this] { events << "bad"; });
+// The link on an open in-memory line.
+struct MemoryRig {
+    MemoryRig() { link.openDevice(MemoryTransport::kDevice); }
+
+    RecordingReporter sink;
+    Reporter report{sink};
+    CommandExchange exchange;
+    MemoryTransport line;
+    CommsLink link{exchange, report, line, kTimings};
+    ModuleEngine& module = line.module;
+};
+
+// The module's part in a row: faults by their names in the virtual module's
+// options, "pulled" for a module gone before the command is written, and hex
+// for bytes that go before its reply.
+void prepare(MemoryRig& rig, int code, const QString& words) {
+    for (const QString& word : words.split(' ', Qt::SkipEmptyParts)) {
+        if (const auto planned = parseFaultPlan(QStringLiteral("%1:*:%2").arg(code).arg(word)))
+            rig.module.faults.plan(*planned);
+        else if (word == "pulled")
+            rig.line.pullCable();
+        else
+            rig.module.faults.garbage += QByteArray::fromHex(word.toLatin1());
     }
-    QStringList events;
-};
-
-// One report from the link, named as in the tables.
-bool report(CommandExchange& exchange, const QString& what) {
-    if (what == "ack 91" || what == "ack 171")
-        return exchange.PutCommandOKFromTgt(what == "ack 91");
-    if (what == "identity" || what == "page")
-        return exchange.putDataReply(what == "page" ? ReplyKind::EncryptedPage : ReplyKind::Identity);
-    if (what == "damaged")
-        return exchange.putDamagedReply();
-    if (what == "link time-out")
-        return exchange.putLinkTimeout();
-    if (what == "own deadline")
-        return exchange.putOwnDeadline();
-    if (what == "write failure")
-        return exchange.putWriteFailure();
-    qFatal("unknown report %s", qPrintable(what));
 }
-
-struct SequenceRow {
-    const char* name;
-    QByteArray input;
-    QStringList events;
-};
 } // namespace
-Q_DECLARE_METATYPE(SequenceRow)
 
 class TestProtocol : public QObject {
     Q_OBJECT
@@ -73,130 +49,139 @@ private slots:
                  "three fields | 9600,N,8 | refused", "no speed | x,N,8,1 | refused"});
     }
     void lineSettings() {
-        const auto [settings, port] = fields<2>();
-        QSerialPort serial;
-        const bool taken = LineSettings::apply(serial, settings);
-        QCOMPARE(taken ? QStringLiteral("%1 %2 %3 %4")
-                             .arg(serial.baudRate())
-                             .arg(QStringLiteral("N-EOSM").at(serial.parity()))
-                             .arg(serial.dataBits())
-                             .arg(serial.stopBits() == QSerialPort::TwoStop ? 2 : 1)
-                       : QStringLiteral("refused"),
-                 port);
+        const auto [settings, expected] = fields<2>();
+        const auto line = LineSettings::parse(settings);
+        QCOMPARE(line ? QStringLiteral("%1 %2 %3 %4")
+                            .arg(line->baud)
+                            .arg(QStringLiteral("N-EOSM").at(line->parity))
+                            .arg(line->dataBits)
+                            .arg(line->stopBits == QSerialPort::TwoStop ? 2 : 1)
+                      : QStringLiteral("refused"),
+                 expected);
     }
 
     // The frames of every command are checked where the commands are sent; these are the edges.
     void commandFrameEdges() {
         const auto encode = [](std::initializer_list<qint16> elements, int bytesToSend) {
-            OutMsg m{};
-            std::copy(elements.begin(), elements.end(), m.begin());
-            return Frame::encode(m, bytesToSend).toHex();
+            return Frame::encode(Message(elements), bytesToSend).toHex();
         };
         QCOMPARE(encode({17, 0x1234}, 3), "5a113445");               // only the low byte of an element
         QCOMPARE(encode({19, 0x5A, 0x5A}, 4), "5a135a5ac7");         // 0x5A in data is not escaped
         QCOMPARE(encode({16}, 1) + encode({16}, 403), QByteArray()); // below 2, beyond the buffer: nothing
     }
 
-    void sequences_data() {
-        addRows<SequenceRow>(
-            {{"accepted", kAck, {"ack"}},
-             {"refused", QByteArray::fromHex("5aab"), {"nak"}},
-             {"stray bytes before an ack", QByteArray::fromHex("00ff13") + kAck, {"ack"}},
-             {"unknown code then ack", QByteArray::fromHex("5a40") + kAck, {"ack"}},
-             {"unknown code drops what follows", QByteArray::fromHex("5a405b"), {}},
-             {"identity", identityReply(), {"data 32 17"}},
-             {"identity after garbage", QByteArray::fromHex("00ff13") + identityReply(), {"data 32 17"}},
-             {"0x5A inside data", identityReply(0x5A), {"data 32 90"}},
-             {"identity with bad checksum", identityReply(0x11, 1), {"bad"}},
-             {"page", kPage, {"data 33 34"}},
-             {"page with bad checksum", dataReply(33, QByteArray(264, 0x22), 7), {"bad"}},
-             {"doubled sync drops the frame", "\x5a" + identityReply(0x01), {}},
-             {"doubled sync, then a good frame", "\x5a" + identityReply(0x01) + kAck, {"ack"}},
-             {"two replies back to back", kAck + identityReply(), {"ack", "data 32 17"}}});
+    // A command (its code), the reply it awaits, what the module does, and
+    // how the transaction ends: its outcome, the code of the reply that
+    // completed it, and "+identity", "+page" for each data reply handed to
+    // its consumer. A page request runs to its own deadline. Every row gives
+    // the same whether the line hands its bytes over whole or one by one, and
+    // leaves nothing behind for the next command, which the module refuses.
+    void replies_data() {
+        // clang-format off
+        addRows({"accepted | 11 | ack | | succeeded 5b",
+                 "refused | 11 | ack | refuse | refused ab",
+                 "stray bytes before the ack | 11 | ack | garbage | succeeded 5b",
+                 "unknown code before the ack | 11 | ack | 5a40 | succeeded 5b",
+                 "doubled sync drops the ack | 11 | ack | 5a | no-response",
+                 "doubled sync, then the ack again | 11 | ack | 5a double-ack | succeeded 5b",
+                 "ack twice | 11 | ack | double-ack | succeeded 5b",
+                 "ack after the time-out | 11 | ack | delay=100 | no-response",
+                 "no reply | 11 | ack | no-reply | no-response",
+                 "module gone before the write | 11 | ack | pulled | port-error",
+                 "stray identity leaves an ack command | 10 | ack | | no-response +identity",
+                 "stray page leaves an ack command | 14 | ack | | no-response +page",
+                 "damaged data leaves an ack command | 10 | ack | bad-checksum | no-response",
+                 "identity, 0x5A inside it | 10 | identity | | succeeded 20 +identity",
+                 "identity after stray bytes | 10 | identity | garbage | succeeded 20 +identity",
+                 "ack before the identity | 10 | identity | 5a5b | succeeded 20 +identity",
+                 "identity twice | 10 | identity | double-ack | succeeded 20 +identity +identity",
+                 "identity refused | 10 | identity | refuse | refused ab",
+                 "damaged identity | 10 | identity | bad-checksum | refused",
+                 "ack leaves an identity request | 11 | identity | | no-response",
+                 "stray page leaves an identity request | 14 | identity | | no-response +page",
+                 "damaged page fails an identity request | 14 | identity | bad-checksum | refused",
+                 "page | 14 | page | | succeeded 21 +page",
+                 "damaged page | 14 | page | bad-checksum | refused",
+                 "page request refused | 14 | page | refuse | refused ab",
+                 "stray identity leaves a page request | 10 | page | | no-response +identity",
+                 "ack leaves a page request | 11 | page | | no-response"});
+        // clang-format on
     }
-    // Every sequence gives the same result whether it arrives at once or one
-    // byte at a time.
-    void sequences() {
-        QFETCH(SequenceRow, row);
-        ReplyReceiver whole, single;
-        Recorder wholeEvents(whole), singleEvents(single);
-        whole.ProcessInputBytes(row.input);
-        for (char c : row.input)
-            single.ProcessInputByte(static_cast<quint8>(c));
-        QCOMPARE(wholeEvents.events, row.events);
-        QCOMPARE(singleEvents.events, row.events);
+    void replies() {
+        const auto [command, awaited, module, expected] = fields<4>();
+        const int code = command.toInt(nullptr, 16);
+        const ReplyKind kind = awaited == "ack"    ? ReplyKind::Acknowledgement
+                               : awaited == "page" ? ReplyKind::EncryptedPage
+                                                   : ReplyKind::Identity;
+        for (const bool byteByByte : {false, true}) {
+            MemoryRig rig;
+            rig.line.byteByByte = byteByByte;
+            prepare(rig, code, module);
+            QString handedOn;
+            connect(&rig.link, &CommsLink::identityReplyReceived, this, [&] { handedOn += " +identity"; });
+            connect(&rig.link, &CommsLink::encryptedPageReceived, this, [&] { handedOn += " +page"; });
+            QByteArray sent;
+            connect(&rig.module, &ModuleEngine::replySent, this,
+                    [&](const QByteArray& frame) { sent = frame; });
+            QSignalSpy completions(&rig.exchange, &CommandExchange::completed);
+            QTimer ownDeadline;
+            ownDeadline.setInterval(kOwnDeadlineMs);
+            ownDeadline.setTimerType(Qt::PreciseTimer);
+
+            Exchanged result;
+            const qint64 elapsed = msToRun([&] {
+                result = rig.link.transact(Message({qint16(code)}), code == 0x14 ? 10 : 2, kind,
+                                           kind == ReplyKind::EncryptedPage ? &ownDeadline : nullptr);
+            });
+            while (!rig.line.idle()) // until all the module sent is handed over
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+            const quint8 replyCode = quint8(result.reply[0]);
+            QCOMPARE(outcomeName(result) +
+                         (replyCode ? QStringLiteral(" %1").arg(uint(replyCode), 2, 16) : "") + handedOn,
+                     expected);
+            QCOMPARE(completions.size(), 1); // only the first report counts
+            const auto sameByte = [](char sentByte, qint16 received) { return quint8(sentByte) == received; };
+            QVERIFY(replyCode < 0x20 ||
+                    std::equal(sent.begin() + 1, sent.end(), result.reply.begin(), sameByte));
+            if (result.outcome == Outcome::NoResponse) // the link's time-out, or the page's own deadline
+                QVERIFY_BETWEEN(elapsed,
+                                kind == ReplyKind::EncryptedPage ? kOwnDeadlineMs : kTimings.replyTimeoutMs,
+                                2000);
+            if (result.outcome == Outcome::PortError)
+                continue;
+            rig.module.faults = {};
+            rig.module.faults.refused = {17};
+            QCOMPARE(rig.link.transact(Message({17}), 2, ReplyKind::Acknowledgement).outcome,
+                     Outcome::Refused);
+        }
     }
 
-    void silenceInsideAFrameDropsIt() {
-        ReplyReceiver rx;
-        Recorder recorder(rx);
-        rx.ProcessInputBytes(kPage.left(100));
-        rx.RxTimeout_Timer(); // 200 ms without a byte
-        QVERIFY(!rx.inSync());
-        rx.ProcessInputBytes(kPage.mid(100) + kPage); // the rest of the old frame is noise
-        QCOMPARE(recorder.events, QStringList{"data 33 34"});
-    }
-
-    // A frame that completes while the previous one is still being handled
-    // (a consumer that lets events run) is dropped, not nested.
-    void frameDuringHandlingIsDropped() {
-        ReplyReceiver rx;
+    // A reply that completes while the one before it is still being handled
+    // (by a consumer that lets events run) is dropped, not nested.
+    void replyDuringHandlingIsDropped() {
+        MemoryRig rig;
+        QByteArray sent;
+        connect(&rig.module, &ModuleEngine::replySent, this, [&](const QByteArray& frame) { sent = frame; });
         int handled = 0;
-        connect(&rx, &ReplyReceiver::dataReplyReceived, this, [&](const RxMsg&) {
-            if (++handled == 1)
-                rx.ProcessInputBytes(identityReply());
+        connect(&rig.link, &CommsLink::identityReplyReceived, this, [&] {
+            if (++handled > 1)
+                return;
+            rig.line.sendRaw(QByteArray(1, '\0') + sent); // a stray byte, then the same reply
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         });
-        rx.ProcessInputBytes(identityReply());
+        QCOMPARE(rig.link.transact(Message({16}), 2, ReplyKind::Identity).outcome, Outcome::Succeeded);
         QCOMPARE(handled, 1);
     }
 
-    // Which report completes which command, and how it ends: a page request
-    // runs to its own deadline. "-": the command is still in progress. Each
-    // row runs after a command that was refused and after one whose write
-    // failed: a completion leaves nothing of an earlier one.
-    void completion_data() {
-        // clang-format off
-        addRows({"ack completes an ack command | ack | ack 91 | succeeded",
-                 "refusal completes an ack command | ack | ack 171 | refused",
-                 "stray identity leaves an ack command | ack | identity | -",
-                 "stray page leaves an ack command | ack | page | -",
-                 "damaged data leaves an ack command | ack | damaged | -",
-                 "time-out ends an ack command | ack | link time-out | no response",
-                 "write failure ends an ack command | ack | write failure | port error",
-                 "identity completes an identity request | identity | identity | succeeded",
-                 "ack leaves an identity request | identity | ack 91 | -",
-                 "refusal completes an identity request | identity | ack 171 | refused",
-                 "stray page leaves an identity request | identity | page | -",
-                 "damaged reply fails an identity request | identity | damaged | refused",
-                 "page completes a page request | page | page | succeeded",
-                 "stray identity leaves a page request | page | identity | -",
-                 "ack leaves a page request | page | ack 91 | -",
-                 "link time-out leaves an own deadline | page | link time-out | -",
-                 "own deadline ends a page request | page | own deadline | no response"});
-        // clang-format on
-    }
-    void completion() {
-        const auto [awaited, reported, outcome] = fields<3>();
-        for (const QString previous : {"ack 171", "write failure"}) {
-            CommandExchange exchange;
-            exchange.SetMessageInProgress(ReplyKind::Acknowledgement);
-            report(exchange, previous);
-            QSignalSpy completions(&exchange, &CommandExchange::completed);
-            exchange.SetMessageInProgress(awaited == "ack"    ? ReplyKind::Acknowledgement
-                                          : awaited == "page" ? ReplyKind::EncryptedPage
-                                                              : ReplyKind::Identity,
-                                          awaited == "page" ? Deadline::Own : Deadline::Link);
-            const bool completed = outcome != "-";
-            QCOMPARE(report(exchange, reported), completed);
-            QCOMPARE(exchange.GetMessageInProgress(), !completed);
-            QCOMPARE(completions.size(), completed ? 1 : 0);
-            if (!completed)
-                continue;
-            // Only the first report counts: not a late time-out, nor an unsolicited refusal.
-            QVERIFY(!report(exchange, "link time-out") && !report(exchange, "ack 171") &&
-                    completions.size() == 1);
-            QCOMPARE(QString(outcomeName(exchange.waitForOutcome())).replace('-', ' '), outcome);
-        }
+    // A speed the port refuses is neither kept nor announced, nor brought
+    // back by the next open.
+    void refusedSpeed() {
+        MemoryRig rig;
+        rig.line.refusedBauds = {38400};
+        QSignalSpy announced(&rig.link, &CommsLink::settingsChanged);
+        rig.link.setApplicationSpeed();
+        rig.link.openDevice(MemoryTransport::kDevice);
+        QCOMPARE(join(rig.link.settings(), rig.line.baud(), announced.size()), "115200,N,8,1 | 115200 | 0");
     }
 };
 
