@@ -3,7 +3,7 @@
 #include "BootloaderApp.h"
 #include "BootloaderMain.h"
 #include "Dialogs.h"
-#include "FirmwareProgrammer.h"
+#include "WindowSink.h"
 #include "Operations.h"
 
 #include <QElapsedTimer>
@@ -99,7 +99,9 @@ ProgramRun runMainWindow(const QString& device, const QString& firmwareFile) {
     app.core().operations().LoadFirmwareFile(firmwareFile);
     auto* connect = app.mainWindow().findChild<QPushButton*>(QStringLiteral("GetTgtStatuscb"));
     auto* program = app.mainWindow().findChild<QPushButton*>(QStringLiteral("ProgramFwcb"));
-    QSignalSpy complete(&app.core().programmer(), &FirmwareProgrammer::programComplete);
+    int complete = 0;
+    QObject::connect(&app.sink(), &WindowSink::coreChanged, &app,
+                     [&complete](Change what) { complete += what == Change::FirmwareProgrammed ? 1 : 0; });
     QElapsedTimer clock;
     const CpuClock cpu;
     clock.start();
@@ -108,7 +110,7 @@ ProgramRun runMainWindow(const QString& device, const QString& firmwareFile) {
     ProgramRun run;
     run.wallS = static_cast<double>(clock.nsecsElapsed()) / 1e9;
     run.cpuMs = cpu.elapsedMs();
-    run.ok = complete.size() == 1;
+    run.ok = complete == 1;
     return run;
 }
 

@@ -47,10 +47,11 @@ int runSoak(int runs) {
     VirtualModule& module = rig.module;
     Operations& operations = rig.core->operations();
     QTemporaryDir folder;
-    rig.core->capture().enterHeaderByte(4, 0x00);
-    rig.core->capture().enterUploadPages(kPages);
-    rig.core->capture().chooseFile(folder.filePath(QStringLiteral("soak.fw")));
-    if (!operations.UploadEncryptedFirmware().succeeded() ||
+    CaptureSettings settings;
+    settings.enterHeaderByte(4, 0x00);
+    settings.enterPages(kPages);
+    settings.chooseFile(folder.filePath(QStringLiteral("soak.fw")));
+    if (!operations.UploadEncryptedFirmware(settings).succeeded() ||
         !operations.LoadFirmwareFile(folder.filePath(QStringLiteral("soak.fw"))).succeeded())
         return 1;
 
@@ -76,7 +77,7 @@ int runSoak(int runs) {
         }
         QElapsedTimer runClock;
         runClock.start();
-        const OperationResult result = operations.programFirmware(false);
+        const OperationResult result = operations.programFirmware({});
         longestRunMs = std::max(longestRunMs, static_cast<double>(runClock.elapsed()));
         (result.succeeded() ? completed : failed) += 1;
         if (result.status != expected) {

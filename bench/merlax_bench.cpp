@@ -64,20 +64,21 @@ ToolRun runTool(const QString& device, bool capture, int pages, const QString& f
                 bool lineRate) {
     PageMarks marks(pages);
     BootloaderCore core(marks);
-    core.link().openDevice(device);
+    core.operations().openPort({device});
     Operations& operations = core.operations();
     operations.RequestTargetID();
 
     const CpuClock cpu;
     OperationResult result;
     if (capture) {
-        core.capture().enterHeaderByte(4, 0x00);
-        core.capture().enterUploadPages(pages);
-        core.capture().chooseFile(file);
-        result = operations.UploadEncryptedFirmware();
+        CaptureSettings settings;
+        settings.enterHeaderByte(4, 0x00);
+        settings.enterPages(pages);
+        settings.chooseFile(file);
+        result = operations.UploadEncryptedFirmware(settings);
     } else {
         operations.LoadFirmwareFile(file);
-        result = operations.programFirmware(false);
+        result = operations.programFirmware({});
     }
     ToolRun run;
     run.ok = result.succeeded();

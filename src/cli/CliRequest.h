@@ -1,10 +1,12 @@
 #pragma once
 
+#include "CaptureSettings.h"
 #include "IdBlock.h"
+#include "OpenSerialLedger.h"
+#include "PgRangeSetup.h"
 
 #include <QString>
 
-#include <array>
 #include <chrono>
 #include <optional>
 #include <variant>
@@ -25,27 +27,36 @@ struct CliRequest {
         Recover,
         Ports,
         Ledger,
+        DbInit,
+        ExportSerials,
+        ImportSerials,
     };
     Command command = Command::Identify;
     // The port: a number 1..18 (through the port map) or a device's path.
     std::variant<int, QString> port = 10;
     bool json = false;
     bool repeat = false; // a station loop: one unit after another
+    QString recoveryUrl;
 
-    QString file;     // program, capture: the .fw file
-    QString database; // log-serial, ledger: the .ser file
+    QString file; // program: the .fw file; export-serials, import-serials: the .ser file
+    CaptureSettings capture;
+    // log-serial, ledger, recover, export-serials, import-serials, db-init:
+    // the .ser file or the database, and the range in it.
+    LedgerAddress log;
     QString programFile;
     bool ignoreTargetCheck = false;
     bool switchBaud = false;
-    int pages = 120;
-    std::optional<std::array<int, 6>> header;
-    int preset = -1;
-    int maxSerial = 0;
     std::optional<IdBlock> block;
     std::optional<QString> memo;
     std::optional<qint32> nextSerial;
     std::chrono::milliseconds lockTimeout{30000};
     QString code; // recover
+    // db-init
+    QString grantRole;
+    std::optional<PgRangeSetup::NewRange> newRange;
+
+    // The commands that talk to no module and need no port.
+    bool needsPort() const;
 };
 
 // The command name as the command line writes it ("log-serial").

@@ -2,14 +2,12 @@
 
 #include "BootloaderCore.h"
 #include "CliRequest.h"
-#include "CommsLink.h"
+#include "PortMap.h"
 #include "ExitCodes.h"
-#include "FirmwareCapture.h"
 #include "IdentityDisplay.h"
 #include "Interrupts.h"
 #include "Operations.h"
 #include "ResultJson.h"
-#include "SerialAllocation.h"
 #include "TerminalSink.h"
 
 #include <QElapsedTimer>
@@ -62,28 +60,45 @@ QString resultLine(const QString& operation, const OperationResult& r) {
 class CliRunner {
 public:
     CliRunner(const CliRequest& request)
-        : Request(request), Sink(::isatty(STDERR_FILENO) == 1), Core(Sink), Ops(Core.operations()),
-          Name(QString::fromLatin1(commandName(request.command))) {
+        : Request(request), Sink(::isatty(STDERR_FILENO) == 1), Core(Sink, coreOptions(request)),
+          Ops(Core.operations()), View(Core.view()), Name(QString::fromLatin1(commandName(request.command))) {
         QObject::connect(&Signals, &Interrupts::interrupted, [this] { Ops.stop(); });
     }
 
     int run() {
-        if (Request.command == Command::Ports)
+        switch (Request.command) {
+        case Command::Ports:
             return ports();
-        if (Request.command == Command::Ledger)
+        case Command::Ledger:
             return ledger();
-        if (!openPort())
-            return ExitCode::kPortError;
+        case Command::DbInit:
+            return administer(Ops.initSerialDatabase({Request.log.address, Request.grantRole, Request.newRange}));
+        case Command::ExportSerials:
+            return administer(Ops.exportSerials({Request.log, Request.file}));
+        case Command::ImportSerials:
+            return administer(Ops.importSerials({Request.log, Request.file}));
+        default:
+            break;
+        }
+        // A port that will not open is this command's result, like any other.
+        if (const OperationResult opened = Ops.openPort({Request.port}); !opened.succeeded())
+            return ExitCode::forOutcome(report(Name, opened, true).outcome);
         if (const int prepared = prepare(); prepared != ExitCode::kSucceeded)
             return prepared;
         return Request.repeat ? station() : single();
     }
 
 private:
-    bool openPort() {
-        if (const int* number = std::get_if<int>(&Request.port))
-            return Core.link().SelectCommsPort(*number);
-        return Core.link().openDevice(std::get<QString>(Request.port));
+    static BootloaderCore::Options coreOptions(const CliRequest& request) {
+        BootloaderCore::Options options;
+        options.recoveryUrl = request.recoveryUrl;
+        return options;
+    }
+
+    // A command with no module: its one result.
+    int administer(const OperationResult& result) {
+        report(Name, result, true);
+        return ExitCode::forOutcome(result.outcome);
     }
 
     // What a command needs before its first unit: files, capture settings, the log.
@@ -91,29 +106,16 @@ private:
         switch (Request.command) {
         case Command::Program:
             return loadFirmware(Request.file);
-        case Command::Capture: {
-            FirmwareCapture& capture = Core.capture();
-            if (Request.preset >= 0)
-                capture.quickSet(Request.preset, static_cast<qint16>(Request.maxSerial));
-            if (Request.header)
-                for (int i = 0; i < 6; ++i)
-                    capture.enterHeaderByte(i, (*Request.header)[static_cast<size_t>(i)]);
-            capture.enterUploadPages(Request.pages);
-            capture.chooseFile(Request.file);
-            return ExitCode::kSucceeded;
-        }
-        case Command::WriteSerial:
-            Core.serials().putSerialData(*Request.block);
-            return ExitCode::kSucceeded;
         case Command::LogSerial: {
-            SerialAllocation& serials = Core.serials();
-            serials.setStationRules(Request.block, Request.memo.has_value(), Request.nextSerial,
-                                    Request.lockTimeout);
-            if (Request.memo)
-                serials.setMemo(*Request.memo);
+            SerialLogRequest log;
+            log.where = Request.log;
+            log.sharing = SerialLedger::Sharing::TakeTurns;
+            log.idTemplate = Request.block;
+            log.memo = Request.memo;
+            log.startAt = Request.nextSerial;
+            log.lockTimeout = Request.lockTimeout;
             const OperationResult opened =
-                report(QStringLiteral("open-db"),
-                       Ops.openSerialDatabase(Request.database, SerialLedger::Sharing::TakeTurns), false);
+                report(QStringLiteral("open-db"), Ops.openSerialDatabase(log), false);
             if (opened.outcome == Outcome::Abandoned)
                 Sink.line(
                     QStringLiteral("Interrupted: %1 stopped while waiting for %2.").arg(Name, opened.file));
@@ -154,21 +156,24 @@ private:
             const OperationResult read = Ops.RequestTargetID();
             if (!read.succeeded())
                 return read;
-            OperationResult programmed = Ops.programFirmware(Request.ignoreTargetCheck);
+            OperationResult programmed = Ops.programFirmware({Request.ignoreTargetCheck});
             programmed.identity = read.identity;
             return programmed;
         }
         case Command::Capture:
-            return Ops.UploadEncryptedFirmware();
+            return Ops.UploadEncryptedFirmware(Request.capture);
         case Command::WriteSerial:
-            return Ops.WriteSerialNo();
+            return Ops.WriteSerialNo({Request.block});
         case Command::LogSerial:
-            return Request.programFile.isEmpty() ? Ops.ProgramAndLogSerialNo()
-                                                 : Ops.progAll(Request.ignoreTargetCheck);
+            return Ops.ProgramAndLogSerialNo({!Request.programFile.isEmpty(), Request.ignoreTargetCheck});
         case Command::Recover:
-            return Ops.RecoverSerialNo(Request.code);
+            return Ops.RecoverSerialNo(
+                {Request.code, Request.log.address.isEmpty() ? std::nullopt : std::optional(Request.log)});
         case Command::Ports:
         case Command::Ledger:
+        case Command::DbInit:
+        case Command::ExportSerials:
+        case Command::ImportSerials:
             break;
         }
         return Outcome::BadInput;
@@ -201,7 +206,7 @@ private:
             QJsonObject object = resultJson(operation, result, Started, Elapsed);
             if (number > 0)
                 object.insert("unit", number);
-            object.insert("port", Core.link().device());
+            object.insert("port", View.device());
             printJson(object);
         } else {
             std::printf("%s\n",
@@ -258,7 +263,7 @@ private:
     int station() {
         if (!Request.json)
             Sink.line(QStringLiteral("Station on %1: waiting for a module (Ctrl-C ends).")
-                          .arg(Core.link().device()));
+                          .arg(View.device()));
         QMap<QString, int> byOutcome;
         int units = 0, failed = 0, firstFailure = ExitCode::kSucceeded;
         bool cutShort = false;
@@ -307,12 +312,11 @@ private:
     }
 
     int ports() {
-        CommsLink& link = Core.link();
-        link.ScanCommsPorts();
+        Ops.scanPorts();
         QJsonArray list;
         for (int port = PortMap::kFirstPort; port <= PortMap::kLastPort; ++port) {
-            const QString device = link.ports().deviceForPort(port);
-            const bool opens = link.scan().portAvailable(port);
+            const QString device = View.deviceForPort(port);
+            const bool opens = View.portFound(port);
             if (Request.json)
                 list.append(QJsonObject{{"port", port}, {"device", device}, {"opens", opens}});
             else
@@ -326,7 +330,7 @@ private:
     // The reservations of a log that were never logged; reads the log
     // without waiting for it, and sends nothing.
     int ledger() {
-        OperationResult listed = Ops.openSerialDatabase(Request.database, SerialLedger::Sharing::ReadOnly);
+        OperationResult listed = Ops.listReservations(Request.log);
         if (Request.json) {
             QJsonObject object = resultJson(Name, listed, Started, 0);
             object.remove("elapsedMs");
@@ -355,6 +359,7 @@ private:
     TerminalSink Sink;
     BootloaderCore Core;
     Operations& Ops;
+    const CoreView& View;
     QString Name;
     QDateTime Started = QDateTime::currentDateTime();
     qint64 Elapsed = 0;

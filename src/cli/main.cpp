@@ -4,15 +4,13 @@
 
 #include "CliRequest.h"
 #include "CliRun.h"
-#include "DatabaseCommands.h"
+#include "Version.h"
 
 #include <QCoreApplication>
 
 #include <cstdio>
 
 int main(int argc, char** argv) {
-    if (const std::optional<int> exitCode = runDatabaseCommand(argc, argv))
-        return *exitCode;
     const CliParse parsed = parseCommandLine(argc, argv);
     if (!parsed.request) {
         std::fputs(qPrintable(parsed.message), parsed.toStandardError ? stderr : stdout);
@@ -24,6 +22,6 @@ int main(int argc, char** argv) {
         qputenv("QT_NO_GLIB", "1");
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("merlax-bootloader-cli"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.3"));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(kToolVersion));
     return runCli(*parsed.request);
 }

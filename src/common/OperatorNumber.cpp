@@ -41,4 +41,20 @@ std::optional<int> wholeInRange(double value, int low, int high) {
     return static_cast<int>(whole);
 }
 
+std::optional<long> scriptNumber(QStringView text) {
+    int base = 10;
+    if (text.startsWith(u"0x", Qt::CaseInsensitive)) {
+        text = text.sliced(2);
+        base = 16;
+    } else if (text.startsWith(u'$')) {
+        text = text.sliced(1);
+        base = 16;
+    }
+    if (text.isEmpty() || text.front() == u'+' || text.front() == u'-')
+        return std::nullopt;
+    bool ok = false;
+    const long value = text.toLong(&ok, base);
+    return ok ? std::optional(value) : std::nullopt;
+}
+
 } // namespace OperatorNumber

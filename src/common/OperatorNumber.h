@@ -12,4 +12,8 @@ double leadingNumber(QStringView text);
 double roundHalfEven(double value);
 // The rounded number when it lies within [low, high].
 std::optional<int> wholeInRange(double value, int low, int high);
+// A whole number as a script or a command line writes it: decimal (leading
+// zeros stay decimal: a serial number "00042" is 42), or hex after "0x" or
+// "$" (as the windows show bytes); nothing else, not even a sign.
+std::optional<long> scriptNumber(QStringView text);
 } // namespace OperatorNumber

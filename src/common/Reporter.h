@@ -18,6 +18,7 @@ public:
     void mainStatus(const QString& text);
     void critical(const QString& title, const QString& text);
     void progress(Activity activity, int done, int total) { Sink.progress(activity, done, total); }
+    void changed(Change what) { Sink.changed(what); }
 
     // A new operation begins: what an earlier one said is forgotten.
     void beginOperation();

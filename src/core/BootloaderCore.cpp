@@ -18,16 +18,18 @@ BootloaderCore::BootloaderCore(EventSink& sink, Options options) : Opts(std::mov
     Programmer = std::make_unique<FirmwareProgrammer>(*Link, *Target, *Maint, Report);
     Capture = std::make_unique<FirmwareCapture>(*Link, *Target, Report, Opts.timings.pageTimeoutMs);
     Serials = std::make_unique<SerialAllocation>(*Link, *Target, Report);
-    Recovery = std::make_unique<SerialRecovery>();
+    Recovery = std::make_unique<SerialRecovery>(RecoveryBaseURL(Opts.recoveryUrl));
     Ops = std::make_unique<Operations>(*this);
+    QObject::connect(&Exchange, &CommandExchange::operationActiveChanged, &Exchange,
+                     [this] { Report.changed(Change::OperationRunning); });
 }
 
 BootloaderCore::~BootloaderCore() {
     shutdown();
 }
 
-void BootloaderCore::start() {
-    Link->load();
+void BootloaderCore::start(int port) {
+    Link->load(port);
 }
 
 void BootloaderCore::shutdown() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CommandExchange.h"
+#include "CoreView.h"
 #include "LinkTimings.h"
 #include "Reporter.h"
 
@@ -29,6 +30,9 @@ public:
         // Devices for port numbers, before the environment and the platform's
         // own names (a program that starts its own module, a test).
         std::map<int, QString> portDevices;
+        // The recovery server's address; empty: the setting, else the
+        // address built in.
+        QString recoveryUrl;
     };
 
     explicit BootloaderCore(EventSink& sink, Options options = {});
@@ -36,8 +40,9 @@ public:
     BootloaderCore(const BootloaderCore&) = delete;
     BootloaderCore& operator=(const BootloaderCore&) = delete;
 
-    // The window program's start-up: bootloader line settings, then COM10.
-    void start();
+    // The window program's start-up: bootloader line settings, then the port
+    // it starts on (COM10 unless told otherwise).
+    void start(int port = 10);
     // The program is closing: the operation that waits ends without sending
     // its next step, and the port is closed.
     void shutdown();
@@ -51,7 +56,9 @@ public:
     SerialAllocation& serials() { return *Serials; }
     SerialRecovery& recovery() { return *Recovery; }
     Reporter& reporter() { return Report; }
+    // What a front end uses: the operations, and the view of the state.
     Operations& operations() { return *Ops; }
+    const CoreView& view() const { return View; }
     const LinkTimings& timings() const { return Opts.timings; }
 
 private:
@@ -66,4 +73,5 @@ private:
     std::unique_ptr<SerialAllocation> Serials;
     std::unique_ptr<SerialRecovery> Recovery;
     std::unique_ptr<Operations> Ops;
+    CoreView View{*this};
 };

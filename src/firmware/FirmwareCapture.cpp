@@ -1,18 +1,12 @@
 #include "FirmwareCapture.h"
 
-#include "CapturePresets.h"
 #include "CommsLink.h"
 #include "FirmwareFile.h"
 #include "FirmwareFileWriter.h"
-#include "OperatorNumber.h"
 #include "Reporter.h"
 #include "TargetSession.h"
 
 #include <algorithm>
-
-namespace {
-constexpr int kMaxUploadPages = 256;
-} // namespace
 
 FirmwareCapture::FirmwareCapture(CommsLink& link, TargetSession& target, Reporter& reporter,
                                  int pageTimeoutMs, QObject* parent)
@@ -24,45 +18,9 @@ FirmwareCapture::FirmwareCapture(CommsLink& link, TargetSession& target, Reporte
     connect(&Link, &CommsLink::encryptedPageReceived, this, &FirmwareCapture::PutEncryptedFirmwarePage);
 }
 
-bool FirmwareCapture::enterHeaderByte(int index, double value) {
-    bool taken = false;
-    if (const auto v = OperatorNumber::wholeInRange(value, 0, 255); v && index >= 0 && index <= 5) {
-        HeaderData[static_cast<size_t>(index)] = static_cast<qint16>(*v);
-        taken = true;
-    }
-    emit settingsChanged();
-    return taken;
-}
-
-bool FirmwareCapture::enterUploadPages(double value) {
-    const auto v = OperatorNumber::wholeInRange(value, 1, kMaxUploadPages);
-    if (v)
-        PagesToUpload = *v;
-    emit settingsChanged();
-    return v.has_value();
-}
-
-void FirmwareCapture::quickSet(int index, qint16 maxSerial) {
-    if (index < 0 || index >= static_cast<int>(kCapturePresets.size()))
-        return;
-    const CapturePreset& p = kCapturePresets[static_cast<size_t>(index)];
-    if (p.changes) {
-        const int serial = p.asksMaxSerial ? maxSerial : 0;
-        HeaderData[0] = p.sys;
-        HeaderData[1] = p.id;
-        HeaderData[2] = static_cast<qint16>(serial & 0xFF);
-        HeaderData[3] = static_cast<qint16>((serial >> 8) & 0xFF);
-        HeaderData[4] = p.mask;
-        PagesToUpload = p.pages;
-    }
-    emit settingsChanged();
-}
-
-void FirmwareCapture::chooseFile(const QString& path) {
-    if (path.isEmpty())
-        return;
-    OutputFile = path.contains(QLatin1Char('.')) ? path : path + QStringLiteral(".fw");
-    emit settingsChanged();
+void FirmwareCapture::setSettings(const CaptureSettings& settings) {
+    Settings = settings;
+    Report.changed(Change::CaptureSettings);
 }
 
 void FirmwareCapture::PutEncryptedFirmwarePage(const RxMsg& Message) {
@@ -76,7 +34,7 @@ void FirmwareCapture::fileError(const QString& description) {
                     QStringLiteral("Error opening firmware file: ") + description);
 }
 
-Outcome FirmwareCapture::UploadEncryptedFirmware() {
+Outcome FirmwareCapture::UploadEncryptedFirmware(const CaptureSettings& request) {
     KeptFile.clear();
     KeptPages = 0;
     // Its outcome is not needed (the last identity read serves), unless the
@@ -89,23 +47,23 @@ Outcome FirmwareCapture::UploadEncryptedFirmware() {
         Report.status(QStringLiteral("Read Target ID for version number first."));
         return read != Outcome::Succeeded ? read : Outcome::BadInput;
     }
-    if (OutputFile.isEmpty()) {
+    if (request.file.isEmpty()) {
         fileError(QStringLiteral("No file name has been chosen."));
         return Outcome::FileError;
     }
     // The pages go into a file beside the chosen one, which is replaced only
     // by a complete capture.
     FirmwareFileWriter writer(Calls);
-    if (!writer.create(OutputFile)) {
+    if (!writer.create(request.file)) {
         fileError(writer.errorString());
         return Outcome::FileError;
     }
     StoredPages = 0;
-    Report.progress(Activity::Capture, StoredPages, PagesToUpload);
+    Report.progress(Activity::Capture, StoredPages, request.pages);
     const auto byte = [](qint16 v) { return static_cast<quint8>(v & 0xFF); };
     if (!writer.writeLine(firmwareHeaderLine(
-            byte(HeaderData[0]), byte(HeaderData[1]), byte(HeaderData[2]), byte(HeaderData[3]),
-            byte(id.AppVersionMinor), byte(id.AppVersionMajor), byte(HeaderData[4]), byte(HeaderData[5])))) {
+            byte(request.header[0]), byte(request.header[1]), byte(request.header[2]), byte(request.header[3]),
+            byte(id.AppVersionMinor), byte(id.AppVersionMajor), byte(request.header[4]), byte(request.header[5])))) {
         fileError(writer.errorString());
         writer.discard();
         return Outcome::FileError;
@@ -114,11 +72,11 @@ Outcome FirmwareCapture::UploadEncryptedFirmware() {
     Outcome ended = Outcome::Succeeded;
     QString stoppedWith; // the status text of a capture that ended early
     int arrived = 0;
-    for (int page = 0; page < PagesToUpload; ++page) {
+    for (int page = 0; page < request.pages; ++page) {
         OutMsg message{};
         message[0] = Frame::kRequestEncryptedPage;
         for (size_t i = 0; i < 6; ++i)
-            message[i + 1] = HeaderData[i];
+            message[i + 1] = request.header[i];
         message[7] = static_cast<qint16>(page);
         message[8] = 0; // the eighth data byte is not used by the capture
         Report.status(QStringLiteral("Uploading firmware ..."));
@@ -140,12 +98,12 @@ Outcome FirmwareCapture::UploadEncryptedFirmware() {
             break;
         }
         ++StoredPages;
-        Report.progress(Activity::Capture, StoredPages, PagesToUpload);
+        Report.progress(Activity::Capture, StoredPages, request.pages);
     }
 
-    if (StoredPages == PagesToUpload) {
+    if (StoredPages == request.pages) {
         if (writer.commit()) {
-            KeptFile = OutputFile;
+            KeptFile = request.file;
             KeptPages = StoredPages;
             Report.status(QStringLiteral("Firmware upload completed successfully."));
             return Outcome::Succeeded;
@@ -153,11 +111,11 @@ Outcome FirmwareCapture::UploadEncryptedFirmware() {
         ended = Outcome::FileError;
         fileError(writer.errorString());
     }
-    keepPartial(writer, arrived, stoppedWith, ended == Outcome::FileError);
+    keepPartial(writer, arrived, request.pages, stoppedWith, ended == Outcome::FileError);
     return ended;
 }
 
-void FirmwareCapture::keepPartial(FirmwareFileWriter& writer, int arrived, QString stoppedWith,
+void FirmwareCapture::keepPartial(FirmwareFileWriter& writer, int arrived, int total, QString stoppedWith,
                                   bool errorShown) {
     const auto say = [&stoppedWith](const QString& text) {
         return stoppedWith.isEmpty() ? text : stoppedWith + QLatin1Char(' ') + text;
@@ -167,7 +125,7 @@ void FirmwareCapture::keepPartial(FirmwareFileWriter& writer, int arrived, QStri
         KeptFile = writer.partialPath();
         KeptPages = StoredPages;
         Report.status(say(
-            QStringLiteral("%1 of %2 pages kept in %3").arg(StoredPages).arg(PagesToUpload).arg(KeptFile)));
+            QStringLiteral("%1 of %2 pages kept in %3").arg(StoredPages).arg(total).arg(KeptFile)));
         return;
     }
     // What is not surely on the disk is not kept: a partial file of an
@@ -177,6 +135,6 @@ void FirmwareCapture::keepPartial(FirmwareFileWriter& writer, int arrived, QStri
     writer.discard();
     if (arrived > 0)
         stoppedWith = say(
-            QStringLiteral("%1 of %2 pages arrived but could not be kept.").arg(arrived).arg(PagesToUpload));
+            QStringLiteral("%1 of %2 pages arrived but could not be kept.").arg(arrived).arg(total));
     Report.status(stoppedWith);
 }

@@ -39,9 +39,9 @@ Outcome FirmwareProgrammer::ReadFirmwareFile(const QString& path) {
     Image = std::move(result.image);
     if (result.recordsRead) {
         Report.status(QStringLiteral("%1 pages loaded OK.").arg(Image.FWPageCount()));
-        emit recordsLoaded();
+        Report.changed(Change::FirmwareRead);
     }
-    emit imageChanged();
+    Report.changed(Change::Firmware);
     if (result.outcome == FirmwareReadOutcome::BadRecord) {
         Report.status(result.statusText);
         return Outcome::FileError;
@@ -89,7 +89,7 @@ Outcome FirmwareProgrammer::ProgramFW(bool ignoreTargetCheck) {
         Report.progress(Activity::Programming, PagesWritten, pageCount);
     }
     Report.status(QStringLiteral("Program complete."));
-    emit programComplete();
+    Report.changed(Change::FirmwareProgrammed);
     return Outcome::Succeeded;
 }
 

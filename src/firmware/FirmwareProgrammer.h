@@ -41,14 +41,6 @@ public:
     // Pages acknowledged in the last run.
     int pagesWritten() const { return PagesWritten; }
 
-signals:
-    // A load made a new image current (its header is to be shown).
-    void imageChanged();
-    // A load read the file's records: the module is no longer the one just
-    // programmed ("Reboot" goes grey).
-    void recordsLoaded();
-    // "Program complete.": the module is to be restarted.
-    void programComplete();
 
 private:
     Outcome ProgramPage(int page);

@@ -58,11 +58,10 @@ CommsLink::~CommsLink() {
     disconnect(&Port, nullptr, this, nullptr);
 }
 
-void CommsLink::load() {
+void CommsLink::load(int port) {
     applySettings(LineSettings::kBootloader);
     CommsTimeout.start();
-    emit selectedButtonChanged(kStartPort - 1);
-    SelectCommsPort(kStartPort);
+    SelectCommsPort(port);
 }
 
 void CommsLink::unload() {
@@ -78,7 +77,6 @@ bool CommsLink::SelectCommsPort(int Index) {
         return false;
     if (const int instead = Scan.redirect(Index); instead != Index) {
         // A port the last scan did not find: take the first one it found.
-        emit selectedButtonChanged(instead - 1);
         Index = instead;
     }
     return open(Ports.deviceForPort(Index), QString::number(Index), Index);
@@ -92,6 +90,10 @@ bool CommsLink::open(const QString& device, const QString& name, int port) {
     PortOK = false;
     if (Port.isOpen())
         Port.close();
+    // The port chosen is the selected one, whether it opens or not.
+    SelectedPort = port;
+    Device = device;
+    Report.changed(Change::PortSelected);
     Port.setLine(*LineSettings::parse(Settings));
     if (!Port.open(device)) {
         // Opening is always asked for by the operator, never from inside a
@@ -105,13 +107,11 @@ bool CommsLink::open(const QString& device, const QString& name, int port) {
     Receiver.ResetSync();
     PortLost = false;
     PortOK = true;
-    SelectedPort = port;
-    Device = device;
     return true;
 }
 
 void CommsLink::ScanCommsPorts() {
-    emit scanStarted();
+    Report.changed(Change::ScanStarted);
     const bool wasOpen = Port.isOpen();
     if (wasOpen)
         Port.close();
@@ -122,7 +122,7 @@ void CommsLink::ScanCommsPorts() {
         SelectCommsPort(SelectedPort);
     else if (wasOpen)
         openDevice(Device);
-    emit scanFinished();
+    Report.changed(Change::ScanFinished);
 }
 
 void CommsLink::applySettings(const QString& settings) {

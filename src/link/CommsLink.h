@@ -45,8 +45,9 @@ public:
               QObject* parent = nullptr);
     ~CommsLink() override;
 
-    // Start-up of the window program: bootloader line settings, then COM10.
-    void load();
+    // Start-up of the window program: bootloader line settings, then the
+    // port it starts on (COM10 unless told otherwise).
+    void load(int port = kStartPort);
     // Shut-down: closes the port and stops the timers.
     void unload();
 
@@ -85,8 +86,10 @@ public:
 
     bool portOK() const { return PortOK; }
     bool portOpen() const { return Port.isOpen(); }
+    // The port chosen last (0 for a device given by its path), whether it
+    // opened or not.
     int selectedPort() const { return SelectedPort; }
-    // The device of the port last opened.
+    // The device of the port chosen last.
     const QString& device() const { return Device; }
     QString settings() const { return Settings; }
     PortMap& ports() { return Ports; }
@@ -95,10 +98,6 @@ public:
     CommandExchange& exchange() { return Exchange; }
 
 signals:
-    // The option button (index = port - 1) that should show as selected.
-    void selectedButtonChanged(int index);
-    void scanStarted();
-    void scanFinished();
     void settingsChanged(const QString& settings);
     // The line is back at the bootloader speed after a restart into the bootloader.
     void baudRateReset();

@@ -1,6 +1,10 @@
 #include "PortMap.h"
 
+#include "OperatorNumber.h"
+
 #include <QtGlobal>
+
+#include <limits>
 
 namespace {
 QString platformDevice(int port) {
@@ -15,6 +19,12 @@ QString platformDevice(int port) {
 #endif
 }
 } // namespace
+
+std::variant<int, QString> parsePortRef(const QString& text) {
+    if (const std::optional<long> number = OperatorNumber::scriptNumber(text))
+        return static_cast<int>(std::min<long>(*number, std::numeric_limits<int>::max()));
+    return text;
+}
 
 QString PortMap::overrideVariable(int port) {
     return QStringLiteral("MERLAX_COM%1").arg(port);

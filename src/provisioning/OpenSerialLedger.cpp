@@ -16,6 +16,19 @@ template <typename Ledger> OpenedLedger keepIfOpened(std::unique_ptr<Ledger> led
 
 } // namespace
 
+QString ledgerAddressProblem(const LedgerAddress& where) {
+    const bool database = isDatabaseAddress(where.address);
+    if (database && where.range.isEmpty())
+        return QStringLiteral("A database address needs --range: the serial range in it.");
+    if (!database && !where.range.isEmpty())
+        return QStringLiteral("--range is for a database address (postgresql://...), not a .ser file.");
+    return {};
+}
+
+QString ledgerName(const LedgerAddress& where) {
+    return isDatabaseAddress(where.address) ? PgLedger(where.address, where.range).name() : where.address;
+}
+
 OpenedLedger openSerialLedger(const LedgerAddress& where, SerialLedger::Sharing sharing,
                               std::chrono::milliseconds lockTimeout, const StopRequested& stop) {
     if (isDatabaseAddress(where.address)) {

@@ -16,6 +16,14 @@ struct OpenedLedger {
     LedgerView view;
 };
 
+// How the operator knows the ledger at `where`: the file's path, or the
+// database's address without its password, and the range.
+QString ledgerName(const LedgerAddress& where);
+
+// What is wrong with `where` as the operator gave it: a database address needs
+// a range, and a file takes none. Empty when nothing is.
+QString ledgerAddressProblem(const LedgerAddress& where);
+
 // Opens the ledger at `where` and reads it. For a database, `lockTimeout`
 // (when not zero) bounds the wait for the connection when the URI sets no
 // connect_timeout; a stop ends any wait as Abandoned.

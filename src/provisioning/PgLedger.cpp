@@ -381,17 +381,12 @@ QByteArray PgLedger::exportRecords() {
     return exportLogged(&error).value_or(QByteArray());
 }
 
-PgLedger::UnitLookup PgLedger::findUnit(const QString& code) {
+UnitLookup PgLedger::findUnit(const QString& code) {
     UnitLookup lookup;
-    bool number = code.size() == 6;
-    for (const QChar c : code)
-        number &= c >= QLatin1Char('0') && c <= QLatin1Char('9');
-    const int serial = number ? code.toInt() : 0;
-    if (serial < SpentSerials::kLowest || serial > SpentSerials::kHighest) {
-        lookup.found = UnitLookup::Found::BadCode;
-        lookup.error = QStringLiteral("%1 is not a serial number of six digits").arg(code);
+    const std::optional<qint32> number = serialOfRecoveryCode(code, &lookup);
+    if (!number)
         return lookup;
-    }
+    const qint32 serial = *number;
     if (const QString why = connect(Stop); !why.isEmpty()) {
         lookup.found = UnitLookup::Found::Failed;
         lookup.error = why;

@@ -52,21 +52,7 @@ public:
     // when the database could not be read (`error` says why).
     std::optional<QByteArray> exportLogged(QString* error);
 
-    // The ID block of the unit with recovery code `code`: the unit's serial
-    // number in six decimal digits ("004711" is serial 4711).
-    struct UnitLookup {
-        enum class Found {
-            Logged,   // the unit's ID block, as written and logged
-            Reserved, // reserved but never logged: the block it was to get
-            NotFound,
-            BadCode, // not six decimal digits naming a serial number
-            Failed,  // the database could not be read (error says why)
-        };
-        Found found = Found::NotFound;
-        IdBlock block{};
-        QString error;
-    };
-    UnitLookup findUnit(const QString& code);
+    UnitLookup findUnit(const QString& code) override;
 
     // The message box title for a database that cannot be opened or written.
     static QString messageTitle() { return QStringLiteral("Serial Database"); }

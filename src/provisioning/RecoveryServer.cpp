@@ -1,25 +1,35 @@
 #include "RecoveryServer.h"
 
-#include <QtGlobal>
+#include <QSettings>
 
 namespace {
-constexpr const char kEnvironmentVariable[] = "MERLAX_RECOVERY_URL";
-
 QString withoutTrailingSlash(QString address) {
     address = address.trimmed();
     while (address.endsWith(u'/'))
         address.chop(1);
     return address;
 }
+
+QSettings settings() {
+    return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("merlax-bootloader"),
+                     QStringLiteral("settings"));
+}
 } // namespace
 
-QString chooseRecoveryBaseUrl(const QString& builtIn, const QString& fromEnvironment) {
-    return withoutTrailingSlash(fromEnvironment.trimmed().isEmpty() ? builtIn : fromEnvironment);
+QString chooseRecoveryBaseUrl(const QString& fromOption, const QString& fromSettings, const QString& builtIn) {
+    for (const QString& address : {fromOption, fromSettings, builtIn})
+        if (!address.trimmed().isEmpty())
+            return withoutTrailingSlash(address);
+    return {};
 }
 
-QString RecoveryBaseURL() {
-    return chooseRecoveryBaseUrl(QStringLiteral(MERLAX_BUILT_IN_RECOVERY_URL),
-                                 qEnvironmentVariable(kEnvironmentVariable));
+QString RecoveryBaseURL(const QString& fromOption) {
+    return chooseRecoveryBaseUrl(fromOption, settings().value(QStringLiteral("recovery/url")).toString(),
+                                 QStringLiteral(MERLAX_BUILT_IN_RECOVERY_URL));
+}
+
+QString recoverySettingsFile() {
+    return settings().fileName();
 }
 
 QUrl unitFileAddress(const QString& baseUrl, const QString& serialText) {
@@ -30,6 +40,7 @@ QUrl unitFileAddress(const QString& baseUrl, const QString& serialText) {
 }
 
 QString noRecoveryServerText() {
-    return QStringLiteral("No recovery server is configured. Set MERLAX_RECOVERY_URL to the server's address "
-                          "(for example http://host/) and try again.");
+    return QStringLiteral("No recovery server is configured. Give its address with --recovery-url, or set "
+                          "url=http://host/ in the [recovery] section of %1, and try again.")
+        .arg(recoverySettingsFile());
 }

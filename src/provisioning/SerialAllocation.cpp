@@ -48,12 +48,12 @@ void SerialAllocation::PutNewSerialNo(qint32 NewSerial) {
     NextSerial = NewSerial;
     SetSerialData[IdBlockField::SerL] = GeneralUtilities::LowByte(NewSerial);
     SetSerialData[IdBlockField::SerH] = GeneralUtilities::HighByte(NewSerial);
-    emit changed();
+    Report.changed(Change::SerialAllocation);
 }
 
 void SerialAllocation::putSerialData(const IdBlock& block) {
     SetSerialData = block;
-    emit changed();
+    Report.changed(Change::SerialAllocation);
 }
 
 bool SerialAllocation::enterSerialByte(int index, double value) {
@@ -61,7 +61,7 @@ bool SerialAllocation::enterSerialByte(int index, double value) {
     const bool taken = v && index >= 0 && index < static_cast<int>(SetSerialData.size());
     if (taken)
         SetSerialData[static_cast<size_t>(index)] = static_cast<qint16>(*v);
-    emit changed();
+    Report.changed(Change::SerialAllocation);
     return taken;
 }
 
@@ -84,11 +84,11 @@ bool SerialAllocation::enterNextSerial(double value) {
     if (NextSerial)
         PutNewSerialNo(*NextSerial);
     else
-        emit changed();
+        Report.changed(Change::SerialAllocation);
     return v.has_value();
 }
 
-Outcome SerialAllocation::writeIdBlock(const IdBlock& block) {
+Outcome SerialAllocation::WriteSerialNo(const IdBlock& block) {
     OutMsg message{};
     message[0] = Frame::kWriteIdBlock;
     std::copy(block.begin(), block.end(), message.begin() + 1);
@@ -97,7 +97,7 @@ Outcome SerialAllocation::writeIdBlock(const IdBlock& block) {
 }
 
 Outcome SerialAllocation::WriteSerialNo() {
-    return writeIdBlock(SetSerialData);
+    return WriteSerialNo(SetSerialData);
 }
 
 bool SerialAllocation::stopRequested() const {
@@ -108,18 +108,17 @@ QString SerialAllocation::stationName() const {
     return QSysInfo::machineHostName() + QLatin1Char(' ') + Link.device();
 }
 
-Outcome SerialAllocation::ReadSerialDBFile(const QString& path, SerialLedger::Sharing sharing) {
+Outcome SerialAllocation::ReadSerialDBFile(const LedgerAddress& where, SerialLedger::Sharing sharing) {
     if (Ledger)
         Ledger->close();
     Ledger.reset();
     View = {};
-    DatabaseName = path;
-    OpenedLedger opened =
-        openSerialLedger({path, {}}, sharing, LockTimeout, [this] { return stopRequested(); });
+    DatabaseName = ledgerName(where);
+    OpenedLedger opened = openSerialLedger(where, sharing, LockTimeout, [this] { return stopRequested(); });
     if (!opened.ledger) {
         if (opened.view.outcome != Outcome::Abandoned)
             Report.critical(opened.view.title, opened.view.error);
-        emit changed();
+        Report.changed(Change::SerialAllocation);
         return opened.view.outcome;
     }
     Ledger = std::move(opened.ledger);
@@ -153,9 +152,9 @@ void SerialAllocation::takeOverValues(const LedgerView& view) {
         SetSerialData = *Template; // its serial bytes give way to the next serial number below
     if (view.memo && !KeepMemo) {
         Memo = *view.memo;
-        emit memoChanged(Memo);
+        Report.changed(Change::SerialMemo);
     }
-    emit changed();
+    Report.changed(Change::SerialAllocation);
 }
 
 void SerialAllocation::takeOverNext(const LedgerView& view) {
@@ -165,7 +164,7 @@ void SerialAllocation::takeOverNext(const LedgerView& view) {
         // Neither the present number nor any other may follow this log: it
         // could give a serial number twice.
         NextSerial.reset();
-        emit changed();
+        Report.changed(Change::SerialAllocation);
     }
 }
 
@@ -183,7 +182,7 @@ void SerialAllocation::moveNextPast(qint32 serial) {
         PutNewSerialNo(*next);
     else {
         NextSerial.reset();
-        emit changed();
+        Report.changed(Change::SerialAllocation);
     }
 }
 
@@ -201,7 +200,7 @@ LoggedUnit SerialAllocation::WriteSerialDBRecord(qint32 serial, const IdBlock& b
         // The log may be failing; the operator decides whether to go on with
         // it by choosing it again.
         Ledger->close();
-        emit changed();
+        Report.changed(Change::SerialAllocation);
         Report.status(QStringLiteral("Not logged: the module now holds serial number %1, which is not in the "
                                      "serial DB file; it stays reserved and is not given again. Choose the "
                                      "file again to go on.")
@@ -225,7 +224,7 @@ LoggedUnit SerialAllocation::ProgramAndLogSerialNo(const QString& firmware) {
     if (!turn.succeeded()) {
         if (turn.outcome != Outcome::Abandoned)
             Report.critical(turn.title, turn.error);
-        emit changed(); // a log renamed or replaced under it is closed
+        Report.changed(Change::SerialAllocation); // a log renamed or replaced under it is closed
         return turn.outcome;
     }
     const auto endTurn = qScopeGuard([this] {
@@ -291,7 +290,7 @@ LoggedUnit SerialAllocation::ProgramAndLogSerialNo(const QString& firmware) {
     block[IdBlockField::SerH] = GeneralUtilities::HighByte(serial);
     moveNextPast(serial);
 
-    const Outcome write = writeIdBlock(block);
+    const Outcome write = WriteSerialNo(block);
     // The module is read again so that the record carries what it reports
     // after the write, and so that only a unit that holds the block is logged
     // (a write whose acknowledgement was lost may still have taken effect).

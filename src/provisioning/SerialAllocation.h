@@ -2,6 +2,7 @@
 
 #include "CommandExchange.h"
 #include "IdBlock.h"
+#include "OpenSerialLedger.h"
 #include "SerialLedger.h"
 
 #include <QByteArray>
@@ -45,8 +46,8 @@ struct LoggedUnit {
 class SerialAllocation : public QObject {
     Q_OBJECT
 public:
-    static constexpr int kLowestSerial = 1;
-    static constexpr int kHighestSerial = 65535;
+    static constexpr int kLowestSerial = SpentSerials::kLowest;
+    static constexpr int kHighestSerial = SpentSerials::kHighest;
 
     SerialAllocation(CommsLink& link, TargetSession& target, Reporter& reporter, QObject* parent = nullptr);
     ~SerialAllocation() override;
@@ -72,11 +73,13 @@ public:
     // as it stands, then "Write Serial Failed.", "No response." or "Write
     // Serial OK.".
     Outcome WriteSerialNo();
+    // The same with another ID block (a script's own), leaving the one shown.
+    Outcome WriteSerialNo(const IdBlock& block);
 
     // Opens and reads the serial-number log chosen by the operator; it stays
     // open, for this tool alone, for the records to come, or (taking turns)
     // for every station that logs to it.
-    Outcome ReadSerialDBFile(const QString& path,
+    Outcome ReadSerialDBFile(const LedgerAddress& where,
                              SerialLedger::Sharing sharing = SerialLedger::Sharing::Exclusive);
     // For a station sharing the log: the ID block bytes to write instead of
     // the last record's (all but SerL and SerH), whether the memo set here
@@ -101,13 +104,7 @@ public:
     // file programmed after it, for the ledger.
     LoggedUnit ProgramAndLogSerialNo(const QString& firmware = {});
 
-signals:
-    void changed();
-    // A loaded database brought a memo with it.
-    void memoChanged(const QString& memo);
-
 private:
-    Outcome writeIdBlock(const IdBlock& block);
     // The ID block and memo a loaded or re-read log gives the next unit, and
     // its next serial number.
     void takeOverValues(const LedgerView& view);

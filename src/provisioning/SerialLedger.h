@@ -79,6 +79,25 @@ struct LedgerWrite {
     bool succeeded() const { return outcome == Outcome::Succeeded; }
 };
 
+// A unit looked up by its recovery code: the unit's serial number in six
+// decimal digits ("004711" is serial 4711).
+struct UnitLookup {
+    enum class Found {
+        Logged,   // the unit's ID block, as written and logged
+        Reserved, // reserved but never logged: the block it was to get
+        NotFound,
+        BadCode, // not six decimal digits naming a serial number
+        Failed,  // the ledger could not be read (error says why)
+    };
+    Found found = Found::NotFound;
+    IdBlock block{};
+    QString error;
+};
+
+// The serial number a recovery code names; empty, with the reason in
+// `lookup`, when it names none.
+std::optional<qint32> serialOfRecoveryCode(const QString& code, UnitLookup* lookup);
+
 // Tells a wait for the ledger that the run is to end.
 using StopRequested = std::function<bool()>;
 
@@ -124,6 +143,8 @@ public:
     // The logged units' records in the order they were logged: the .ser file
     // of the range.
     virtual QByteArray exportRecords() = 0;
+    // The unit a recovery code names, logged or reserved.
+    virtual UnitLookup findUnit(const QString& code) = 0;
 
     virtual void close() = 0;
 };

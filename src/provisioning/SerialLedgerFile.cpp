@@ -181,3 +181,28 @@ void SerialLedgerFile::setSystemCalls(const FileSystemCalls& log, const FileSyst
     Log.setSystemCalls(log);
     LedgerCalls = ledger;
 }
+
+UnitLookup SerialLedgerFile::findUnit(const QString& code) {
+    UnitLookup lookup;
+    const std::optional<qint32> serial = serialOfRecoveryCode(code, &lookup);
+    if (!serial)
+        return lookup;
+    const QByteArray records = exportRecords();
+    // The last good record of the number counts: a unit logged again is logged anew.
+    for (qsizetype at = records.size() - SerialRecordFormat::kRecordSize; at >= 0;
+         at -= SerialRecordFormat::kRecordSize) {
+        const ParsedSerialRecord record = parseSerialRecord(QByteArrayView(records).sliced(at, SerialRecordFormat::kRecordSize));
+        if (record.bad || record.serial != *serial)
+            continue;
+        lookup.found = UnitLookup::Found::Logged;
+        lookup.block = record.idBlock;
+        return lookup;
+    }
+    if (const Reservation* reserved = Current.openReservation(*serial)) {
+        lookup.found = UnitLookup::Found::Reserved;
+        lookup.block = reserved->block;
+        return lookup;
+    }
+    lookup.error = QStringLiteral("no unit with serial number %1 in %2").arg(*serial).arg(Log.path());
+    return lookup;
+}

@@ -22,6 +22,7 @@ public:
     LedgerWrite confirm(const LoggedUnitRecord& unit) override;
     LedgerWrite cancel(qint32 serial) override;
     QByteArray exportRecords() override;
+    UnitLookup findUnit(const QString& code) override;
     void close() override { Log.close(); }
 
     // The system calls of the appends to the .ser file and to its ledger.

@@ -19,13 +19,15 @@ Outcome TargetSession::RequestTargetID() {
     static const OutcomeTexts kTexts{QStringLiteral("ID Request Failed."), QStringLiteral("No response."),
                                      QStringLiteral("ID Request OK.")};
     Report.status(QStringLiteral("Requesting Target ID"));
-    return kTexts.show(Report, RequestIDFromTarget());
+    const Outcome read = kTexts.show(Report, RequestIDFromTarget());
+    Report.changed(Change::ModuleRead); // read or not, what comes next is another step
+    return read;
 }
 
 void TargetSession::PutStatusFromTarget(const RxMsg& Data) {
     Identity = decodeIdentityReply(Data);
     ++IdentityReads;
-    emit identityUpdated();
+    Report.changed(Change::Identity);
     FlagTgtStatusRead();
 }
 
@@ -41,11 +43,11 @@ TargetSession::VersionEntry TargetSession::enterAppVersion(double major, double 
         Identity.AppVersionMinor = static_cast<qint16>(*y);
         entry.minorTaken = true;
     }
-    emit appVersionEdited();
+    Report.changed(Change::AppVersion);
     return entry;
 }
 
 void TargetSession::FlagTgtStatusRead() {
     TgtStatusRead = true;
-    emit targetStatusRead();
+    Report.changed(Change::ModuleRead);
 }

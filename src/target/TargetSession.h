@@ -44,16 +44,6 @@ public:
     void FlagTgtStatusRead();
     bool tgtStatusRead() const { return TgtStatusRead; }
 
-signals:
-    // A module's identity reply has been taken over: the identity and error
-    // displays refresh.
-    void identityUpdated();
-    // The operator corrected the application version: the identity displays
-    // refresh, the error displays stay.
-    void appVersionEdited();
-    // A module's identity has been read (first and every later time).
-    void targetStatusRead();
-
 private:
     CommsLink& Link;
     Reporter& Report;

@@ -1,13 +1,13 @@
 #include "BootAdmin.h"
 
-#include "BootloaderCore.h"
+#include "CoreView.h"
 #include "CapturePane.h"
 #include "Controls.h"
 #include "FileDialogs.h"
 #include "IdentityDisplay.h"
 #include "IdentityPane.h"
 #include "SerialPane.h"
-#include "TargetSession.h"
+#include "WindowSink.h"
 
 #include <QCloseEvent>
 #include <QGridLayout>
@@ -18,7 +18,7 @@
 
 #include <algorithm>
 
-BootAdmin::BootAdmin(BootloaderCore& core, Dialogs& dialogs, QWidget* parent)
+BootAdmin::BootAdmin(CoreAccess core, Dialogs& dialogs, QWidget* parent)
     : QMainWindow(parent), Core(core), Entry(dialogs), FWFileSelect(FileDialogs::FWFileSelect()),
       SerialDBFileSelect(FileDialogs::SerialDBFileSelect()) {
     setObjectName(QStringLiteral("BootAdmin"));
@@ -36,7 +36,8 @@ BootAdmin::BootAdmin(BootloaderCore& core, Dialogs& dialogs, QWidget* parent)
     Statustb->setMinimumWidth(220);
 
     grid->addWidget(new IdentityPane(Core, Entry), 0, 0);
-    grid->addWidget(new SerialPane(Core, Entry, dialogs, SerialDBFileSelect), 1, 0);
+    Serials = new SerialPane(Core, Entry, dialogs, SerialDBFileSelect);
+    grid->addWidget(Serials, 1, 0);
     Capture = new CapturePane(Core, Entry, dialogs, FWFileSelect);
     grid->addWidget(Capture, 2, 0);
     // On a small screen (a 1366x768 laptop) the window is shorter than its
@@ -65,8 +66,10 @@ BootAdmin::BootAdmin(BootloaderCore& core, Dialogs& dialogs, QWidget* parent)
     mnuClose->setObjectName(QStringLiteral("mnuClose"));
     connect(mnuClose, &QAction::triggered, this, &QWidget::hide);
 
-    connect(&Core.target(), &TargetSession::identityUpdated, this,
-            [this] { ErrorCodelb->setText(displayIdentity(Core.target().identity()).lastError); });
+    connect(&Core.events, &WindowSink::coreChanged, this, [this](Change what) {
+        if (what == Change::Identity)
+            ErrorCodelb->setText(displayIdentity(Core.view.identity()).lastError);
+    });
 }
 
 void BootAdmin::fitToScreen() {

@@ -1,11 +1,12 @@
 #pragma once
 
+#include "CoreAccess.h"
 #include "Dialogs.h"
 #include "NumberEntry.h"
 
 #include <QMainWindow>
 
-class BootloaderCore;
+class SerialPane;
 class CapturePane;
 class QLabel;
 
@@ -14,7 +15,7 @@ class QLabel;
 class BootAdmin : public QMainWindow {
     Q_OBJECT
 public:
-    BootAdmin(BootloaderCore& core, Dialogs& dialogs, QWidget* parent = nullptr);
+    BootAdmin(CoreAccess core, Dialogs& dialogs, QWidget* parent = nullptr);
 
     // Shows a status text in this window's status line (the main window's is
     // written alongside by the window sink).
@@ -22,11 +23,12 @@ public:
     void showCaptureProgress(int stored, int total);
     // As large as its panes, but no larger than the screen leaves room for.
     void fitToScreen();
+    SerialPane& serialPane() { return *Serials; }
 
     float EnterParameter(qint32 currentValue, const QString& prompt) {
         return Entry.EnterParameter(currentValue, prompt);
     }
-    qint16 EnterMaxSerialNo() { return Entry.EnterMaxSerialNo(); }
+    double EnterMaxSerialNo() { return Entry.EnterMaxSerialNo(); }
 
     const FileDialogSettings& fwFileSelect() const { return FWFileSelect; }
     const FileDialogSettings& serialDBFileSelect() const { return SerialDBFileSelect; }
@@ -36,11 +38,12 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    BootloaderCore& Core;
+    CoreAccess Core;
     NumberEntry Entry;
     FileDialogSettings FWFileSelect;
     FileDialogSettings SerialDBFileSelect;
     CapturePane* Capture = nullptr;
+    SerialPane* Serials = nullptr;
     QLabel* ErrorCodelb = nullptr;
     QLabel* Statustb = nullptr;
 };

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "BootloaderCore.h"
+#include "OpenSerialLedger.h"
 #include "WindowSink.h"
 
 #include <QObject>
 
 #include <memory>
+#include <optional>
 
 class BootAdmin;
 class BootloaderMain;
@@ -19,21 +21,29 @@ class BootloaderApp : public QObject {
     Q_OBJECT
 public:
     struct Options {
+        Options(bool admin = false, BootloaderCore::Options coreOptions = {})
+            : adminEnabled(admin), core(std::move(coreOptions)) {}
         bool adminEnabled = false; // the --admin command-line option
         BootloaderCore::Options core;
+        // The port opened at start-up (--port): COM10 unless told otherwise.
+        int startPort = 10;
+        // The serial log the admin window opens at start-up (--db, --range).
+        std::optional<LedgerAddress> serialLog;
     };
 
     BootloaderApp(Dialogs& dialogs, Options options);
     ~BootloaderApp() override;
 
-    // Start-up: the link (which opens COM10), the link and admin windows
-    // hidden, then the main window, shown, with the admin window to its right.
+    // Start-up: the link (which opens the start port), the link and admin
+    // windows hidden, then the main window, shown, with the admin window to
+    // its right; then the serial log given, if any.
     void start();
 
     BootloaderMain& mainWindow() { return *Main; }
     BootAdmin& adminWindow() { return *Admin; }
     CommsLinkWindow& commsLinkWindow() { return *Comms; }
     BootloaderCore& core() { return *Core; }
+    WindowSink& sink() { return Sink; }
 
 private:
     Options Opts;

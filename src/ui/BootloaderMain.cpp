@@ -1,14 +1,14 @@
 #include "BootloaderMain.h"
 
-#include "BootloaderCore.h"
+#include "CoreView.h"
+#include "Version.h"
+#include "WindowSink.h"
 #include "CommsLinkWindow.h"
 #include "Controls.h"
 #include "FileDialogs.h"
-#include "FirmwareProgrammer.h"
 #include "IdentityDisplay.h"
 #include "IdentityTexts.h"
 #include "Operations.h"
-#include "TargetSession.h"
 
 #include <QCloseEvent>
 
@@ -26,36 +26,43 @@ namespace {
 constexpr int kFileNameChars = 40;
 }
 
-BootloaderMain::BootloaderMain(BootloaderCore& core, CommsLinkWindow& commsLinkWindow, Dialogs& dialogs,
+BootloaderMain::BootloaderMain(CoreAccess core, CommsLinkWindow& commsLinkWindow, Dialogs& dialogs,
                                QWidget* parent)
     : QMainWindow(parent), Core(core), CommsWindow(commsLinkWindow), Dlg(dialogs),
       FirmwareFileSel(FileDialogs::FirmwareFileSel()) {
     setObjectName(QStringLiteral("BootloaderMain"));
-    setWindowTitle(QStringLiteral("MERLAX Bootloader 1.3"));
+    setWindowTitle(QStringLiteral("MERLAX Bootloader ") + QString::fromLatin1(kToolVersion));
     buildControls();
     buildMenus();
 
-    connect(&Core.target(), &TargetSession::identityUpdated, this, [this] {
-        showIdentity();
-        ErrorCodelb->setText(displayIdentity(Core.target().identity()).lastError);
-    });
-    connect(&Core.target(), &TargetSession::appVersionEdited, this, &BootloaderMain::showIdentity);
-    connect(&Core.target(), &TargetSession::targetStatusRead, this, [this] {
-        UpdateButtonHighlights();
-        resetProgress(); // another module, or the same one anew
-    });
-
-    FirmwareProgrammer& programmer = Core.programmer();
-    connect(&programmer, &FirmwareProgrammer::recordsLoaded, this,
-            [this] { setButtonColour(Rebootcb, Colours::kNormal); });
-    connect(&programmer, &FirmwareProgrammer::imageChanged, this, [this] {
-        ShowFirmwareFileInfo();
-        UpdateButtonHighlights();
-        resetProgress();
-    });
-    connect(&programmer, &FirmwareProgrammer::programComplete, this, [this] {
-        setButtonColour(Rebootcb, Colours::kHighlight);
-        ProgramProgressbar->setValue(ProgramProgressbar->maximum()); // full also for a file of 0 pages
+    connect(&Core.events, &WindowSink::coreChanged, this, [this](Change what) {
+        switch (what) {
+        case Change::Identity:
+            showIdentity();
+            ErrorCodelb->setText(displayIdentity(Core.view.identity()).lastError);
+            break;
+        case Change::AppVersion:
+            showIdentity();
+            break;
+        case Change::ModuleRead:
+            UpdateButtonHighlights();
+            resetProgress(); // another module, the same one anew, or none
+            break;
+        case Change::FirmwareRead:
+            setButtonColour(Rebootcb, Colours::kNormal);
+            break;
+        case Change::Firmware:
+            ShowFirmwareFileInfo();
+            UpdateButtonHighlights();
+            resetProgress();
+            break;
+        case Change::FirmwareProgrammed:
+            setButtonColour(Rebootcb, Colours::kHighlight);
+            ProgramProgressbar->setValue(ProgramProgressbar->maximum()); // full also for a file of 0 pages
+            break;
+        default:
+            break;
+        }
     });
 
     UpdateButtonHighlights();
@@ -170,7 +177,7 @@ void BootloaderMain::buildControls() {
     grid->addWidget(Statusfr, 3, 1);
     setCentralWidget(central);
 
-    Operations& ops = Core.operations();
+    Operations& ops = Core.ops;
     connect(GetTgtStatuscb, &QPushButton::clicked, this, [&ops] { ops.RequestTargetID(); });
     connect(Erasecb, &QPushButton::clicked, this, [&ops] { ops.EraseTarget(); });
     connect(Rebootcb, &QPushButton::clicked, this, [&ops] { ops.Restart(); });
@@ -182,10 +189,10 @@ void BootloaderMain::buildControls() {
     // The Ctrl key is sampled once, at the click: it programs a file that is
     // not for this module.
     connect(ProgramFwcb, &QPushButton::clicked, this, [&ops] {
-        ops.programFirmware(QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier));
+        ops.programFirmware({QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier)});
     });
     connect(SerialRecoverycb, &QPushButton::clicked, this,
-            [this, &ops] { ops.RecoverSerialNo(SerialRecoverytb->text()); });
+            [this, &ops] { ops.RecoverSerialNo({SerialRecoverytb->text(), RecoveryLog}); });
 }
 
 void BootloaderMain::buildMenus() {
@@ -219,7 +226,7 @@ void BootloaderMain::PutStatusMsg(const QString& Msg) {
 }
 
 void BootloaderMain::showIdentity() {
-    const IdentityDisplay d = displayIdentity(Core.target().identity());
+    const IdentityDisplay d = displayIdentity(Core.view.identity());
     BootloaderVersionlb->setText(d.bootloaderVersion);
     TgtFwSystemtb->setText(d.mainSystem);
     TgtFwVersionlb->setText(d.appVersion);
@@ -240,21 +247,20 @@ void BootloaderMain::resetProgress() {
 void BootloaderMain::LoadFirmwareFile() {
     const QString name = Dlg.openFile(FirmwareFileSel);
     if (!name.isEmpty())
-        Core.operations().LoadFirmwareFile(name);
+        Core.ops.LoadFirmwareFile(name);
 }
 
 void BootloaderMain::UpdateButtonHighlights() {
-    const FirmwareProgrammer& programmer = Core.programmer();
-    const bool loaded = programmer.GetFWFileLoaded();
+    const bool loaded = Core.view.firmwareLoaded();
     setButtonColour(LoadFWcb, loaded ? Colours::kNormal : Colours::kHighlight);
-    setButtonColour(GetTgtStatuscb, Core.target().tgtStatusRead() ? Colours::kNormal : Colours::kHighlight);
-    const bool ready = loaded && Core.target().tgtStatusRead() && programmer.FirmwareMatchesTarget();
+    setButtonColour(GetTgtStatuscb, Core.view.moduleRead() ? Colours::kNormal : Colours::kHighlight);
+    const bool ready = loaded && Core.view.moduleRead() && Core.view.firmwareMatchesModule();
     setButtonColour(ProgramFwcb, ready ? Colours::kHighlight : Colours::kNormal);
 }
 
 void BootloaderMain::ShowFirmwareFileInfo() {
-    const QString& FirmwareFilename = Core.programmer().FirmwareFilename();
-    const FirmwareImage& image = Core.programmer().image();
+    const QString FirmwareFilename = Core.view.firmwareFile();
+    const FirmwareImage& image = Core.view.firmware();
     FwFiletb->setText(FirmwareFilename.size() <= kFileNameChars ? FirmwareFilename
                                                                 : FirmwareFilename.right(kFileNameChars));
     if (const auto system = FwSystemIDtoStr(image.FWSystemID, image.FWSubSystemID))
@@ -272,7 +278,7 @@ void BootloaderMain::closeEvent(QCloseEvent* event) {
         Closing = true;
         // An operation still waiting for the module ends now, without sending
         // its next step, and returns once this handler has finished.
-        Core.shutdown();
+        emit shutdownRequested();
         CommsWindow.hide();
         emit closing();
     }

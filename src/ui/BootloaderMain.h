@@ -1,10 +1,13 @@
 #pragma once
 
+#include "CoreAccess.h"
 #include "Dialogs.h"
+#include "OpenSerialLedger.h"
+
+#include <optional>
 
 #include <QMainWindow>
 
-class BootloaderCore;
 class ClickableLabel;
 class CommsLinkWindow;
 class QLabel;
@@ -17,8 +20,12 @@ class QPushButton;
 class BootloaderMain : public QMainWindow {
     Q_OBJECT
 public:
-    BootloaderMain(BootloaderCore& core, CommsLinkWindow& commsLinkWindow, Dialogs& dialogs,
+    BootloaderMain(CoreAccess core, CommsLinkWindow& commsLinkWindow, Dialogs& dialogs,
                    QWidget* parent = nullptr);
+
+    // "Apply" looks the unit up in this serial log rather than on the
+    // recovery server (a database range the program was started with).
+    void setRecoveryLog(std::optional<LedgerAddress> log) { RecoveryLog = std::move(log); }
 
     // Sets the main window's status line.
     void PutStatusMsg(const QString& Msg);
@@ -38,6 +45,8 @@ signals:
     void adminRequested();
     // The window closes and the program ends.
     void closing();
+    // The program is closing: the core is to be shut down.
+    void shutdownRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -51,7 +60,8 @@ private:
     void TgtFwSystemtb_Click(Qt::KeyboardModifiers modifiers);
     void LoadFirmwareFile();
 
-    BootloaderCore& Core;
+    CoreAccess Core;
+    std::optional<LedgerAddress> RecoveryLog;
     CommsLinkWindow& CommsWindow;
     Dialogs& Dlg;
     bool AdminEnabled = false;

@@ -1,13 +1,13 @@
 #include "CapturePane.h"
 
-#include "BootloaderCore.h"
 #include "CapturePresets.h"
 #include "Controls.h"
 #include "Dialogs.h"
-#include "FirmwareCapture.h"
+#include "CoreView.h"
 #include "GeneralUtilities.h"
 #include "NumberEntry.h"
 #include "Operations.h"
+#include "WindowSink.h"
 
 #include <QGridLayout>
 #include <QProgressBar>
@@ -18,7 +18,7 @@ const QString kHeaderPrompt = QStringLiteral(
     "$F=TgtMust=Header");
 } // namespace
 
-CapturePane::CapturePane(BootloaderCore& core, NumberEntry& entry, Dialogs& dialogs,
+CapturePane::CapturePane(CoreAccess core, NumberEntry& entry, Dialogs& dialogs,
                          const FileDialogSettings& fileSelect, QWidget* parent)
     : QWidget(parent), Core(core), Entry(entry), Dlg(dialogs), FWFileSelect(fileSelect) {
     auto* outer = new QVBoxLayout(this);
@@ -29,9 +29,9 @@ CapturePane::CapturePane(BootloaderCore& core, NumberEntry& entry, Dialogs& dial
     auto* layout = new QGridLayout(Frame1);
 
     WipeTgtcb = makeButton(QStringLiteral("WipeTgtcb"), QStringLiteral("Wipe Target"));
-    connect(WipeTgtcb, &QPushButton::clicked, this, [this] { Core.operations().WipeTarget(); });
+    connect(WipeTgtcb, &QPushButton::clicked, this, [this] { Core.ops.WipeTarget(); });
     Erasecb = makeButton(QStringLiteral("Erasecb"), QStringLiteral("Erase Target"));
-    connect(Erasecb, &QPushButton::clicked, this, [this] { Core.operations().EraseTarget(); });
+    connect(Erasecb, &QPushButton::clicked, this, [this] { Core.ops.EraseTarget(); });
 
     auto* Frame10 = makeFrame(QStringLiteral("Frame10"), QStringLiteral("Quick Set"));
     auto* quickLayout = new QGridLayout(Frame10);
@@ -92,19 +92,21 @@ CapturePane::CapturePane(BootloaderCore& core, NumberEntry& entry, Dialogs& dial
 
     connect(FWFileNamelb, &ClickableLabel::clicked, this, &CapturePane::FWFileNamelb_Click);
     connect(StartEncFwUploadcb, &QPushButton::clicked, this,
-            [this] { Core.operations().UploadEncryptedFirmware(); });
-    FirmwareCapture& capture = Core.capture();
-    connect(&capture, &FirmwareCapture::settingsChanged, this, &CapturePane::UpdateFwUploadPane);
+            [this] { Core.ops.UploadEncryptedFirmware(Core.view.captureSettings()); });
+    connect(&Core.events, &WindowSink::coreChanged, this, [this](Change what) {
+        if (what == Change::CaptureSettings)
+            UpdateFwUploadPane();
+    });
     UpdateFwUploadPane();
 }
 
 void CapturePane::UpdateFwUploadPane() {
-    const FirmwareCapture& capture = Core.capture();
+    const CaptureSettings& settings = Core.view.captureSettings();
     for (size_t i = 0; i < EncIDlb.size(); ++i)
-        EncIDlb[i]->setText(QStringLiteral("$") + GeneralUtilities::BytetoHexStr(capture.EncHeaderData()[i]));
-    UploadPageslb->setText(QString::number(capture.UploadPages()));
-    FWFileNamelb->setText(capture.fileName());
-    UpdateUploadProgress(capture.PagesUploaded(), capture.UploadPages());
+        EncIDlb[i]->setText(QStringLiteral("$") + GeneralUtilities::BytetoHexStr(settings.header[i]));
+    UploadPageslb->setText(QString::number(settings.pages));
+    FWFileNamelb->setText(settings.file);
+    UpdateUploadProgress(Core.view.pagesCaptured(), settings.pages);
 }
 
 void CapturePane::UpdateUploadProgress(int stored, int total) {
@@ -114,23 +116,23 @@ void CapturePane::UpdateUploadProgress(int stored, int total) {
 }
 
 void CapturePane::EncIDlb_Click(int Index) {
-    FirmwareCapture& capture = Core.capture();
-    capture.enterHeaderByte(
-        Index, Entry.EnterParameter(capture.EncHeaderData()[static_cast<size_t>(Index)], kHeaderPrompt));
+    const qint16 now = Core.view.captureSettings().header[static_cast<size_t>(Index)];
+    Core.ops.editCapture({CaptureEdit::Field::HeaderByte, Index, Entry.EnterParameter(now, kHeaderPrompt), {}});
 }
 
 void CapturePane::UploadPageslb_Click() {
-    FirmwareCapture& capture = Core.capture();
-    capture.enterUploadPages(Entry.EnterParameter(
-        capture.UploadPages(), QStringLiteral("Enter pages to upload (8K=32, 16K=64, 32K=128, 64K=256)")));
+    Core.ops.editCapture({CaptureEdit::Field::Pages, 0,
+                          Entry.EnterParameter(Core.view.captureSettings().pages,
+                                               QStringLiteral("Enter pages to upload (8K=32, 16K=64, 32K=128, 64K=256)")),
+                          {}});
 }
 
 void CapturePane::QuickSetcb_Click(int Index) {
-    const qint16 maxSerial =
+    const double maxSerial =
         kCapturePresets[static_cast<size_t>(Index)].asksMaxSerial ? Entry.EnterMaxSerialNo() : 0;
-    Core.capture().quickSet(Index, maxSerial);
+    Core.ops.editCapture({CaptureEdit::Field::Preset, Index, maxSerial, {}});
 }
 
 void CapturePane::FWFileNamelb_Click() {
-    Core.capture().chooseFile(Dlg.saveFile(FWFileSelect));
+    Core.ops.editCapture({CaptureEdit::Field::File, 0, 0, Dlg.saveFile(FWFileSelect)});
 }

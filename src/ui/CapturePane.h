@@ -1,10 +1,11 @@
 #pragma once
 
+#include "CoreAccess.h"
+
 #include <QWidget>
 
 #include <array>
 
-class BootloaderCore;
 class ClickableLabel;
 class NumberEntry;
 class QLabel;
@@ -18,7 +19,7 @@ struct FileDialogSettings;
 class CapturePane : public QWidget {
     Q_OBJECT
 public:
-    CapturePane(BootloaderCore& core, NumberEntry& entry, Dialogs& dialogs,
+    CapturePane(CoreAccess core, NumberEntry& entry, Dialogs& dialogs,
                 const FileDialogSettings& fileSelect, QWidget* parent = nullptr);
 
     // The progress label and bar: pages stored of the pages asked for.
@@ -31,7 +32,7 @@ private:
     void QuickSetcb_Click(int Index);
     void FWFileNamelb_Click();
 
-    BootloaderCore& Core;
+    CoreAccess Core;
     NumberEntry& Entry;
     Dialogs& Dlg;
     const FileDialogSettings& FWFileSelect;

@@ -1,6 +1,8 @@
 #include "CommsLinkWindow.h"
 
-#include "CommsLink.h"
+#include "CoreView.h"
+#include "Operations.h"
+#include "WindowSink.h"
 #include "Controls.h"
 
 #include <QCloseEvent>
@@ -8,7 +10,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-CommsLinkWindow::CommsLinkWindow(CommsLink& link, QWidget* parent) : QWidget(parent), Link(link) {
+CommsLinkWindow::CommsLinkWindow(CoreAccess core, QWidget* parent) : QWidget(parent), Core(core) {
     setObjectName(QStringLiteral("CommsLink"));
     setWindowTitle(QStringLiteral("Comms Link"));
 
@@ -36,30 +38,38 @@ CommsLinkWindow::CommsLinkWindow(CommsLink& link, QWidget* parent) : QWidget(par
     row->addWidget(ScanMsglb, 1);
     layout->addLayout(row);
 
-    connect(&Link, &CommsLink::selectedButtonChanged, this, [this](int index) {
-        if (index >= 0 && index < static_cast<int>(CommsPortob.size()))
-            CommsPortob[static_cast<size_t>(index)]->setChecked(true);
+    connect(&Core.events, &WindowSink::coreChanged, this, [this](Change what) {
+        if (what == Change::PortSelected) {
+            showSelectedPort();
+        } else if (what == Change::ScanStarted) {
+            ScanMsglb->show();
+            ScanMsglb->repaint(); // the scan runs without returning to the event loop
+        } else if (what == Change::ScanFinished) {
+            showScanResult();
+        }
     });
-    connect(&Link, &CommsLink::scanStarted, this, [this] {
-        ScanMsglb->show();
-        ScanMsglb->repaint(); // the scan runs without returning to the event loop
-    });
-    connect(&Link, &CommsLink::scanFinished, this, &CommsLinkWindow::showScanResult);
     updateDeviceToolTips();
 }
 
 void CommsLinkWindow::CommsPortob_Click(int Index) {
-    Link.SelectCommsPort(Index + 1);
+    Core.ops.openPort({Index + 1});
 }
 
 void CommsLinkWindow::RescanCOMportscb_Click() {
-    Link.ScanCommsPorts();
+    Core.ops.scanPorts();
+}
+
+void CommsLinkWindow::showSelectedPort() {
+    // A device opened by its path has no button.
+    const int index = Core.view.selectedPort() - 1;
+    if (index >= 0 && index < static_cast<int>(CommsPortob.size()))
+        CommsPortob[static_cast<size_t>(index)]->setChecked(true);
 }
 
 void CommsLinkWindow::showScanResult() {
     for (int i = 0; i < static_cast<int>(CommsPortob.size()); ++i) {
         QRadioButton* button = CommsPortob[static_cast<size_t>(i)];
-        const bool available = Link.scan().portAvailable(i + 1);
+        const bool available = Core.view.portFound(i + 1);
         setTextColour(button, available ? Colours::kPortFound : Colours::kPortMissing);
         button->setVisible(available);
     }
@@ -69,7 +79,7 @@ void CommsLinkWindow::showScanResult() {
 
 void CommsLinkWindow::updateDeviceToolTips() {
     for (int i = 0; i < static_cast<int>(CommsPortob.size()); ++i)
-        CommsPortob[static_cast<size_t>(i)]->setToolTip(Link.ports().deviceForPort(i + 1));
+        CommsPortob[static_cast<size_t>(i)]->setToolTip(Core.view.deviceForPort(i + 1));
 }
 
 void CommsLinkWindow::closeEvent(QCloseEvent* event) {

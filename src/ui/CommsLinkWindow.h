@@ -1,10 +1,11 @@
 #pragma once
 
+#include "CoreAccess.h"
+
 #include <QWidget>
 
 #include <array>
 
-class CommsLink;
 class QLabel;
 class QPushButton;
 class QRadioButton;
@@ -13,7 +14,7 @@ class QRadioButton;
 class CommsLinkWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit CommsLinkWindow(CommsLink& link, QWidget* parent = nullptr);
+    explicit CommsLinkWindow(CoreAccess core, QWidget* parent = nullptr);
 
 protected:
     // The close box only hides the window; the port stays open.
@@ -25,8 +26,9 @@ private:
     void RescanCOMportscb_Click();
     void showScanResult();
     void updateDeviceToolTips();
+    void showSelectedPort();
 
-    CommsLink& Link;
+    CoreAccess Core;
     std::array<QRadioButton*, 18> CommsPortob{};
     QPushButton* RescanCOMportscb = nullptr;
     QLabel* ScanMsglb = nullptr;

@@ -1,12 +1,12 @@
 #include "IdentityPane.h"
 
-#include "BootloaderCore.h"
 #include "Controls.h"
 #include "IdBlock.h"
 #include "IdentityDisplay.h"
 #include "NumberEntry.h"
 #include "Operations.h"
-#include "TargetSession.h"
+#include "CoreView.h"
+#include "WindowSink.h"
 
 #include <QGridLayout>
 
@@ -14,7 +14,7 @@ namespace {
 const QString kDash = QStringLiteral("-");
 } // namespace
 
-IdentityPane::IdentityPane(BootloaderCore& core, NumberEntry& entry, QWidget* parent)
+IdentityPane::IdentityPane(CoreAccess core, NumberEntry& entry, QWidget* parent)
     : QWidget(parent), Core(core), Entry(entry) {
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
@@ -23,7 +23,7 @@ IdentityPane::IdentityPane(BootloaderCore& core, NumberEntry& entry, QWidget* pa
     auto* layout = new QGridLayout(Frame4);
 
     Readidcb = makeButton(QStringLiteral("Readidcb"), QStringLiteral("Read"));
-    connect(Readidcb, &QPushButton::clicked, this, [this] { Core.operations().RequestTargetID(); });
+    connect(Readidcb, &QPushButton::clicked, this, [this] { Core.ops.RequestTargetID(); });
 
     QGroupBox* appBox = nullptr;
     AppVersionlb =
@@ -69,12 +69,14 @@ IdentityPane::IdentityPane(BootloaderCore& core, NumberEntry& entry, QWidget* pa
     layout->addWidget(cpuBox, 0, 3);
     layout->addWidget(Frame3, 1, 0, 1, 4);
 
-    connect(&Core.target(), &TargetSession::identityUpdated, this, &IdentityPane::UpdateTargetIDPane);
-    connect(&Core.target(), &TargetSession::appVersionEdited, this, &IdentityPane::UpdateTargetIDPane);
+    connect(&Core.events, &WindowSink::coreChanged, this, [this](Change what) {
+        if (what == Change::Identity || what == Change::AppVersion)
+            UpdateTargetIDPane();
+    });
 }
 
 void IdentityPane::UpdateTargetIDPane() {
-    const IdentityDisplay d = displayIdentity(Core.target().identity());
+    const IdentityDisplay d = displayIdentity(Core.view.identity());
     for (size_t i = 0; i < TgtIDlb.size(); ++i)
         TgtIDlb[i]->setText(d.idBlock[i]);
     Seriallb->setText(d.serialNo);
@@ -87,11 +89,11 @@ void IdentityPane::UpdateTargetIDPane() {
 }
 
 void IdentityPane::AppVersionlb_Click() {
-    const TargetIdentity& id = Core.target().identity();
+    const TargetIdentity& id = Core.view.identity();
     const float major =
         Entry.EnterParameter(id.AppVersionMajor, QStringLiteral("Enter new MAJOR version number"));
     // The second question is asked whatever became of the first.
     const float minor =
         Entry.EnterParameter(id.AppVersionMinor, QStringLiteral("Enter new MINOR version number"));
-    Core.target().enterAppVersion(major, minor); // redraws the pane
+    Core.ops.editAppVersion({major, minor}); // redraws the pane
 }

@@ -1,10 +1,11 @@
 #pragma once
 
+#include "CoreAccess.h"
+
 #include <QWidget>
 
 #include <array>
 
-class BootloaderCore;
 class ClickableLabel;
 class NumberEntry;
 class QLabel;
@@ -15,13 +16,13 @@ class QPushButton;
 class IdentityPane : public QWidget {
     Q_OBJECT
 public:
-    IdentityPane(BootloaderCore& core, NumberEntry& entry, QWidget* parent = nullptr);
+    IdentityPane(CoreAccess core, NumberEntry& entry, QWidget* parent = nullptr);
 
 private:
     void UpdateTargetIDPane();
     void AppVersionlb_Click();
 
-    BootloaderCore& Core;
+    CoreAccess Core;
     NumberEntry& Entry;
     QPushButton* Readidcb = nullptr;
     ClickableLabel* AppVersionlb = nullptr;

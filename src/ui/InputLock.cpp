@@ -1,15 +1,20 @@
 #include "InputLock.h"
 
-#include "CommandExchange.h"
+#include "CoreView.h"
+#include "WindowSink.h"
 #include "Controls.h"
 
 #include <QAbstractButton>
 #include <QLineEdit>
 
-InputLock::InputLock(CommandExchange& exchange, QList<QWidget*> windows, QObject* parent) : QObject(parent) {
+InputLock::InputLock(const CoreView& view, WindowSink& events, QList<QWidget*> windows, QObject* parent)
+    : QObject(parent) {
     for (QWidget* window : windows)
         Windows.append(window);
-    connect(&exchange, &CommandExchange::operationActiveChanged, this, &InputLock::apply);
+    connect(&events, &WindowSink::coreChanged, this, [this, &view](Change what) {
+        if (what == Change::OperationRunning)
+            apply(view.operationRunning());
+    });
 }
 
 void InputLock::apply(bool locked) {

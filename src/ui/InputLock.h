@@ -5,7 +5,8 @@
 #include <QPointer>
 #include <QWidget>
 
-class CommandExchange;
+class CoreView;
+class WindowSink;
 
 // The one place that locks the windows' inputs while an operation runs:
 // every button (port buttons and scan included), every clickable label and
@@ -14,7 +15,7 @@ class CommandExchange;
 class InputLock : public QObject {
     Q_OBJECT
 public:
-    InputLock(CommandExchange& exchange, QList<QWidget*> windows, QObject* parent = nullptr);
+    InputLock(const CoreView& view, WindowSink& events, QList<QWidget*> windows, QObject* parent = nullptr);
 
 private:
     void apply(bool locked);

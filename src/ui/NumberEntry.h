@@ -14,8 +14,9 @@ public:
     // rounded with halves to even; the current value on Cancel or an empty
     // entry. Callers apply their own range.
     float EnterParameter(qint32 currentValue, const QString& prompt);
-    // "Serial Number Entry": the highest serial number; 0 on Cancel.
-    qint16 EnterMaxSerialNo();
+    // "Serial Number Entry": the highest serial number as entered, rounded;
+    // 0 on Cancel. The caller applies the range.
+    double EnterMaxSerialNo();
 
 private:
     Dialogs& Dlg;

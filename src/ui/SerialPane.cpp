@@ -1,19 +1,19 @@
 #include "SerialPane.h"
 
-#include "BootloaderCore.h"
 #include "Controls.h"
 #include "Dialogs.h"
 #include "GeneralUtilities.h"
 #include "IdBlock.h"
 #include "NumberEntry.h"
 #include "Operations.h"
-#include "SerialAllocation.h"
+#include "CoreView.h"
+#include "WindowSink.h"
 
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QLineEdit>
 
-SerialPane::SerialPane(BootloaderCore& core, NumberEntry& entry, Dialogs& dialogs,
+SerialPane::SerialPane(CoreAccess core, NumberEntry& entry, Dialogs& dialogs,
                        const FileDialogSettings& fileSelect, QWidget* parent)
     : QWidget(parent), Core(core), Entry(entry), Dlg(dialogs), SerialDBFileSelect(fileSelect),
       DialogFileName(fileSelect.initialFile) {
@@ -56,9 +56,9 @@ SerialPane::SerialPane(BootloaderCore& core, NumberEntry& entry, Dialogs& dialog
             arrayName(QStringLiteral("SetSeriallb"), i), QStringLiteral("-"), toolTip);
         setLayout->addWidget(box);
         connect(SetSeriallb[static_cast<size_t>(i)], &ClickableLabel::clicked, this, [this, i] {
-            SerialAllocation& serials = Core.serials();
-            serials.enterSerialByte(i, Entry.EnterParameter(serials.setSerialData()[static_cast<size_t>(i)],
-                                                            QStringLiteral("Enter new value (0..255) ")));
+            const qint16 now = Core.view.serialBlock()[static_cast<size_t>(i)];
+            Core.ops.editSerial({SerialEdit::Field::BlockByte, i,
+                                 Entry.EnterParameter(now, QStringLiteral("Enter new value (0..255) ")), {}});
         });
     }
 
@@ -70,33 +70,37 @@ SerialPane::SerialPane(BootloaderCore& core, NumberEntry& entry, Dialogs& dialog
     layout->addWidget(Frame7, 1, 0, 1, 5);
     layout->addWidget(Frame8, 2, 0, 1, 5);
 
-    SerialAllocation& serials = Core.serials();
-    Operations& ops = Core.operations();
     connect(NewSeriallb, &ClickableLabel::clicked, this, [this] {
-        SerialAllocation& serials = Core.serials();
         // With no next serial number, Cancel gives 0, which is refused.
-        serials.enterNextSerial(Entry.EnterParameter(serials.nextSerial().value_or(0),
-                                                     QStringLiteral("Enter new serial number")));
+        const double entered = Entry.EnterParameter(Core.view.nextSerial().value_or(0),
+                                                    QStringLiteral("Enter new serial number"));
+        Core.ops.editSerial({SerialEdit::Field::NextSerial, 0, entered, {}});
     });
     connect(SerialDBFileNamelb, &ClickableLabel::clicked, this, &SerialPane::SerialDBFileNamelb_Click);
-    connect(Memolb, &QLineEdit::textEdited, &serials, &SerialAllocation::setMemo);
-    connect(&serials, &SerialAllocation::memoChanged, Memolb, &QLineEdit::setText);
+    connect(Memolb, &QLineEdit::textEdited, this,
+            [this](const QString& memo) { Core.ops.editSerial({SerialEdit::Field::Memo, 0, 0, memo}); });
+    Operations& ops = Core.ops;
     connect(ProgramSerialNocb, &QPushButton::clicked, this, [&ops] { ops.WriteSerialNo(); });
     connect(AutoProgramSerialNocb, &QPushButton::clicked, this, [&ops] { ops.ProgramAndLogSerialNo(); });
-    connect(ProgAllcb, &QPushButton::clicked, this,
-            [&ops] { ops.progAll(QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier)); });
-    connect(&serials, &SerialAllocation::changed, this, &SerialPane::UpdateSetSerialPane);
+    connect(ProgAllcb, &QPushButton::clicked, this, [&ops] {
+        ops.ProgramAndLogSerialNo(
+            {true, QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier)});
+    });
+    connect(&Core.events, &WindowSink::coreChanged, this, [this](Change what) {
+        if (what == Change::SerialAllocation)
+            UpdateSetSerialPane();
+        else if (what == Change::SerialMemo)
+            Memolb->setText(Core.view.memo());
+    });
     UpdateSetSerialPane();
 }
 
 void SerialPane::UpdateSetSerialPane() {
-    const SerialAllocation& serials = Core.serials();
     for (size_t i = 0; i < SetSeriallb.size(); ++i)
-        SetSeriallb[i]->setText(QStringLiteral("$") +
-                                GeneralUtilities::BytetoHexStr(serials.setSerialData()[i]));
-    const std::optional<qint32> next = serials.nextSerial();
+        SetSeriallb[i]->setText(QStringLiteral("$") + GeneralUtilities::BytetoHexStr(Core.view.serialBlock()[i]));
+    const std::optional<qint32> next = Core.view.nextSerial();
     NewSeriallb->setText(next ? QString::number(*next) : QStringLiteral("-"));
-    SerialDBFileNamelb->setText(serials.serialDbFileName());
+    SerialDBFileNamelb->setText(Core.view.serialLogName());
 }
 
 void SerialPane::SerialDBFileNamelb_Click() {
@@ -104,5 +108,11 @@ void SerialPane::SerialDBFileNamelb_Click() {
     const QString chosen = Dlg.openFile(SerialDBFileSelect);
     if (!chosen.isEmpty())
         DialogFileName = chosen;
-    Core.serials().ReadSerialDBFile(DialogFileName);
+    openLog({DialogFileName, {}});
+}
+
+void SerialPane::openLog(const LedgerAddress& where) {
+    SerialLogRequest request;
+    request.where = where;
+    Core.ops.openSerialDatabase(request);
 }

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "CoreAccess.h"
+#include "OpenSerialLedger.h"
+
 #include <QString>
 #include <QWidget>
 
 #include <array>
 
-class BootloaderCore;
 class ClickableLabel;
 class NumberEntry;
 class QLineEdit;
@@ -17,14 +19,18 @@ struct FileDialogSettings;
 class SerialPane : public QWidget {
     Q_OBJECT
 public:
-    SerialPane(BootloaderCore& core, NumberEntry& entry, Dialogs& dialogs,
-               const FileDialogSettings& fileSelect, QWidget* parent = nullptr);
+    SerialPane(CoreAccess core, NumberEntry& entry, Dialogs& dialogs, const FileDialogSettings& fileSelect,
+               QWidget* parent = nullptr);
+
+    // Opens the serial log the program was started with (a .ser file or a
+    // database range); the label still opens files.
+    void openLog(const LedgerAddress& where);
 
 private:
     void UpdateSetSerialPane();
     void SerialDBFileNamelb_Click();
 
-    BootloaderCore& Core;
+    CoreAccess Core;
     NumberEntry& Entry;
     Dialogs& Dlg;
     const FileDialogSettings& SerialDBFileSelect;

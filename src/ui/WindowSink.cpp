@@ -2,7 +2,7 @@
 
 #include "BootAdmin.h"
 #include "BootloaderMain.h"
-#include "CommandExchange.h"
+#include "CoreView.h"
 #include "Dialogs.h"
 
 #include <utility>
@@ -25,29 +25,30 @@ void WindowSink::attach(BootloaderMain* main, BootAdmin* admin) {
     Admin = admin;
 }
 
-void WindowSink::watch(CommandExchange& exchange) {
-    connect(&exchange, &CommandExchange::operationActiveChanged, this, [this](bool active) {
-        Running = active;
-        if (!active)
+void WindowSink::changed(Change what) {
+    if (what == Change::OperationRunning && View) {
+        Running = View->operationRunning();
+        if (!Running)
             flush();
-    });
+    }
+    emit coreChanged(what);
 }
 
 void WindowSink::status(StatusLines lines, const QString& text) {
     MainText = text;
     if (lines == StatusLines::Both)
         AdminText = text;
-    changed();
+    showSoon();
 }
 
 void WindowSink::progress(Activity activity, int done, int total) {
-    std::optional<std::pair<int, int>>& pending = activity == Activity::Programming ? Programming : Capture;
-    pending = std::pair{done, total};
+    std::optional<std::pair<int, int>>& pages = activity == Activity::Programming ? Programming : Capture;
+    pages = std::pair{done, total};
     // The first and the last step always show at once.
     if (done == 0 || done == total)
         flush();
     else
-        changed();
+        showSoon();
 }
 
 void WindowSink::critical(const QString& title, const QString& text) {
@@ -55,7 +56,7 @@ void WindowSink::critical(const QString& title, const QString& text) {
     Dlg.critical(title, text);
 }
 
-void WindowSink::changed() {
+void WindowSink::showSoon() {
     if (Running && Pace.isActive()) {
         Dirty = true;
         return;

@@ -10,7 +10,7 @@
 
 class BootAdmin;
 class BootloaderMain;
-class CommandExchange;
+class CoreView;
 class Dialogs;
 
 // What the core tells the operator, shown in the windows: critical messages
@@ -26,22 +26,30 @@ class WindowSink : public QObject, public EventSink {
 public:
     explicit WindowSink(Dialogs& dialogs);
     void attach(BootloaderMain* main, BootAdmin* admin);
-    // Shows what is pending when an operation ends.
-    void watch(CommandExchange& exchange);
+    // Whether an operation runs is read here; what is pending is shown when
+    // it ends.
+    void watch(const CoreView& view) { View = &view; }
 
     void status(StatusLines lines, const QString& text) override;
     void critical(const QString& title, const QString& text) override;
     void progress(Activity activity, int done, int total) override;
+    void changed(Change what) override;
 
     // Shows everything pending now.
     void flush();
 
+signals:
+    // The core's state changed: a window that shows it reads the view again.
+    void coreChanged(Change what);
+
 private:
-    void changed();
+    // Shows what is pending now, or after the pace timer while an operation runs.
+    void showSoon();
 
     Dialogs& Dlg;
     QPointer<BootloaderMain> Main;
     QPointer<BootAdmin> Admin;
+    const CoreView* View = nullptr;
     QTimer Pace;
     bool Running = false; // an operation holds the gate
     bool Dirty = false;

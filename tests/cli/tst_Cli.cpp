@@ -173,7 +173,8 @@ private slots:
              "log-serial, --next-serial given already | log-serial --db {damaged} --next-serial 41 | 6 | "
              "Error: "
              "Serial number 41 has been given already. Set the next serial number by clicking it. | ",
-             "recover | recover 004711 | 0 | Write Serial OK. | 13"});
+             "recover | recover 004711 | 0 | Write Serial OK. | 13",
+             "recover from a log | recover 000041 --db {damaged} | 0 | Write Serial OK. | 13"});
     }
     void commands() {
         auto [arguments, exitCode, lastStatus, heard, fault, holds] = fields<6>();
@@ -204,20 +205,18 @@ private slots:
         };
         LocalHttpServer server;
         server.respond("/Temp/004711_Fix.dat", 200, "5A0103C812000000;\r\n");
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("MERLAX_RECOVERY_URL", server.baseUrl());
-        QStringList args{"--port", module.devicePath()};
+        QStringList args{"--port", module.devicePath(), "--recovery-url", server.baseUrl()};
         for (const QString& a : arguments.split(' '))
             args << place(a);
-        const Finished f = run(args, environment);
+        const Finished f = run(args);
         QCOMPARE(f.exitCode, exitCode.toInt());
         // The result names the command, or the file it could not load or the log it could not open.
         QCOMPARE(arguments.contains("--json")
                      ? QJsonDocument::fromJson(f.out.toUtf8())["operation"].toString()
                      : f.out.section(' ', 0, 0),
-                 arguments.contains("{missing}")   ? "load"
-                 : arguments.contains("{damaged}") ? "open-db"
-                                                   : arguments.section(' ', 0, 0));
+                 arguments.contains("{missing}")                     ? "load"
+                 : arguments.startsWith("log-serial --db {damaged}") ? "open-db"
+                                                                     : arguments.section(' ', 0, 0));
         QCOMPARE(lastStatus.isEmpty() ? QString() : f.err.value(f.err.size() - 1), place(lastStatus));
         QCOMPARE(codesHeard(module), heard);
         QVERIFY2(f.out.contains(place(holds)), qPrintable(f.out));
@@ -226,8 +225,10 @@ private slots:
             for (const QRegularExpressionMatch& file : named.globalMatch(f.out))
                 QVERIFY2(QFile::exists(file.captured()), qPrintable(f.out));
         }
-        if (arguments.startsWith("recover")) // the block the server gave, not the one set before
-            QCOMPARE(module.identity.idBlock(), (ModuleIdBlock{0x5A, 1, 3, 0xC8, 0x12, 0, 0, 0}));
+        if (arguments.startsWith("recover")) // the block the server or the log gave, not the one set before
+            QCOMPARE(module.identity.idBlock(),
+                     (arguments.contains("--db") ? ModuleIdBlock{0x5A, 1, 0x0A, 0x34, 0x12, 0x11, 0x22, 0x33}
+                                                 : ModuleIdBlock{0x5A, 1, 3, 0xC8, 0x12, 0, 0, 0}));
         if (arguments.contains("--preset")) // system, ID, serial 513, the module's version, mask
             QCOMPARE(readFile(folder.filePath("new.fw")).left(7).toHex(), "010a0102070222");
         if (arguments.contains("--next-serial 500"))

@@ -87,18 +87,24 @@ struct FirmwareRig : ModuleRig {
             qFatal("no master module");
         link().ports().assign(11, master.devicePath());
         master.model().setMemory(randomMemory(7));
-        core->capture().enterHeaderByte(4, 0x20); // any serial number: the modules here carry 4660
+        settings.enterHeaderByte(4, 0x20); // any serial number: the modules here carry 4660
     }
     FirmwareProgrammer& programmer() { return core->programmer(); }
     FirmwareCapture& capture() { return core->capture(); }
     QString path(const QString& name) const { return folder.filePath(name); }
+    // The capture settings as the window would hand them over.
+    CaptureSettings settings;
+    CaptureSettings into(const QString& name, int pages) const {
+        CaptureSettings s = settings;
+        s.chooseFile(path(name));
+        s.enterPages(pages);
+        return s;
+    }
 
     // Captures `pages` pages of the master into `name`, on COM11.
     bool captureMaster(const QString& name, int pages) {
         link().SelectCommsPort(11);
-        capture().chooseFile(path(name));
-        capture().enterUploadPages(pages);
-        const bool done = capture().UploadEncryptedFirmware() == Outcome::Succeeded;
+        const bool done = capture().UploadEncryptedFirmware(into(name, pages)) == Outcome::Succeeded;
         link().SelectCommsPort(10);
         reporter.statuses.clear();
         return done;
@@ -275,7 +281,8 @@ private slots:
         FirmwareRig rig;
         QVERIFY(rig.captureMaster("good.fw", 2));
         rig.programmer().ReadFirmwareFile(rig.path("good.fw"));
-        QSignalSpy changed(&rig.programmer(), &FirmwareProgrammer::imageChanged);
+        rig.reporter.changes.clear();
+        const auto changed = [&rig] { return rig.reporter.changes.count(Change::Firmware); };
         QVERIFY(writeFile(rig.path("too-many.fw"), header(1, 10, 0) + pages(258)));
         rig.programmer().ReadFirmwareFile(rig.path("too-many.fw"));
         rig.programmer().ReadFirmwareFile(rig.path("missing.fw"));
@@ -291,10 +298,10 @@ private slots:
             if (rig.module.heardFrames().size() == 2) // the erase, then the first page
                 duringRun = rig.operations().LoadFirmwareFile(rig.path("other.fw"));
         });
-        QCOMPARE(rig.operations().programFirmware(false).outcome, Outcome::Succeeded);
+        QCOMPARE(rig.operations().programFirmware({}).outcome, Outcome::Succeeded);
         disconnect(loadDuringRun);
         QCOMPARE(duringRun.outcome, Outcome::Busy);
-        QCOMPARE(changed.size(), 0);
+        QCOMPARE(changed(), 0);
         QVERIFY(rig.programmer().GetFWFileLoaded());
         QCOMPARE(rig.programmer().FirmwareFilename(), rig.path("good.fw"));
         // The good file, whole.
@@ -305,7 +312,7 @@ private slots:
         rig.programmer().ReadFirmwareFile(rig.path("bad.fw"));
         QCOMPARE(rig.reporter.statuses,
                  (QStringList{"1 pages loaded OK.", "Checksum error on input line 1"}));
-        QCOMPARE(changed.size(), 1);
+        QCOMPARE(changed(), 1);
         QVERIFY(!rig.programmer().GetFWFileLoaded());
         QCOMPARE(rig.programmer().image().FWSystemID, qint16(2));
     }
@@ -315,13 +322,13 @@ private slots:
         FirmwareRig rig;
         QVERIFY(writeFile(rig.path("cap.fw"), QByteArray(100000, 'x')));
         rig.link().SelectCommsPort(11);
-        rig.capture().enterHeaderByte(4, 0x22);
+        CaptureSettings settings; // as the pane starts
         rig.master.identity.appMinor = 5;
-        rig.capture().chooseFile(rig.path("jo.doe/cap")); // a "." anywhere: no extension added
-        QCOMPARE(rig.capture().fileName(), rig.path("jo.doe/cap"));
-        rig.capture().chooseFile(rig.path("cap"));
-        QCOMPARE(rig.capture().fileName(), rig.path("cap.fw"));
-        QCOMPARE(rig.capture().UploadEncryptedFirmware(), Outcome::Succeeded);
+        settings.chooseFile(rig.path("jo.doe/cap")); // a "." anywhere: no extension added
+        QCOMPARE(settings.file, rig.path("jo.doe/cap"));
+        settings.chooseFile(rig.path("cap"));
+        QCOMPARE(settings.file, rig.path("cap.fw"));
+        QCOMPARE(rig.capture().UploadEncryptedFirmware(settings), Outcome::Succeeded);
         QCOMPARE(rig.reporter.statuses.count("Uploading firmware ..."), 120);
         QCOMPARE(rig.reporter.statuses.last(), "Firmware upload completed successfully.");
         const QByteArray file = readFile(rig.path("cap.fw"));
@@ -344,11 +351,10 @@ private slots:
         const auto [fault, minMs, status] = fields<3>();
         FirmwareRig rig{LinkTimings{}};
         rig.link().SelectCommsPort(11);
-        rig.capture().chooseFile(rig.path("slow.fw"));
-        rig.capture().enterUploadPages(1);
         rig.master.faults.plan(*parseFaultPlan(fault));
         rig.target().RequestTargetID();
-        QVERIFY_BETWEEN(msToRun([&] { rig.capture().UploadEncryptedFirmware(); }), minMs.toInt(), 3000);
+        QVERIFY_BETWEEN(msToRun([&] { rig.capture().UploadEncryptedFirmware(rig.into("slow.fw", 1)); }),
+                        minMs.toInt(), 3000);
         QCOMPARE(rig.reporter.statuses.last(), status);
     }
 
@@ -392,8 +398,7 @@ private slots:
         rig.link().SelectCommsPort(11);
         QVERIFY(writeFile(rig.path("old.fw"), "old"));
         QVERIFY(writeFile(rig.path("old.fw.partial"), "earlier"));
-        rig.capture().chooseFile(rig.path(trouble == "no folder" ? "no-such-folder/old.fw" : "old.fw"));
-        rig.capture().enterUploadPages(12);
+        const CaptureSettings settings = rig.into(trouble == "no folder" ? "no-such-folder/old.fw" : "old.fw", 12);
         if (const int at = trouble.section(' ', 1).toInt(); at > 0)
             rig.capture().setSystemCalls(failingCall(trouble.section(' ', 0, 0), at));
         if (!fault.isEmpty())
@@ -402,7 +407,7 @@ private slots:
             rig.target().RequestTargetID(); // the version is known
         if (trouble == "close")
             QTimer::singleShot(50, [&rig] { rig.core->shutdown(); });
-        const OperationResult r = rig.operations().UploadEncryptedFirmware();
+        const OperationResult r = rig.operations().UploadEncryptedFirmware(settings);
         QStringList files;
         for (const QFileInfo& file : QDir(rig.folder.path()).entryInfoList(QDir::Files, QDir::Name))
             if (file.fileName() != "old.fw")
@@ -419,18 +424,19 @@ private slots:
     }
 
     // The presets load the header and the pages; preset 0 takes its serial
-    // bytes from the highest serial number asked for, preset 6 changes nothing.
+    // bytes from the highest serial number asked for (0..32767, else it
+    // changes nothing), preset 6 changes nothing.
     void quickSet() {
-        FirmwareRig rig;
-        FirmwareCapture& c = rig.capture();
+        CaptureSettings c;
         c.enterHeaderByte(5, 0x77);
+        QVERIFY(!c.quickSet(0, 32768) && c.header[0] == 1 && c.header[1] == 11);
         QStringList seen;
         for (int index = 0; index < 8; ++index) {
-            c.quickSet(index, 300);
+            c.quickSet(index, index == 0 ? 300 : 32768);
             QStringList h;
             for (int i = 0; i < 6; ++i)
-                h << QString::number(c.EncHeaderData()[static_cast<size_t>(i)], 16);
-            seen << h.join(' ') + " / " + QString::number(c.UploadPages());
+                h << QString::number(c.header[static_cast<size_t>(i)], 16);
+            seen << h.join(' ') + " / " + QString::number(c.pages);
         }
         QCOMPARE(seen, (QStringList{"1 a 2c 1 22 77 / 120", "1 f 0 0 10 77 / 120", "10 1 0 0 f0 77 / 120",
                                     "8 0 0 0 0 77 / 120", "3 1 0 0 f0 77 / 256", "3 2 0 0 f0 77 / 256",

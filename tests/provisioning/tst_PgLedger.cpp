@@ -372,7 +372,7 @@ void TestPgLedger::stationRole() {
     QVERIFY2(cancelled.succeeded(), qPrintable(cancelled.error));
     QCOMPARE(ledger.exportRecords(), recordFor(first.serial));
     QCOMPARE(ledger.findUnit(QStringLiteral("%1").arg(first.serial, 6, 10, QLatin1Char('0'))).found,
-             PgLedger::UnitLookup::Found::Logged);
+             UnitLookup::Found::Logged);
 
     // A station cannot make ranges of its own.
     PgConnection asStation;
@@ -403,7 +403,7 @@ void TestPgLedger::recovery() {
     QVERIFY(ledger.confirm(unitFor(1, recordFor(1))).succeeded());
     QVERIFY(ledger.reserve(reservation(), std::nullopt).succeeded());
 
-    const PgLedger::UnitLookup lookup = ledger.findUnit(code);
+    const UnitLookup lookup = ledger.findUnit(code);
     const char* names[] = {"logged", "reserved", "not found", "bad code", "failed"};
     QCOMPARE(QString::fromLatin1(names[int(lookup.found)]), found);
     QByteArray bytes;

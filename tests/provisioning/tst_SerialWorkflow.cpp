@@ -9,6 +9,7 @@
 #include "SerialRecovery.h"
 #include "TempDir.h"
 
+#include <QSettings>
 #include <QTemporaryDir>
 
 #include <cerrno>
@@ -33,12 +34,12 @@ struct SerialRig : ModuleRig {
         module.identity.init = 0xFF;
         module.identity.serial = 0xFFFF;
         writeFile(folder.filePath("log.ser"), logged);
-        serials().ReadSerialDBFile(folder.filePath("log.ser"));
+        serials().ReadSerialDBFile({folder.filePath("log.ser"), {}});
     }
     SerialAllocation& serials() { return core->serials(); }
     QByteArray log() const { return readFile(folder.filePath("log.ser")); }
     QByteArray ledger() const { return readFile(folder.filePath("log.ser.ledger")); }
-    void reload() { serials().ReadSerialDBFile(folder.filePath("log.ser")); }
+    void reload() { serials().ReadSerialDBFile({folder.filePath("log.ser"), {}}); }
     // The append to the .ser file alone fails.
     void failRecords(bool fail) {
         auto* file = dynamic_cast<SerialLedgerFile*>(serials().ledger());
@@ -90,7 +91,6 @@ private slots:
     void initTestCase() {
         QVERIFY(TempFolder.isValid());
         qputenv("TMPDIR", QFile::encodeName(TempFolder.path()));
-        qunsetenv("MERLAX_RECOVERY_URL");
     }
     void cleanup() {
         const QFileInfoList left =
@@ -183,7 +183,7 @@ private slots:
                  "256 | 0 | 1 | 0 | 255");
         rig.programAndLog();
         QCOMPARE(rig.log().mid(100, 6), "00256,");
-        rig.serials().ReadSerialDBFile(rig.folder.filePath("log.ser")); // reloaded, it goes on from there
+        rig.serials().ReadSerialDBFile({rig.folder.filePath("log.ser"), {}}); // reloaded, it goes on from there
         QCOMPARE(join(rig.next(), rig.reporter.statuses.last()), "257 | File loaded with no errors.");
     }
 
@@ -230,7 +230,7 @@ private slots:
         rig.programAndLog();
         rig.programAndLog();
         QCOMPARE(rig.log().size(), 400);
-        rig.serials().ReadSerialDBFile(rig.folder.filePath("log.ser"));
+        rig.serials().ReadSerialDBFile({rig.folder.filePath("log.ser"), {}});
         QCOMPARE(rig.next(), "44");
         QCOMPARE(rig.reporter.statuses.last(), "Failed: 1 error lines found.");
         QCOMPARE(rig.log().mid(137, 63), QByteArray(61, ' ') + "\r\n");
@@ -276,7 +276,7 @@ private slots:
     void progLogWriteFirmware() {
         SerialRig rig;
         rig.reporter.statuses.clear();
-        rig.operations().progAll(false);
+        rig.operations().ProgramAndLogSerialNo({true, false});
         QCOMPARE(rig.reporter.statuses, QStringList{"No Firmware file loaded"});
         QVERIFY(rig.module.heardFrames().isEmpty());
         const QString path = rig.folder.filePath("empty.fw");
@@ -284,7 +284,7 @@ private slots:
         rig.core->programmer().ReadFirmwareFile(path);
         rig.serials().enterSerialByte(1, 1); // the unit stays a system 1 module
         rig.reporter.statuses.clear();
-        rig.operations().progAll(false);
+        rig.operations().ProgramAndLogSerialNo({true, false});
         QCOMPARE(rig.reporter.statuses.mid(rig.reporter.statuses.indexOf("OK")),
                  (QStringList{"OK", "Erasing ....", "Program complete."}));
         QCOMPARE(rig.log().size(), 100);
@@ -295,10 +295,8 @@ private slots:
     // test shows.)
     void recoveryNeedsSixCharacters() {
         LocalHttpServer server;
-        qputenv("MERLAX_RECOVERY_URL", server.baseUrl().toLatin1());
         ModuleRig rig;
-        const OperationResult result = rig.operations().RecoverSerialNo("4711");
-        qunsetenv("MERLAX_RECOVERY_URL");
+        const OperationResult result = rig.operations().RecoverSerialNo({"4711", {}});
         QCOMPARE(join(rig.reporter.mainStatuses.join(','), outcomeName(result.outcome)),
                  "Invalid code. | bad-input");
         QVERIFY(server.requestPaths().isEmpty() && rig.heard().isEmpty());
@@ -392,22 +390,22 @@ private slots:
         QVERIFY(!fixedName);
     }
 
-    // The built-in address, the environment's, and the one used.
+    // The option's address, the setting's, and the one used; the setting is
+    // read from the settings file at run time.
     void serverAddress_data() {
-        addRows(
-            {"neither |  |  | ",
-             "built in, its '/' ignored | http://units.example/fix/ |  | http://units.example/fix",
-             "environment replaces built in, its '/' ignored | http://units.example/fix | http://h:8/a/ | "
-             "http://h:8/a"});
+        addRows({"neither |  |  | ", "the setting, its '/' ignored |  | http://units.example/fix/ | "
+                                     "http://units.example/fix",
+                 "the option before the setting | http://h:8/a/ | http://units.example/fix | http://h:8/a"});
     }
     void serverAddress() {
-        const auto [builtIn, environment, address] = fields<3>();
-        QCOMPARE(chooseRecoveryBaseUrl(builtIn, environment), address);
-        if (environment.isEmpty())
-            return;
-        qputenv("MERLAX_RECOVERY_URL", environment.toLatin1());
-        QCOMPARE(RecoveryBaseURL(), address); // read at run time
-        qunsetenv("MERLAX_RECOVERY_URL");
+        const auto [option, setting, address] = fields<3>();
+        QTemporaryDir config;
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, config.path());
+        QVERIFY(QDir().mkpath(config.filePath("merlax-bootloader")));
+        QVERIFY(writeFile(config.filePath("merlax-bootloader/settings.ini"),
+                          "[recovery]\nurl=" + setting.toLatin1() + "\n"));
+        QCOMPARE(recoverySettingsFile(), config.filePath("merlax-bootloader/settings.ini"));
+        QCOMPARE(RecoveryBaseURL(option), address);
     }
 
     // Nothing is fetched without a server or a temporary folder; the
@@ -417,8 +415,9 @@ private slots:
         QCOMPARE(result.outcome, Found::NoServerConfigured);
         QCOMPARE(
             result.messageTitle + ": " + result.messageText,
-            QStringLiteral("Serial Recovery: No recovery server is configured. Set MERLAX_RECOVERY_URL to "
-                           "the server's address (for example http://host/) and try again."));
+            QStringLiteral("Serial Recovery: No recovery server is configured. Give its address with "
+                           "--recovery-url, or set url=http://host/ in the [recovery] section of ") +
+                recoverySettingsFile() + QStringLiteral(", and try again."));
         QCOMPARE(GetTempDir(), TempFolder.path() + "/");
         LocalHttpServer server;
         server.respond(kUnitPath, 200, "5A0103C812000000;");

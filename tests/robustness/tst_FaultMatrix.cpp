@@ -22,24 +22,28 @@ enum Effect { Harmless, Refused, Checksum, Unanswered, Late, HangUp };
 struct OpRow {
     const char* name;
     QString hit;
-    OperationResult (Operations::*run)();
+    // Runs the operation, with the capture's settings where it needs them.
+    OperationResult (*run)(Operations&, const CaptureSettings&);
     QString ok, refused, unanswered;
 };
-const OpRow kOps[] = {{"identity", "16:2", &Operations::RequestTargetID, "ID Request OK.",
-                       "ID Request Failed.", "No response."},
-                      {"erase", "17:1", &Operations::EraseTarget, "OK", "Erase Failed.", "No response."},
-                      {"wipe", "26:1", &Operations::WipeTarget, "OK - Wiped", "Wipe Failed.", "No response."},
-                      {"restore", "23:1", &Operations::RestoreSerialBackup, "Restore OK.",
-                       "Restore Failed (Program Error).", "Restore Failed (No Response)."},
-                      {"program 256 pages", "18:101", nullptr, "Program complete.",
-                       "Program Failed (Program Error).", "Program Failed (No Response)."}, // page 100
-                      {"capture 120 pages", "20:61", &Operations::UploadEncryptedFirmware,  // page 60
-                       "Firmware upload completed successfully.", "No response. {kept}",
-                       "No response. {kept}"},
-                      {"write serial", "19:1", &Operations::WriteSerialNo, "Write Serial OK.",
-                       "Write Serial Failed.", "No response."},
-                      {"program and log", "19:1", &Operations::ProgramAndLogSerialNo, "OK",
-                       "Write Serial Failed.", "No response."}};
+using Ops = Operations;
+using Settings = const CaptureSettings&;
+const OpRow kOps[] = {
+    {"identity", "16:2", [](Ops& o, Settings) { return o.RequestTargetID(); }, "ID Request OK.",
+     "ID Request Failed.", "No response."},
+    {"erase", "17:1", [](Ops& o, Settings) { return o.EraseTarget(); }, "OK", "Erase Failed.", "No response."},
+    {"wipe", "26:1", [](Ops& o, Settings) { return o.WipeTarget(); }, "OK - Wiped", "Wipe Failed.",
+     "No response."},
+    {"restore", "23:1", [](Ops& o, Settings) { return o.RestoreSerialBackup(); }, "Restore OK.",
+     "Restore Failed (Program Error).", "Restore Failed (No Response)."},
+    {"program 256 pages", "18:101", [](Ops& o, Settings) { return o.programFirmware({}); }, "Program complete.",
+     "Program Failed (Program Error).", "Program Failed (No Response)."}, // page 100
+    {"capture 120 pages", "20:61", [](Ops& o, Settings s) { return o.UploadEncryptedFirmware(s); }, // page 60
+     "Firmware upload completed successfully.", "No response. {kept}", "No response. {kept}"},
+    {"write serial", "19:1", [](Ops& o, Settings) { return o.WriteSerialNo(); }, "Write Serial OK.",
+     "Write Serial Failed.", "No response."},
+    {"program and log", "19:1", [](Ops& o, Settings) { return o.ProgramAndLogSerialNo(); }, "OK",
+     "Write Serial Failed.", "No response."}};
 
 // The fault as the virtual module takes it; none: stale bytes wait in the
 // line while the port is closed.
@@ -119,18 +123,18 @@ private slots:
         rig.module.identity.init = 0xFF;
         rig.module.model().setMemory(randomMemory(11));
         const QString fw = folder.filePath("firmware.fw"), ser = folder.filePath("log.ser");
-        FirmwareCapture& capture = rig.core->capture();
-        capture.enterHeaderByte(4, 0x00);
-        capture.chooseFile(fw);
+        CaptureSettings settings;
+        settings.enterHeaderByte(4, 0x00);
+        settings.chooseFile(fw);
         if (op == Program) { // a file of the module's own family, captured before the fault
-            capture.enterUploadPages(256);
-            QCOMPARE(capture.UploadEncryptedFirmware(), Outcome::Succeeded);
+            settings.enterPages(256);
+            QCOMPARE(rig.core->capture().UploadEncryptedFirmware(settings), Outcome::Succeeded);
             rig.core->programmer().ReadFirmwareFile(fw);
             QVERIFY(rig.core->programmer().GetFWFileLoaded());
         }
-        capture.enterUploadPages(120);
+        settings.enterPages(120);
         if (op == ProgramAndLog)
-            rig.core->serials().ReadSerialDBFile(ser);
+            rig.core->serials().ReadSerialDBFile({ser, {}});
         rig.target().RequestTargetID();
         const int serialBefore = rig.target().identity().SerialNo;
         if (op == Identity)
@@ -144,13 +148,13 @@ private slots:
             rig.module.sendRaw(QByteArray::fromHex("5a5b5aab5a20"));
             rig.link().SelectCommsPort(10);
         }
-        QSignalSpy complete(&rig.core->programmer(), &FirmwareProgrammer::programComplete);
+        rig.reporter.changes.clear();
         rig.reporter.progressEvents.clear();
 
         const double cpuBefore = cpuMilliseconds();
         OperationResult result;
         const qint64 elapsed = msToRun([&] {
-            result = op == Program ? rig.operations().programFirmware(false) : (rig.operations().*row.run)();
+            result = row.run(rig.operations(), settings);
         });
         const double cpu = cpuMilliseconds() - cpuBefore;
         const bool ok = expectedStatus(Op(op), effect) == row.ok;
@@ -173,7 +177,7 @@ private slots:
         // Every wait ends by a reply or a time-out; none spins.
         QVERIFY_BETWEEN(elapsed, effect == Unanswered || effect == Late || effect == HangUp ? 230 : 0, 8000);
         QVERIFY2(cpu < 0.5 * static_cast<double>(elapsed) + 300.0, qPrintable(QString::number(cpu)));
-        QCOMPARE(complete.size(), op == Program && ok ? 1 : 0);
+        QCOMPARE(rig.reporter.changes.count(Change::FirmwareProgrammed), op == Program && ok ? 1 : 0);
         if (op == Identity)
             QCOMPARE(rig.target().identity().SerialNo, ok ? 1 : serialBefore);
         const int code = row.hit.section(':', 0, 0).toInt(), occurrence = row.hit.section(':', 1).toInt();

@@ -35,6 +35,9 @@ public:
         events << progressEvents.last();
     }
 
+    void changed(Change what) override { changes << what; }
+
+    QList<Change> changes;      // the core's state changes, in order
     QStringList criticals;      // "title: text"
     QStringList statuses;       // both windows
     QStringList mainStatuses;   // the main window only

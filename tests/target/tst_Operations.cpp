@@ -1,9 +1,8 @@
 // The core on a virtual module: the identity read, and operations single and
 // compound under the operation gate.
 
-#include "FirmwareCapture.h"
+#include "CommsLink.h"
 #include "ModuleRig.h"
-#include "SerialAllocation.h"
 
 #include <QTemporaryDir>
 
@@ -13,15 +12,14 @@ private slots:
     void readEndToEnd() {
         ModuleRig rig;
         rig.module.identity = sampleIdentity();
-        QSignalSpy updated(&rig.target(), &TargetSession::identityUpdated);
-        QSignalSpy statusRead(&rig.target(), &TargetSession::targetStatusRead);
         bool completedFirst = false; // the command is completed before the reply is taken over
-        connect(&rig.target(), &TargetSession::identityUpdated, this,
+        connect(&rig.link(), &CommsLink::identityReplyReceived, this,
                 [&] { completedFirst = !rig.exchange().GetMessageInProgress(); });
+        rig.reporter.changes.clear();
         rig.target().RequestTargetID();
         QCOMPARE(rig.reporter.statuses, (QStringList{"Requesting Target ID", "ID Request OK."}));
-        QVERIFY(rig.target().tgtStatusRead());
-        QVERIFY(completedFirst && updated.size() == 1 && statusRead.size() == 1);
+        QVERIFY(rig.target().tgtStatusRead() && completedFirst);
+        QCOMPARE(rig.reporter.changes, (QList<Change>{Change::Identity, Change::ModuleRead, Change::ModuleRead}));
         const TargetIdentity& id = rig.target().identity();
         QCOMPARE(join(id.LastErrorCode, id.InitByte, id.SystemID, id.SubsystemID, id.SerialLow, id.SerialHigh,
                       id.IDByte1, id.IDByte2, id.IDByte3, id.SerialNo, id.BLVersionMajor, id.BLVersionMinor,
@@ -53,13 +51,14 @@ private slots:
         ModuleRig rig;
         QTemporaryDir folder;
         const QString file = folder.filePath("sixteen.fw");
-        rig.core->capture().enterHeaderByte(4, 0x00);
-        rig.core->capture().enterUploadPages(16);
-        rig.core->capture().chooseFile(file);
-        QVERIFY(rig.operations().UploadEncryptedFirmware().succeeded());
+        CaptureSettings settings;
+        settings.enterHeaderByte(4, 0x00);
+        settings.enterPages(16);
+        settings.chooseFile(file);
+        QVERIFY(rig.operations().UploadEncryptedFirmware(settings).succeeded());
         QCOMPARE(rig.operations().LoadFirmwareFile(file).totalPages, 16);
         rig.reporter.events.clear();
-        const OperationResult result = rig.operations().programFirmware(false);
+        const OperationResult result = rig.operations().programFirmware({});
         QStringList expected{"program 0/16", "Erasing ...."};
         for (int page = 0; page < 16; ++page)
             expected << QStringLiteral("Writing page %1 of 16").arg(page)
@@ -95,35 +94,42 @@ private slots:
                  "version 0 | major | 0 | refused | 2",
                  "version 256 | major | 256 | refused | 2",
                  "version 255 | major | 255 | taken | 255",
-                 "version 3.5 | major | 3.5 | taken | 4"});
+                 "version 3.5 | major | 3.5 | taken | 4",
+                 "highest serial 32768 | Solvane | 32768 | refused | 0",
+                 "highest serial 32767 | Solvane | 32767 | taken | 255"});
     }
     void entries() {
         const auto [field, value, taken, after] = fields<4>();
         ModuleRig rig;
         rig.target().RequestTargetID(); // version 2.07
-        SerialAllocation& serials = rig.core->serials();
-        FirmwareCapture& capture = rig.core->capture();
+        Operations& ops = rig.operations();
+        const CoreView& view = rig.core->view();
         const double v = value.toDouble();
-        bool took = false;
+        OperationResult r;
         qint32 now = 0;
         if (field == "next serial") {
-            took = serials.enterNextSerial(v);
-            now = serials.nextSerial().value_or(-1);
+            r = ops.editSerial({SerialEdit::Field::NextSerial, 0, v, {}});
+            now = view.nextSerial().value_or(-1);
         } else if (field == "#3" || field == "Init") {
             const size_t at = field == "Init" ? IdBlockField::Init : IdBlockField::Id3;
-            took = serials.enterSerialByte(static_cast<int>(at), v);
-            now = serials.setSerialData()[at];
+            r = ops.editSerial({SerialEdit::Field::BlockByte, static_cast<int>(at), v, {}});
+            now = view.serialBlock()[at];
         } else if (field == "System") {
-            took = capture.enterHeaderByte(0, v);
-            now = capture.EncHeaderData()[0];
+            r = ops.editCapture({CaptureEdit::Field::HeaderByte, 0, v, {}});
+            now = view.captureSettings().header[0];
+        } else if (field == "Solvane") { // the preset asks for the highest serial number: SerL
+            r = ops.editCapture({CaptureEdit::Field::Preset, 0, v, {}});
+            now = view.captureSettings().header[2];
         } else if (field == "pages") {
-            took = capture.enterUploadPages(v);
-            now = capture.UploadPages();
+            r = ops.editCapture({CaptureEdit::Field::Pages, 0, v, {}});
+            now = view.captureSettings().pages;
         } else {
-            took = rig.target().enterAppVersion(v, 7).majorTaken;
-            now = rig.target().identity().AppVersionMajor;
+            r = ops.editAppVersion({v, 7});
+            now = view.identity().AppVersionMajor;
         }
-        QCOMPARE(join(took ? "taken" : "refused", now), join(taken, after.toInt()));
+        QCOMPARE(join(r.succeeded() ? "taken" : "refused", now), join(taken, after.toInt()));
+        if (field == "Solvane" && !r.succeeded())
+            QCOMPARE(r.status, "The highest serial number must be 0 to 32767.");
     }
 
     // A second operation started while one waits is refused and sends nothing.
@@ -134,7 +140,7 @@ private slots:
         QTimer::singleShot(30, &rig.module, [&] {
             for (const OperationResult& r :
                  {rig.operations().WipeTarget(), rig.operations().RequestTargetID(),
-                  rig.operations().Restart(), rig.operations().progAll(false)})
+                  rig.operations().Restart(), rig.operations().ProgramAndLogSerialNo({true, false})})
                 refused << outcomeName(r.outcome) + ("/" + r.status);
         });
         const OperationResult erased = rig.operations().EraseTarget();
@@ -203,7 +209,7 @@ private slots:
         ModuleRig rig;
         rig.module.identity.init = 0xFF;
         QTemporaryDir folder;
-        rig.core->serials().ReadSerialDBFile(folder.filePath("log.ser"));
+        rig.core->serials().ReadSerialDBFile({folder.filePath("log.ser"), {}});
         rig.module.faults.unanswered.insert(19);
         QTimer::singleShot(80, &rig.module, [&] { rig.core->shutdown(); });
         const OperationResult result = rig.operations().ProgramAndLogSerialNo();

@@ -422,7 +422,7 @@ private slots:
                  "next serial | NewSeriallb | 65535 | Enter new serial number | 1 | SetSeriallb_4 | $FF",
                  "preset 0 | QuickSetcb_0 | 300 | <max> | 0 | EncIDlb*4 | $01 $0A $2C $01",
                  "preset 0 cancelled | QuickSetcb_0 | - | <max> | 0 | EncIDlb*4 | $01 $0A $00 $00",
-                 "preset 0 beyond 16 bits | QuickSetcb_0 | 99999 | <max> | 0 | EncIDlb*4 | $01 $0A $FF $7F"});
+                 "preset 0 beyond 16 bits refused | QuickSetcb_0 | 32768 | <max> | 0 | EncIDlb*4 | $01 $0B $00 $00"});
         // clang-format on
     }
     void labelsAskAndShow() {
@@ -501,8 +501,10 @@ private slots:
         rig.click("CommsPortob_9");
         rig.link().ports().assign(1, com4.devicePath());
         bool messageShown = false;
-        connect(&rig.link(), &CommsLink::scanStarted, this,
-                [&] { messageShown = rig.control("ScanMsglb")->isVisible(); });
+        connect(&rig.app->sink(), &WindowSink::coreChanged, this, [&](Change what) {
+            if (what == Change::ScanStarted)
+                messageShown = rig.control("ScanMsglb")->isVisible();
+        });
         rig.click("RescanCOMportscb");
         QCOMPARE(rig.ports(), "1+G 2- 3+G 4+G 5- 6- 7- 8- 9- 10*+G 11- 12- 13- 14- 15- 16- 17- 18-");
         QVERIFY(messageShown &&

@@ -8,7 +8,7 @@
 // of the given system and sub-system (mask 0x00: any sub-system).
 
 #include "Events.h"
-#include "FirmwareCapture.h"
+#include "CaptureSettings.h"
 #include "ModuleAndCore.h"
 #include "Operations.h"
 
@@ -45,14 +45,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "virtual module: %s\n", qPrintable(error));
         return 1;
     }
-    FirmwareCapture& capture = master.core->capture();
+    CaptureSettings capture;
     capture.enterHeaderByte(0, master.module.identity.system);
     capture.enterHeaderByte(1, master.module.identity.subsystem);
     capture.enterHeaderByte(4, 0x00);
-    capture.enterUploadPages(parser.value(pages).toInt());
+    capture.enterPages(parser.value(pages).toInt());
     capture.chooseFile(parser.positionalArguments().first());
-    const OperationResult result = master.core->operations().UploadEncryptedFirmware();
-    std::printf("%s: %s (%d pages)\n", qPrintable(capture.fileName()), qPrintable(result.status),
-                result.pages);
+    const OperationResult result = master.core->operations().UploadEncryptedFirmware(capture);
+    std::printf("%s: %s (%d pages)\n", qPrintable(capture.file), qPrintable(result.status), result.pages);
     return result.succeeded() ? 0 : 1;
 }
