@@ -3,8 +3,8 @@
 #include "BootloaderApp.h"
 #include "BootloaderMain.h"
 #include "Dialogs.h"
-#include "WindowSink.h"
 #include "Operations.h"
+#include "WindowSink.h"
 
 #include <QElapsedTimer>
 #include <QJsonDocument>

@@ -8,5 +8,5 @@
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    return runBootloader(app);
+    return runBootloader();
 }

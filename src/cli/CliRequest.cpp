@@ -248,14 +248,16 @@ CliParse parseCommandLine(int argc, const char* const* argv) {
     recover->add_option("--db", database, "Look the unit up in this serial log (.ser or database) instead");
     recover->add_option("--range", range, "The serial range, when --db is a database");
     simple("ports", Command::Ports, "List the port numbers, their devices and whether they open");
-    withLog(simple("ledger", Command::Ledger,
-                   "List the serial numbers of a log that are reserved but not logged (their modules may hold "
-                   "them)"),
-            "The serial log: a .ser file, or a database with --range");
+    withLog(
+        simple("ledger", Command::Ledger,
+               "List the serial numbers of a log that are reserved but not logged (their modules may hold "
+               "them)"),
+        "The serial log: a .ser file, or a database with --range");
 
-    CLI::App* init = simple("db-init", Command::DbInit,
-                            "Create or upgrade a database's serial tables; optionally grant a station role its "
-                            "rights and create a range");
+    CLI::App* init =
+        simple("db-init", Command::DbInit,
+               "Create or upgrade a database's serial tables; optionally grant a station role its "
+               "rights and create a range");
     init->add_option("--db", database, "The database: postgresql://...")->required();
     init->add_option("--grant-station", grantRole, "Give this role the rights a station needs");
     init->add_option("--range", range, "Create this range unless it exists");
@@ -264,16 +266,19 @@ CliParse parseCommandLine(int argc, const char* const* argv) {
     init->add_option("--last", last, "The range's highest serial number (default 65535)")
         ->check(wholeIn(SpentSerials::kLowest, SpentSerials::kHighest));
     CLI::Option* initBlock =
-        init->add_option("--block", block, "The ID block its units start from: Init,Sys,Sub,SerL,SerH,#1,#2,#3")
+        init->add_option("--block", block,
+                         "The ID block its units start from: Init,Sys,Sub,SerL,SerH,#1,#2,#3")
             ->check(byteList<8>("eight values 0..255: Init,Sys,Sub,SerL,SerH,#1,#2,#3"));
     CLI::Option* initMemo = init->add_option("--memo", memo, "The memo its units start with");
-    CLI::App* exportCommand = simple("export-serials", Command::ExportSerials,
-                                     "Write a serial log's logged units, in the order they were logged, as a .ser");
+    CLI::App* exportCommand =
+        simple("export-serials", Command::ExportSerials,
+               "Write a serial log's logged units, in the order they were logged, as a .ser");
     withLog(exportCommand, "The serial log: a database with --range (or a .ser file)");
     exportCommand->add_option("OUT", text, "The .ser file to write")->required();
-    CLI::App* importCommand = simple("import-serials", Command::ImportSerials,
-                                     "Start a database range from an existing .ser log (refused onto a range with "
-                                     "units)");
+    CLI::App* importCommand =
+        simple("import-serials", Command::ImportSerials,
+               "Start a database range from an existing .ser log (refused onto a range with "
+               "units)");
     withLog(importCommand, "The database: postgresql://... with --range");
     importCommand->add_option("IN", text, "The .ser file to read")->required();
 
@@ -348,7 +353,8 @@ CliParse parseCommandLine(int argc, const char* const* argv) {
             newRange.memo = QString::fromStdString(memo);
             request.newRange = newRange;
         } else if (!first.empty() || !last.empty() || initBlock->count() > 0 || initMemo->count() > 0) {
-            return usage(QStringLiteral("--first, --last, --block and --memo describe the range given with --range"));
+            return usage(
+                QStringLiteral("--first, --last, --block and --memo describe the range given with --range"));
         }
         request.log.range.clear(); // the range is created, not opened
         break;
@@ -365,8 +371,9 @@ CliParse parseCommandLine(int argc, const char* const* argv) {
         if (const QString problem = ledgerAddressProblem(request.log); !problem.isEmpty())
             return usage(problem);
         if (request.command == Command::ImportSerials && request.log.range.isEmpty())
-            return usage(QStringLiteral("import-serials starts a database range: give a postgresql:// address "
-                                        "with --range"));
+            return usage(
+                QStringLiteral("import-serials starts a database range: give a postgresql:// address "
+                               "with --range"));
         break;
     default:
         break;

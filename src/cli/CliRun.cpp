@@ -2,11 +2,11 @@
 
 #include "BootloaderCore.h"
 #include "CliRequest.h"
-#include "PortMap.h"
 #include "ExitCodes.h"
 #include "IdentityDisplay.h"
 #include "Interrupts.h"
 #include "Operations.h"
+#include "PortMap.h"
 #include "ResultJson.h"
 #include "TerminalSink.h"
 
@@ -72,7 +72,8 @@ public:
         case Command::Ledger:
             return ledger();
         case Command::DbInit:
-            return administer(Ops.initSerialDatabase({Request.log.address, Request.grantRole, Request.newRange}));
+            return administer(
+                Ops.initSerialDatabase({Request.log.address, Request.grantRole, Request.newRange}));
         case Command::ExportSerials:
             return administer(Ops.exportSerials({Request.log, Request.file}));
         case Command::ImportSerials:
@@ -262,8 +263,8 @@ private:
 
     int station() {
         if (!Request.json)
-            Sink.line(QStringLiteral("Station on %1: waiting for a module (Ctrl-C ends).")
-                          .arg(View.device()));
+            Sink.line(
+                QStringLiteral("Station on %1: waiting for a module (Ctrl-C ends).").arg(View.device()));
         QMap<QString, int> byOutcome;
         int units = 0, failed = 0, firstFailure = ExitCode::kSucceeded;
         bool cutShort = false;

@@ -24,7 +24,7 @@ enum class Change {
     PortSelected,       // another port is the selected one
     ScanStarted,
     ScanFinished,
-    OperationRunning,   // an operation took or released the gate
+    OperationRunning, // an operation took or released the gate
 };
 
 // Where the core tells its front end what happens while an operation runs.

@@ -5,11 +5,11 @@
 #include "FirmwareCapture.h"
 #include "FirmwareProgrammer.h"
 #include "Maintenance.h"
+#include "OpenSerialLedger.h"
 #include "Reporter.h"
 #include "SerialAllocation.h"
 #include "SerialRecovery.h"
 #include "TargetSession.h"
-#include "OpenSerialLedger.h"
 
 #include <QEventLoop>
 
@@ -249,8 +249,8 @@ OperationResult Operations::ProgramAndLogSerialNo(const LogRequest& request) {
             return;
         }
         SerialAllocation& serials = Core.serials();
-        const LoggedUnit unit =
-            serials.ProgramAndLogSerialNo(request.programFirmware ? programmer.FirmwareFilename() : QString());
+        const LoggedUnit unit = serials.ProgramAndLogSerialNo(
+            request.programFirmware ? programmer.FirmwareFilename() : QString());
         r.outcome = unit.outcome;
         r.serial = unit.serial;
         r.serialState = unit.state;
@@ -360,13 +360,15 @@ OperationResult Operations::initSerialDatabase(const DatabaseInitRequest& reques
 
 OperationResult Operations::exportSerials(const SerialExchangeRequest& request) {
     return administer([this, &request] {
-        return SerialRangeAdmin::exportRecords(request.log, request.file, [this] { return Exchange.stopRequested(); });
+        return SerialRangeAdmin::exportRecords(request.log, request.file,
+                                               [this] { return Exchange.stopRequested(); });
     });
 }
 
 OperationResult Operations::importSerials(const SerialExchangeRequest& request) {
     return administer([this, &request] {
-        return SerialRangeAdmin::importRecords(request.log, request.file, [this] { return Exchange.stopRequested(); });
+        return SerialRangeAdmin::importRecords(request.log, request.file,
+                                               [this] { return Exchange.stopRequested(); });
     });
 }
 

@@ -32,9 +32,9 @@ using CaptureRequest = CaptureSettings;
 struct CaptureEdit {
     enum class Field { HeaderByte, Pages, Preset, File };
     Field field = Field::HeaderByte;
-    int index = 0;      // the header byte or the preset
-    double value = 0;   // the number entered; a preset's highest serial number
-    QString file;       // the file chosen (empty: Cancel)
+    int index = 0;    // the header byte or the preset
+    double value = 0; // the number entered; a preset's highest serial number
+    QString file;     // the file chosen (empty: Cancel)
 };
 
 // "Prog Only": the ID block to write; none writes the one shown.

@@ -61,9 +61,10 @@ Outcome FirmwareCapture::UploadEncryptedFirmware(const CaptureSettings& request)
     StoredPages = 0;
     Report.progress(Activity::Capture, StoredPages, request.pages);
     const auto byte = [](qint16 v) { return static_cast<quint8>(v & 0xFF); };
-    if (!writer.writeLine(firmwareHeaderLine(
-            byte(request.header[0]), byte(request.header[1]), byte(request.header[2]), byte(request.header[3]),
-            byte(id.AppVersionMinor), byte(id.AppVersionMajor), byte(request.header[4]), byte(request.header[5])))) {
+    if (!writer.writeLine(firmwareHeaderLine(byte(request.header[0]), byte(request.header[1]),
+                                             byte(request.header[2]), byte(request.header[3]),
+                                             byte(id.AppVersionMinor), byte(id.AppVersionMajor),
+                                             byte(request.header[4]), byte(request.header[5])))) {
         fileError(writer.errorString());
         writer.discard();
         return Outcome::FileError;
@@ -124,8 +125,8 @@ void FirmwareCapture::keepPartial(FirmwareFileWriter& writer, int arrived, int t
     if (kept) {
         KeptFile = writer.partialPath();
         KeptPages = StoredPages;
-        Report.status(say(
-            QStringLiteral("%1 of %2 pages kept in %3").arg(StoredPages).arg(total).arg(KeptFile)));
+        Report.status(
+            say(QStringLiteral("%1 of %2 pages kept in %3").arg(StoredPages).arg(total).arg(KeptFile)));
         return;
     }
     // What is not surely on the disk is not kept: a partial file of an
@@ -134,7 +135,7 @@ void FirmwareCapture::keepPartial(FirmwareFileWriter& writer, int arrived, int t
         fileError(writer.errorString());
     writer.discard();
     if (arrived > 0)
-        stoppedWith = say(
-            QStringLiteral("%1 of %2 pages arrived but could not be kept.").arg(arrived).arg(total));
+        stoppedWith =
+            say(QStringLiteral("%1 of %2 pages arrived but could not be kept.").arg(arrived).arg(total));
     Report.status(stoppedWith);
 }

@@ -53,7 +53,8 @@ private:
     // the disk, and says after `stoppedWith` what became of it. `arrived`
     // counts the pages received of `total`, written or not; `errorShown`: a
     // file error of this capture has been shown already.
-    void keepPartial(FirmwareFileWriter& writer, int arrived, int total, QString stoppedWith, bool errorShown);
+    void keepPartial(FirmwareFileWriter& writer, int arrived, int total, QString stoppedWith,
+                     bool errorShown);
 
     CommsLink& Link;
     TargetSession& Target;

@@ -41,7 +41,6 @@ public:
     // Pages acknowledged in the last run.
     int pagesWritten() const { return PagesWritten; }
 
-
 private:
     Outcome ProgramPage(int page);
     Outcome ProgFWPage(const FirmwarePage& payload);

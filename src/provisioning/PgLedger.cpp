@@ -170,8 +170,8 @@ LedgerView PgLedger::readView(const StopRequested& stop) {
     const qint64 taken = range.numberAt(0, 5);
     const qint64 cancelled = range.numberAt(0, 6);
     if (Known && Known->cancelled == cancelled && Known->taken <= taken) {
-        const PgResult since = exec("merlax_taken_since", kTakenSince,
-                                    {PgValue::text(Range), PgValue::number(Known->taken)});
+        const PgResult since =
+            exec("merlax_taken_since", kTakenSince, {PgValue::text(Range), PgValue::number(Known->taken)});
         if (!since.ok())
             return failed(since);
         for (qsizetype row = 0; row < since.rows.size(); ++row)

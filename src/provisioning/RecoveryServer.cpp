@@ -16,7 +16,8 @@ QSettings settings() {
 }
 } // namespace
 
-QString chooseRecoveryBaseUrl(const QString& fromOption, const QString& fromSettings, const QString& builtIn) {
+QString chooseRecoveryBaseUrl(const QString& fromOption, const QString& fromSettings,
+                              const QString& builtIn) {
     for (const QString& address : {fromOption, fromSettings, builtIn})
         if (!address.trimmed().isEmpty())
             return withoutTrailingSlash(address);

@@ -191,7 +191,8 @@ UnitLookup SerialLedgerFile::findUnit(const QString& code) {
     // The last good record of the number counts: a unit logged again is logged anew.
     for (qsizetype at = records.size() - SerialRecordFormat::kRecordSize; at >= 0;
          at -= SerialRecordFormat::kRecordSize) {
-        const ParsedSerialRecord record = parseSerialRecord(QByteArrayView(records).sliced(at, SerialRecordFormat::kRecordSize));
+        const ParsedSerialRecord record =
+            parseSerialRecord(QByteArrayView(records).sliced(at, SerialRecordFormat::kRecordSize));
         if (record.bad || record.serial != *serial)
             continue;
         lookup.found = UnitLookup::Found::Logged;

@@ -33,9 +33,9 @@ Answer fromSchema(const PgSchema::Answer& answer, const StopRequested& stop,
 // A connection to the database at `uri`, or why there is none.
 std::optional<Answer> connect(PgConnection& connection, const QString& uri, const StopRequested& stop) {
     if (!isDatabaseAddress(uri))
-        return failed(Outcome::BadInput,
-                      QStringLiteral("--db needs a postgresql:// address: %1").arg(redactedDatabaseAddress(uri)),
-                      {});
+        return failed(
+            Outcome::BadInput,
+            QStringLiteral("--db needs a postgresql:// address: %1").arg(redactedDatabaseAddress(uri)), {});
     const PgResult opened = connection.open(uri, kConnectTimeout, stop);
     if (opened.ok())
         return std::nullopt;
@@ -46,8 +46,8 @@ std::optional<Answer> connect(PgConnection& connection, const QString& uri, cons
 
 } // namespace
 
-Answer initialise(const QString& uri, const QString& grantRole, const std::optional<PgRangeSetup::NewRange>& range,
-                  const StopRequested& stop) {
+Answer initialise(const QString& uri, const QString& grantRole,
+                  const std::optional<PgRangeSetup::NewRange>& range, const StopRequested& stop) {
     PgConnection connection;
     if (std::optional<Answer> refused = connect(connection, uri, stop))
         return *refused;
@@ -68,7 +68,8 @@ Answer initialise(const QString& uri, const QString& grantRole, const std::optio
 }
 
 Answer exportRecords(const LedgerAddress& from, const QString& path, const StopRequested& stop) {
-    const OpenedLedger opened = openSerialLedger(from, SerialLedger::Sharing::ReadOnly, kConnectTimeout, stop);
+    const OpenedLedger opened =
+        openSerialLedger(from, SerialLedger::Sharing::ReadOnly, kConnectTimeout, stop);
     if (!opened.ledger)
         return failed(opened.view.outcome, opened.view.error, opened.view.title);
     QString error;
@@ -83,7 +84,8 @@ Answer exportRecords(const LedgerAddress& from, const QString& path, const StopR
             stop);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(*records) != records->size() || !file.commit())
-        return failed(Outcome::FileError, QStringLiteral("Error writing %1: %2").arg(path, file.errorString()),
+        return failed(Outcome::FileError,
+                      QStringLiteral("Error writing %1: %2").arg(path, file.errorString()),
                       QString::fromLatin1(kSerialDBWriteTitle));
     syncDirectoryOf(path);
     return {Outcome::Succeeded,
@@ -106,7 +108,8 @@ Answer importRecords(const LedgerAddress& into, const QString& path, const StopR
         return *refused;
     if (const QString schema = PgSchema::check(connection, kStatementTimeout, stop); !schema.isEmpty())
         return fromSchema({false, schema}, stop);
-    const PgSchema::Answer answer = PgRangeSetup::importFile(connection, into.range, bytes, kStatementTimeout, stop);
+    const PgSchema::Answer answer =
+        PgRangeSetup::importFile(connection, into.range, bytes, kStatementTimeout, stop);
     // A range with units already, or a log that cannot be imported as it
     // stands, is the rules' refusal; nothing was written.
     Answer result = fromSchema(answer, stop, connection.isOpen() ? Outcome::RuleRefused : Outcome::FileError);

@@ -22,8 +22,8 @@ struct Answer {
 
 // Creates or upgrades the database's serial tables, then gives `grantRole`
 // (when given) the rights a station needs and creates `range` (when given).
-Answer initialise(const QString& uri, const QString& grantRole, const std::optional<PgRangeSetup::NewRange>& range,
-                  const StopRequested& stop);
+Answer initialise(const QString& uri, const QString& grantRole,
+                  const std::optional<PgRangeSetup::NewRange>& range, const StopRequested& stop);
 // Writes the logged units of the log at `from` (a database range or a .ser
 // file), in the order they were logged, into `path`, replacing it only once
 // the whole file is on the disk.

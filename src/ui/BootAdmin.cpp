@@ -1,8 +1,8 @@
 #include "BootAdmin.h"
 
-#include "CoreView.h"
 #include "CapturePane.h"
 #include "Controls.h"
+#include "CoreView.h"
 #include "FileDialogs.h"
 #include "IdentityDisplay.h"
 #include "IdentityPane.h"

@@ -57,7 +57,7 @@ void BootloaderApp::start() {
         Admin->serialPane().openLog(*Opts.serialLog);
 }
 
-int runBootloader(QApplication& app, const BootloaderCore::Options& options) {
+int runBootloader(const BootloaderCore::Options& options, const QStringList& arguments) {
     QApplication::setApplicationName(QStringLiteral("MERLAX Bootloader"));
     QApplication::setApplicationVersion(QString::fromLatin1(kToolVersion));
     // The highlight colours of the buttons show the same on every platform.
@@ -72,7 +72,8 @@ int runBootloader(QApplication& app, const BootloaderCore::Options& options) {
         QStringLiteral("admin"), QStringLiteral("Let Ctrl-click on the system label open the admin window."));
     const QCommandLineOption port(
         QStringLiteral("port"),
-        QStringLiteral("The port opened at start: a number 1..18, or a device path, which COM10 then stands for."),
+        QStringLiteral(
+            "The port opened at start: a number 1..18, or a device path, which COM10 then stands for."),
         QStringLiteral("PORT"));
     const QCommandLineOption db(
         QStringLiteral("db"),
@@ -87,7 +88,7 @@ int runBootloader(QApplication& app, const BootloaderCore::Options& options) {
         QStringLiteral("The serial recovery server's address (else the setting, else the one built in)."),
         QStringLiteral("URL"));
     parser.addOptions({admin, port, db, range, recoveryUrl});
-    parser.process(app);
+    parser.process(arguments.isEmpty() ? QApplication::arguments() : arguments);
 
     const auto refuse = [](const QString& problem) {
         std::fprintf(stderr, "%s\n", qPrintable(problem));

@@ -57,5 +57,6 @@ private:
 
 // The program as its main() runs it: reads the command line, builds the
 // windows over Qt's standard dialogs, starts and runs the event loop.
-// `options` are the core's (a test gives COM10 a device of its own).
-int runBootloader(QApplication& app, const BootloaderCore::Options& options = {});
+// `options` are the core's (a test gives COM10 a device of its own);
+// `arguments` the command line, the program's own when empty.
+int runBootloader(const BootloaderCore::Options& options = {}, const QStringList& arguments = {});

@@ -1,14 +1,14 @@
 #include "BootloaderMain.h"
 
-#include "CoreView.h"
-#include "Version.h"
-#include "WindowSink.h"
 #include "CommsLinkWindow.h"
 #include "Controls.h"
+#include "CoreView.h"
 #include "FileDialogs.h"
 #include "IdentityDisplay.h"
 #include "IdentityTexts.h"
 #include "Operations.h"
+#include "Version.h"
+#include "WindowSink.h"
 
 #include <QCloseEvent>
 
@@ -191,8 +191,9 @@ void BootloaderMain::buildControls() {
     connect(ProgramFwcb, &QPushButton::clicked, this, [&ops] {
         ops.programFirmware({QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier)});
     });
-    connect(SerialRecoverycb, &QPushButton::clicked, this,
-            [this, &ops] { ops.RecoverSerialNo({SerialRecoverytb->text(), RecoveryLog}); });
+    connect(SerialRecoverycb, &QPushButton::clicked, this, [this, &ops] {
+        ops.RecoverSerialNo({SerialRecoverytb->text(), RecoveryLog});
+    });
 }
 
 void BootloaderMain::buildMenus() {

@@ -2,8 +2,8 @@
 
 #include "CapturePresets.h"
 #include "Controls.h"
-#include "Dialogs.h"
 #include "CoreView.h"
+#include "Dialogs.h"
 #include "GeneralUtilities.h"
 #include "NumberEntry.h"
 #include "Operations.h"
@@ -117,14 +117,17 @@ void CapturePane::UpdateUploadProgress(int stored, int total) {
 
 void CapturePane::EncIDlb_Click(int Index) {
     const qint16 now = Core.view.captureSettings().header[static_cast<size_t>(Index)];
-    Core.ops.editCapture({CaptureEdit::Field::HeaderByte, Index, Entry.EnterParameter(now, kHeaderPrompt), {}});
+    Core.ops.editCapture(
+        {CaptureEdit::Field::HeaderByte, Index, Entry.EnterParameter(now, kHeaderPrompt), {}});
 }
 
 void CapturePane::UploadPageslb_Click() {
-    Core.ops.editCapture({CaptureEdit::Field::Pages, 0,
-                          Entry.EnterParameter(Core.view.captureSettings().pages,
-                                               QStringLiteral("Enter pages to upload (8K=32, 16K=64, 32K=128, 64K=256)")),
-                          {}});
+    Core.ops.editCapture(
+        {CaptureEdit::Field::Pages,
+         0,
+         Entry.EnterParameter(Core.view.captureSettings().pages,
+                              QStringLiteral("Enter pages to upload (8K=32, 16K=64, 32K=128, 64K=256)")),
+         {}});
 }
 
 void CapturePane::QuickSetcb_Click(int Index) {

@@ -19,8 +19,8 @@ struct FileDialogSettings;
 class CapturePane : public QWidget {
     Q_OBJECT
 public:
-    CapturePane(CoreAccess core, NumberEntry& entry, Dialogs& dialogs,
-                const FileDialogSettings& fileSelect, QWidget* parent = nullptr);
+    CapturePane(CoreAccess core, NumberEntry& entry, Dialogs& dialogs, const FileDialogSettings& fileSelect,
+                QWidget* parent = nullptr);
 
     // The progress label and bar: pages stored of the pages asked for.
     void UpdateUploadProgress(int stored, int total);

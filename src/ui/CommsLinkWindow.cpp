@@ -1,9 +1,9 @@
 #include "CommsLinkWindow.h"
 
+#include "Controls.h"
 #include "CoreView.h"
 #include "Operations.h"
 #include "WindowSink.h"
-#include "Controls.h"
 
 #include <QCloseEvent>
 #include <QGridLayout>

@@ -1,11 +1,11 @@
 #include "IdentityPane.h"
 
 #include "Controls.h"
+#include "CoreView.h"
 #include "IdBlock.h"
 #include "IdentityDisplay.h"
 #include "NumberEntry.h"
 #include "Operations.h"
-#include "CoreView.h"
 #include "WindowSink.h"
 
 #include <QGridLayout>

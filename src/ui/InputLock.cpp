@@ -1,8 +1,8 @@
 #include "InputLock.h"
 
+#include "Controls.h"
 #include "CoreView.h"
 #include "WindowSink.h"
-#include "Controls.h"
 
 #include <QAbstractButton>
 #include <QLineEdit>

@@ -3,7 +3,6 @@
 #include "Dialogs.h"
 #include "OperatorNumber.h"
 
-
 float NumberEntry::EnterParameter(qint32 currentValue, const QString& prompt) {
     const std::optional<QString> answer =
         Dlg.inputBox(QStringLiteral("Bootloader Parameter Entry"), prompt, QString::number(currentValue));

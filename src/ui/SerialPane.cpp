@@ -1,12 +1,12 @@
 #include "SerialPane.h"
 
 #include "Controls.h"
+#include "CoreView.h"
 #include "Dialogs.h"
 #include "GeneralUtilities.h"
 #include "IdBlock.h"
 #include "NumberEntry.h"
 #include "Operations.h"
-#include "CoreView.h"
 #include "WindowSink.h"
 
 #include <QGridLayout>
@@ -57,8 +57,10 @@ SerialPane::SerialPane(CoreAccess core, NumberEntry& entry, Dialogs& dialogs,
         setLayout->addWidget(box);
         connect(SetSeriallb[static_cast<size_t>(i)], &ClickableLabel::clicked, this, [this, i] {
             const qint16 now = Core.view.serialBlock()[static_cast<size_t>(i)];
-            Core.ops.editSerial({SerialEdit::Field::BlockByte, i,
-                                 Entry.EnterParameter(now, QStringLiteral("Enter new value (0..255) ")), {}});
+            Core.ops.editSerial({SerialEdit::Field::BlockByte,
+                                 i,
+                                 Entry.EnterParameter(now, QStringLiteral("Enter new value (0..255) ")),
+                                 {}});
         });
     }
 
@@ -77,8 +79,9 @@ SerialPane::SerialPane(CoreAccess core, NumberEntry& entry, Dialogs& dialogs,
         Core.ops.editSerial({SerialEdit::Field::NextSerial, 0, entered, {}});
     });
     connect(SerialDBFileNamelb, &ClickableLabel::clicked, this, &SerialPane::SerialDBFileNamelb_Click);
-    connect(Memolb, &QLineEdit::textEdited, this,
-            [this](const QString& memo) { Core.ops.editSerial({SerialEdit::Field::Memo, 0, 0, memo}); });
+    connect(Memolb, &QLineEdit::textEdited, this, [this](const QString& memo) {
+        Core.ops.editSerial({SerialEdit::Field::Memo, 0, 0, memo});
+    });
     Operations& ops = Core.ops;
     connect(ProgramSerialNocb, &QPushButton::clicked, this, [&ops] { ops.WriteSerialNo(); });
     connect(AutoProgramSerialNocb, &QPushButton::clicked, this, [&ops] { ops.ProgramAndLogSerialNo(); });
@@ -97,7 +100,8 @@ SerialPane::SerialPane(CoreAccess core, NumberEntry& entry, Dialogs& dialogs,
 
 void SerialPane::UpdateSetSerialPane() {
     for (size_t i = 0; i < SetSeriallb.size(); ++i)
-        SetSeriallb[i]->setText(QStringLiteral("$") + GeneralUtilities::BytetoHexStr(Core.view.serialBlock()[i]));
+        SetSeriallb[i]->setText(QStringLiteral("$") +
+                                GeneralUtilities::BytetoHexStr(Core.view.serialBlock()[i]));
     const std::optional<qint32> next = Core.view.nextSerial();
     NewSeriallb->setText(next ? QString::number(*next) : QStringLiteral("-"));
     SerialDBFileNamelb->setText(Core.view.serialLogName());

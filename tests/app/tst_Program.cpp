@@ -1,6 +1,6 @@
-// Starts the program as its main() does, on the offscreen platform, with a
-// virtual module on COM10, and reads the module's identity through the main
-// window, as a user would.
+// Starts the program as its main() does, on the offscreen platform, told to
+// open a virtual module by its path, and reads the module's identity through
+// the main window, as a user would.
 
 #include "BootloaderApp.h"
 #include "ModuleRig.h"
@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
     // A program that never gets going must not hang the suite.
     QTimer::singleShot(20000, &app, [] { QApplication::exit(1); });
 
-    const int status = runBootloader(app, ModuleAndCore::optionsFor(module));
+    const int status = runBootloader({}, {app.arguments().first(), "--port", module.devicePath()});
     if (status != 0 || seen != "ID Request OK. | Solvane : PWM (FF) | 010A-1234:112233 | InvParam") {
         std::fprintf(stderr, "FAIL: %s (exit %d)\n", qPrintable(seen), status);
         return 1;

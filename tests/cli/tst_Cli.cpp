@@ -276,6 +276,14 @@ private slots:
                  join("Solvane", "PWM (FF)", 1, "010A-0001:000000", "InvParam", "2:07"));
         QVERIFY(QDateTime::fromString(o["started"].toString(), Qt::ISODateWithMs).isValid());
         QVERIFY(o.contains("elapsedMs") && !o.contains("unit")); // units belong to a station
+        // A port that will not open is the command's result, printed like any other.
+        const Finished lost = run({"--port", "/nonexistent/tty", "--json", "identify"});
+        const QJsonObject p = QJsonDocument::fromJson(lost.out.toUtf8()).object();
+        QCOMPARE(join(lost.exitCode, p["operation"].toString(), p["outcome"].toString(),
+                      p["exitCode"].toInt(), p["port"].toString(), p["critical"].toString().left(49)),
+                 join(5, "identify", "port-error", 5, "/nonexistent/tty",
+                      "Comms Port: Error opening comms port "
+                      "/nonexistent"));
     }
 
     // Usage errors name what is wrong and send nothing. Options may follow the command.

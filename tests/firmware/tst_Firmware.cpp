@@ -398,7 +398,8 @@ private slots:
         rig.link().SelectCommsPort(11);
         QVERIFY(writeFile(rig.path("old.fw"), "old"));
         QVERIFY(writeFile(rig.path("old.fw.partial"), "earlier"));
-        const CaptureSettings settings = rig.into(trouble == "no folder" ? "no-such-folder/old.fw" : "old.fw", 12);
+        const CaptureSettings settings =
+            rig.into(trouble == "no folder" ? "no-such-folder/old.fw" : "old.fw", 12);
         if (const int at = trouble.section(' ', 1).toInt(); at > 0)
             rig.capture().setSystemCalls(failingCall(trouble.section(' ', 0, 0), at));
         if (!fault.isEmpty())

@@ -183,7 +183,8 @@ private slots:
                  "256 | 0 | 1 | 0 | 255");
         rig.programAndLog();
         QCOMPARE(rig.log().mid(100, 6), "00256,");
-        rig.serials().ReadSerialDBFile({rig.folder.filePath("log.ser"), {}}); // reloaded, it goes on from there
+        rig.serials().ReadSerialDBFile(
+            {rig.folder.filePath("log.ser"), {}}); // reloaded, it goes on from there
         QCOMPARE(join(rig.next(), rig.reporter.statuses.last()), "257 | File loaded with no errors.");
     }
 
@@ -393,8 +394,9 @@ private slots:
     // The option's address, the setting's, and the one used; the setting is
     // read from the settings file at run time.
     void serverAddress_data() {
-        addRows({"neither |  |  | ", "the setting, its '/' ignored |  | http://units.example/fix/ | "
-                                     "http://units.example/fix",
+        addRows({"neither |  |  | ",
+                 "the setting, its '/' ignored |  | http://units.example/fix/ | "
+                 "http://units.example/fix",
                  "the option before the setting | http://h:8/a/ | http://units.example/fix | http://h:8/a"});
     }
     void serverAddress() {
@@ -413,11 +415,10 @@ private slots:
     void recoveryNeedsAServerAndAFolder() {
         SerialRecoveryResult result = fetch(QString(), 300ms);
         QCOMPARE(result.outcome, Found::NoServerConfigured);
-        QCOMPARE(
-            result.messageTitle + ": " + result.messageText,
-            QStringLiteral("Serial Recovery: No recovery server is configured. Give its address with "
-                           "--recovery-url, or set url=http://host/ in the [recovery] section of ") +
-                recoverySettingsFile() + QStringLiteral(", and try again."));
+        QCOMPARE(result.messageTitle + ": " + result.messageText,
+                 QStringLiteral("Serial Recovery: No recovery server is configured. Give its address with "
+                                "--recovery-url, or set url=http://host/ in the [recovery] section of ") +
+                     recoverySettingsFile() + QStringLiteral(", and try again."));
         QCOMPARE(GetTempDir(), TempFolder.path() + "/");
         LocalHttpServer server;
         server.respond(kUnitPath, 200, "5A0103C812000000;");

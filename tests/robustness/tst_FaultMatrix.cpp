@@ -31,13 +31,14 @@ using Settings = const CaptureSettings&;
 const OpRow kOps[] = {
     {"identity", "16:2", [](Ops& o, Settings) { return o.RequestTargetID(); }, "ID Request OK.",
      "ID Request Failed.", "No response."},
-    {"erase", "17:1", [](Ops& o, Settings) { return o.EraseTarget(); }, "OK", "Erase Failed.", "No response."},
+    {"erase", "17:1", [](Ops& o, Settings) { return o.EraseTarget(); }, "OK", "Erase Failed.",
+     "No response."},
     {"wipe", "26:1", [](Ops& o, Settings) { return o.WipeTarget(); }, "OK - Wiped", "Wipe Failed.",
      "No response."},
     {"restore", "23:1", [](Ops& o, Settings) { return o.RestoreSerialBackup(); }, "Restore OK.",
      "Restore Failed (Program Error).", "Restore Failed (No Response)."},
-    {"program 256 pages", "18:101", [](Ops& o, Settings) { return o.programFirmware({}); }, "Program complete.",
-     "Program Failed (Program Error).", "Program Failed (No Response)."}, // page 100
+    {"program 256 pages", "18:101", [](Ops& o, Settings) { return o.programFirmware({}); },
+     "Program complete.", "Program Failed (Program Error).", "Program Failed (No Response)."}, // page 100
     {"capture 120 pages", "20:61", [](Ops& o, Settings s) { return o.UploadEncryptedFirmware(s); }, // page 60
      "Firmware upload completed successfully.", "No response. {kept}", "No response. {kept}"},
     {"write serial", "19:1", [](Ops& o, Settings) { return o.WriteSerialNo(); }, "Write Serial OK.",
@@ -153,9 +154,7 @@ private slots:
 
         const double cpuBefore = cpuMilliseconds();
         OperationResult result;
-        const qint64 elapsed = msToRun([&] {
-            result = row.run(rig.operations(), settings);
-        });
+        const qint64 elapsed = msToRun([&] { result = row.run(rig.operations(), settings); });
         const double cpu = cpuMilliseconds() - cpuBefore;
         const bool ok = expectedStatus(Op(op), effect) == row.ok;
         // A capture that stops keeps what arrived beside the file it was to replace.

@@ -19,7 +19,8 @@ private slots:
         rig.target().RequestTargetID();
         QCOMPARE(rig.reporter.statuses, (QStringList{"Requesting Target ID", "ID Request OK."}));
         QVERIFY(rig.target().tgtStatusRead() && completedFirst);
-        QCOMPARE(rig.reporter.changes, (QList<Change>{Change::Identity, Change::ModuleRead, Change::ModuleRead}));
+        QCOMPARE(rig.reporter.changes,
+                 (QList<Change>{Change::Identity, Change::ModuleRead, Change::ModuleRead}));
         const TargetIdentity& id = rig.target().identity();
         QCOMPARE(join(id.LastErrorCode, id.InitByte, id.SystemID, id.SubsystemID, id.SerialLow, id.SerialHigh,
                       id.IDByte1, id.IDByte2, id.IDByte3, id.SerialNo, id.BLVersionMajor, id.BLVersionMinor,

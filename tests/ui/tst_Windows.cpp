@@ -377,6 +377,11 @@ private slots:
             return QStringLiteral("%1/%2").arg(b->value()).arg(b->maximum());
         };
         QCOMPARE(bar(), "1/1"); // full, not Qt's busy animation of a 0..0 range
+        rig.module.faults.unanswered.insert(16);
+        rig.click("GetTgtStatuscb"); // a connection that fails empties it
+        QCOMPARE(join(rig.text({"Statustb"}), bar()), "No response. | 0/1");
+        rig.module.faults.unanswered.clear();
+        rig.click("ProgramFwcb", Qt::ControlModifier);
         rig.click("LoadFWcb");
         QCOMPARE(rig.highlights(), "----"); // Reboot grey after a load
         QCOMPARE(bar(), "0/1");

@@ -7,8 +7,8 @@
 // The master holds a memory of pseudo-random bytes; the file is for modules
 // of the given system and sub-system (mask 0x00: any sub-system).
 
-#include "Events.h"
 #include "CaptureSettings.h"
+#include "Events.h"
 #include "ModuleAndCore.h"
 #include "Operations.h"
 
