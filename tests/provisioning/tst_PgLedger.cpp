@@ -10,10 +10,15 @@
 #include "SerialRecord.h"
 #include "TargetIdentity.h"
 #include "TestKit.h"
+#include "VirtualModule.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTcpServer>
 #include <QTemporaryDir>
 
+#include <algorithm>
+#include <csignal>
 #include <memory>
 
 namespace {
@@ -78,6 +83,7 @@ private slots:
     void stationRole();
     void recovery_data();
     void recovery();
+    void loggingStations();
 };
 
 void TestPgLedger::addresses_data() {
@@ -410,6 +416,74 @@ void TestPgLedger::recovery() {
     for (const qint16 byte : lookup.block)
         bytes.append(char(byte));
     QCOMPARE(QString::fromLatin1(bytes.toHex().toUpper()), block);
+}
+
+// Stations of the command line, each on a module of its own, numbering
+// modules from one range in a mixed run: one module pulled before its
+// read-back, one station killed the moment its module took the block. No
+// serial number is in two modules; the range exports exactly the records of
+// the units logged, as a file station would have written them; the pulled
+// module, put back, is logged under its number.
+void TestPgLedger::loggingStations() {
+    const QString range = PgTestServer::freshRange();
+    const QStringList log{"log-serial", "--db",    PgTestServer::adminUri(), "--range",
+                          range,        "--block", "90,1,10,0,0,0,0,0"};
+    std::array<VirtualModule, 5> modules;
+    std::vector<std::unique_ptr<QProcess>> stations;
+    for (VirtualModule& module : modules) {
+        QVERIFY(module.start());
+        module.identity.init = 0xFF;
+        stations.push_back(std::make_unique<QProcess>());
+    }
+    modules[1].faults.plan(16, 2, {PlannedFault::Kind::NoReply, 0}); // pulled before the read-back
+    QByteArray lastHeard;
+    connect(&modules[3], &VirtualModule::frameHeard, this,
+            [&](const QByteArray& frame) { lastHeard = frame; });
+    connect(&modules[3], &VirtualModule::replySent, this, [&](const QByteArray& reply) {
+        if (lastHeard.at(1) == 0x13 && reply == QByteArray::fromHex("5a5b"))
+            ::kill(static_cast<pid_t>(stations[3]->processId()), SIGKILL);
+    });
+    for (size_t i = 0; i < modules.size(); ++i)
+        stations[i]->start(QStringLiteral(MERLAX_CLI),
+                           QStringList{"--port", modules[i].devicePath(), "--json"} + log);
+    QList<QByteArray> records;
+    for (auto& station : stations) {
+        QSignalSpy done(station.get(), &QProcess::finished);
+        QVERIFY(station->state() == QProcess::NotRunning || done.wait(60000));
+        const QJsonObject result = QJsonDocument::fromJson(station->readAllStandardOutput()).object();
+        if (result["serialState"].toString() == QLatin1String("logged"))
+            records << result["record"].toString().toLatin1();
+    }
+    QSet<int> held;
+    for (const VirtualModule& module : modules)
+        held.insert(module.identity.serial);
+    QCOMPARE(held.size(), int(modules.size()));
+    QCOMPARE(records.size(), 3);
+
+    QTemporaryDir dir;
+    QCOMPARE(
+        cli({"export-serials", "--db", PgTestServer::adminUri(), "--range", range, dir.filePath("out.ser")})
+            .exitCode,
+        0);
+    QFile exported(dir.filePath("out.ser"));
+    QVERIFY(exported.open(QIODevice::ReadOnly));
+    QList<QByteArray> written;
+    for (const QByteArray all = exported.readAll(); written.size() * 100 < all.size();)
+        written << all.mid(written.size() * 100, 100);
+    std::ranges::sort(records);
+    std::ranges::sort(written);
+    QCOMPARE(written, records);
+
+    modules[1].faults = ModuleFaults{}; // put back
+    QProcess back; // waited for in the event loop: the module answers from this process
+    back.start(QStringLiteral(MERLAX_CLI), QStringList{"--port", modules[1].devicePath()} + log);
+    QSignalSpy backDone(&back, &QProcess::finished);
+    QVERIFY(backDone.wait(60000));
+    const QString said = QString::fromUtf8(back.readAllStandardError());
+    QVERIFY2(said.contains(QStringLiteral("Serial number %1 was reserved for this module: logging it.")
+                               .arg(modules[1].identity.serial)),
+             qPrintable(said));
+    QCOMPARE(back.exitCode(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestPgLedger)
