@@ -74,14 +74,15 @@ ProgramRun runCommandLines(const QStringList& devices, const QString& firmwareFi
     return runCommandLines(devices, {QStringLiteral("program"), firmwareFile}, nullptr);
 }
 
-ProgramRun runLoggingStations(const QStringList& devices, const QString& database,
+ProgramRun runLoggingStations(const QStringList& devices, const QStringList& log,
                               const QString& firmwareFile) {
     QSet<int> serials;
-    ProgramRun run = runCommandLines(devices,
-                                     {QStringLiteral("log-serial"), QStringLiteral("--db"), database,
-                                      QStringLiteral("--program"), firmwareFile, QStringLiteral("--block"),
-                                      QStringLiteral("90,1,10,0,0,0,0,0")},
-                                     &serials);
+    ProgramRun run =
+        runCommandLines(devices,
+                        QStringList{QStringLiteral("log-serial")} + log +
+                            QStringList{QStringLiteral("--program"), firmwareFile, QStringLiteral("--block"),
+                                        QStringLiteral("90,1,10,0,0,0,0,0")},
+                        &serials);
     run.ok = run.ok && serials.size() == devices.size() && !serials.contains(0);
     return run;
 }

@@ -19,10 +19,11 @@ struct ProgramRun {
 ProgramRun runCommandLine(const QString& device, const QString& firmwareFile);
 // Several command lines at once, one a device; the slowest one's wall time.
 ProgramRun runCommandLines(const QStringList& devices, const QString& firmwareFile);
-// Stations giving modules serial numbers from one log `database` and
-// programming them, one a device, all at once: the slowest one's wall time,
-// and whether every module got a serial number of its own.
-ProgramRun runLoggingStations(const QStringList& devices, const QString& database,
+// Stations giving modules serial numbers from one log (`log`: "--db" and a
+// file, or a database and its "--range") and programming them, one a device,
+// all at once: the slowest one's wall time, and whether every module got a
+// serial number of its own.
+ProgramRun runLoggingStations(const QStringList& devices, const QStringList& log,
                               const QString& firmwareFile);
 // The main window (offscreen) reading the module and programming the file
 // with its buttons, as an operator does.

@@ -121,7 +121,18 @@ int main(int argc, char** argv) {
         QStringLiteral("Only these cases (comma-separated; a case is chosen by the start of its name): "
                        "program, capture, reference, cli, window, four-cli, log-serial."),
         QStringLiteral("LIST"));
-    parser.addOptions({pagesOption, latencyOption, soakOption, casesOption});
+    const QCommandLineOption dbOption(
+        QStringLiteral("db"),
+        QStringLiteral("The log-serial cases log to this database (postgresql://...) instead of .ser files."),
+        QStringLiteral("URI"));
+    const QCommandLineOption rangeOption(QStringLiteral("range"),
+                                         QStringLiteral("The serial range in the database of --db."),
+                                         QStringLiteral("RANGE"));
+    const QCommandLineOption stationsOption(
+        QStringLiteral("stations"), QStringLiteral("Stations at once in the log-serial case (default 4)."),
+        QStringLiteral("N"), QStringLiteral("4"));
+    parser.addOptions(
+        {pagesOption, latencyOption, soakOption, casesOption, dbOption, rangeOption, stationsOption});
     parser.process(app);
     const int pages = std::clamp(parser.value(pagesOption).toInt(), 1, 256);
     const int latency = std::max(0, parser.value(latencyOption).toInt());
@@ -197,26 +208,30 @@ int main(int argc, char** argv) {
     }
     if (runs(QStringLiteral("log-serial"))) {
         // Stations numbering and programming blank modules from one log: one
-        // alone, then four at once, which take turns for the log only while
-        // they reserve and record.
+        // alone, then several at once, which share the log only while they
+        // reserve and record.
+        const int stations = std::clamp(parser.value(stationsOption).toInt(), 1, 64);
+        const auto log = [&](const QString& file) {
+            return parser.isSet(dbOption) ? QStringList{QStringLiteral("--db"), parser.value(dbOption),
+                                                        QStringLiteral("--range"), parser.value(rangeOption)}
+                                          : QStringList{QStringLiteral("--db"), folder.filePath(file)};
+        };
         std::vector<std::unique_ptr<BenchModule>> fixtures;
         QStringList devices;
-        for (int i = 0; i < 5; ++i) {
+        for (int i = 0; i <= stations; ++i) {
             fixtures.push_back(std::make_unique<BenchModule>(
                 folder.path(), true, latency, QStringList{QStringLiteral("--init"), QStringLiteral("255")}));
             if (!fixtures.back()->start())
                 return 1;
             devices << fixtures.back()->device();
         }
-        const ProgramRun one =
-            runLoggingStations(devices.mid(0, 1), folder.filePath(QStringLiteral("one.ser")), fw);
-        const ProgramRun four =
-            runLoggingStations(devices.mid(1), folder.filePath(QStringLiteral("four.ser")), fw);
-        failures += one.ok && four.ok ? 0 : 1;
+        const ProgramRun one = runLoggingStations(devices.mid(0, 1), log(QStringLiteral("one.ser")), fw);
+        const ProgramRun many = runLoggingStations(devices.mid(1), log(QStringLiteral("many.ser")), fw);
+        failures += one.ok && many.ok ? 0 : 1;
         printFrontEndCase(QStringLiteral("log-serial-one-line"), pages, one, true);
-        printFrontEndCase(QStringLiteral("log-serial-four-line"), pages, four, true);
-        std::printf("case=log-serial-four-against-one wall_ratio=%.4f\n",
-                    one.wallS > 0 ? four.wallS / one.wallS : 0);
+        printFrontEndCase(QStringLiteral("log-serial-%1-line").arg(stations), pages, many, true);
+        std::printf("case=log-serial-%d-against-one wall_ratio=%.4f\n", stations,
+                    one.wallS > 0 ? many.wallS / one.wallS : 0);
     }
     return failures == 0 ? 0 : 1;
 }

@@ -176,9 +176,9 @@ answers "merlax-virtual-module --help" "$bin/merlax-virtual-module" --help
 
 # COM10 goes to a device that is not there, never to a real adapter: the
 # window program says so in a message box and keeps running.
-MERLAX_COM10=$scratch/no-such-port keeps_running "merlax-bootloader starts (no module)" "$bin/merlax-bootloader"
+keeps_running "merlax-bootloader starts (no module)" "$bin/merlax-bootloader" --port "$scratch/no-such-port"
 
-MERLAX_COM10=$scratch/no-such-port keeps_running "merlax-bootloader --admin starts" "$bin/merlax-bootloader" --admin
+keeps_running "merlax-bootloader --admin starts" "$bin/merlax-bootloader" --admin --port "$scratch/no-such-port"
 
 # The installed virtual module and command line together: the module is
 # reached by the path of its pseudo-terminal.

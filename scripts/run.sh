@@ -25,4 +25,4 @@ trap 'kill $module 2>/dev/null || true' EXIT
 for _ in $(seq 50); do [ -e "$link" ] && break; sleep 0.1; done
 
 echo "Virtual module on $link (COM10)"
-MERLAX_COM10="$link" build/src/app/merlax-bootloader "$@"
+build/src/app/merlax-bootloader --port "$link" "$@"

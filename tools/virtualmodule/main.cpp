@@ -1,6 +1,7 @@
 // merlax-virtual-module: a module's bootloader on a pseudo-terminal, for
 // trying the tool without hardware. Prints the device path the tool should
-// open (for example with MERLAX_COM10=<path>) and runs until interrupted.
+// open (for example with merlax-bootloader --port <path>) and runs until
+// interrupted.
 
 #include "MemoryFile.h"
 #include "ModuleOptions.h"
