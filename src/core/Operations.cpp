@@ -216,17 +216,23 @@ OperationResult Operations::openSerialDatabase(const SerialLogRequest& request) 
     });
 }
 
+OpenedLedger Operations::readLog(const LedgerAddress& log, OperationResult& r) {
+    OpenedLedger opened =
+        openSerialLedger(log, SerialLedger::Sharing::ReadOnly, {}, [this] { return Exchange.stopRequested(); });
+    r.file = ledgerName(log);
+    if (!opened.ledger) {
+        r.outcome = opened.view.outcome;
+        if (r.outcome != Outcome::Abandoned)
+            Core.reporter().critical(opened.view.title, opened.view.error);
+    }
+    return opened;
+}
+
 OperationResult Operations::listReservations(const LedgerAddress& log) {
     return ungated([this, &log](OperationResult& r) {
-        const OpenedLedger opened = openSerialLedger(log, SerialLedger::Sharing::ReadOnly, {},
-                                                     [this] { return Exchange.stopRequested(); });
-        r.file = ledgerName(log);
-        if (!opened.ledger) {
-            r.outcome = opened.view.outcome;
-            if (r.outcome != Outcome::Abandoned)
-                Core.reporter().critical(opened.view.title, opened.view.error);
+        const OpenedLedger opened = readLog(log, r);
+        if (!opened.ledger)
             return;
-        }
         r.serial = opened.view.next;
         r.reservations = opened.view.open;
         Core.reporter().status(opened.view.status);
@@ -288,15 +294,9 @@ OperationResult Operations::editSerial(const SerialEdit& edit) {
 std::optional<IdBlock> Operations::recoveredBlock(const RecoverRequest& request, OperationResult& r) {
     Reporter& report = Core.reporter();
     if (request.log) {
-        const OpenedLedger opened = openSerialLedger(*request.log, SerialLedger::Sharing::ReadOnly, {},
-                                                     [this] { return Exchange.stopRequested(); });
-        r.file = ledgerName(*request.log);
-        if (!opened.ledger) {
-            r.outcome = opened.view.outcome;
-            if (r.outcome != Outcome::Abandoned)
-                report.critical(opened.view.title, opened.view.error);
+        const OpenedLedger opened = readLog(*request.log, r);
+        if (!opened.ledger)
             return std::nullopt;
-        }
         const UnitLookup found = opened.ledger->findUnit(request.code);
         switch (found.found) {
         case UnitLookup::Found::Logged:

@@ -100,6 +100,9 @@ private:
     void settle(Outcome outcome);
     // The unit's ID block for a recovery: found, or the outcome that ends it.
     std::optional<IdBlock> recoveredBlock(const RecoverRequest& request, OperationResult& r);
+    // A serial log read as it stands, for this operation alone; on failure
+    // the result says why and nothing is open.
+    OpenedLedger readLog(const LedgerAddress& log, OperationResult& r);
     // A serial range's set-up or exchange, as a result.
     OperationResult administer(const std::function<SerialRangeAdmin::Answer()>& work);
 
