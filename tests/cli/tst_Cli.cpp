@@ -16,6 +16,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <functional>
 
 namespace {
 
@@ -85,6 +86,29 @@ bool holdsOpen(qint64 pid, const QString& path) {
 void makeBlank(VirtualModule& module) {
     module.identity.init = 0xFF;
     module.identity.serial = 0xFFFF;
+}
+
+// A station's results for `count` modules put in one after the other: after
+// unit n has been reported `between(n)` runs, then the module is taken out
+// (it stops answering; two unanswered requests mean the station has seen it
+// gone) and a blank one goes in.
+QList<QJsonObject> stationUnits(Cli& cli, VirtualModule& module, int count,
+                                const std::function<void(int)>& between) {
+    QList<QJsonObject> units;
+    QSignalSpy heard(&module, &VirtualModule::frameHeard);
+    for (int n = 1; n <= count; ++n) {
+        if (!QTest::qWaitFor([&] { return cli.process.canReadLine(); }, 10000))
+            break;
+        units << QJsonDocument::fromJson(cli.process.readLine()).object();
+        between(n);
+        module.faults.unanswered.insert(16);
+        const qsizetype before = heard.size();
+        if (!QTest::qWaitFor([&] { return heard.size() >= before + 2; }, 10000))
+            break;
+        module.faults.unanswered.clear();
+        makeBlank(module);
+    }
+    return units;
 }
 
 } // namespace
@@ -347,41 +371,40 @@ private slots:
         }
     }
 
-    // A station: three modules inserted one after the other, the second of
-    // which refuses its serial number; one result each, then a summary.
+    // A station: three modules inserted one after the other; one result
+    // each, then a summary, however the station ends: Ctrl-C, or its port
+    // lost (a pulled adapter). Which unit refuses its serial number (0: none).
+    void stationLoop_data() {
+        addRows({"a refused unit, then Ctrl-C | 2 | 1 succeeded, 2 refused, 3 succeeded | 3 2 1 | 1 | 200",
+                 "the port lost | 0 | 1 succeeded, 2 succeeded, 3 succeeded | 3 3 0 | 5 | 300"});
+    }
     void stationLoop() {
+        const auto [refusing, results, summed, exitCode, logged] = fields<5>();
         VirtualModule module;
         QVERIFY(module.start());
         makeBlank(module);
-        const QString db = Folder.filePath("station.ser");
+        const QString db = Folder.filePath(QStringLiteral("station%1.ser").arg(refusing));
         Cli cli({"--port", module.devicePath(), "--json", "log-serial", "--db", db, "--repeat", "--block",
                  "90,1,10,0,0,0,0,0"});
-        QStringList results;
-        QSignalSpy heard(&module, &VirtualModule::frameHeard);
-        for (int insertion = 1; insertion <= 3; ++insertion) {
-            if (insertion == 2)
-                module.faults.plan(19, 2, {PlannedFault::Kind::Refuse, 0}); // its second write
-            QTRY_VERIFY_WITH_TIMEOUT(cli.process.canReadLine(), 10000);
-            const QJsonObject unit = QJsonDocument::fromJson(cli.process.readLine()).object();
-            results << QStringLiteral("%1 %2").arg(unit["unit"].toInt()).arg(unit["outcome"].toString());
-            // Taken out: it stops answering. Two requests that go unanswered
-            // mean the station has seen it gone.
-            module.faults.unanswered.insert(16);
-            const int before = heard.size();
-            QTRY_VERIFY_WITH_TIMEOUT(heard.size() >= before + 2, 10000);
-            module.faults.unanswered.clear();
-            makeBlank(module); // the next one
-        }
-        QTRY_VERIFY_WITH_TIMEOUT(heard.size() > 0, 1000);
-        ::kill(static_cast<pid_t>(cli.process.processId()), SIGINT);
+        QStringList seen;
+        for (const QJsonObject& unit : stationUnits(cli, module, 3, [&](int n) {
+                 if (n + 1 == refusing.toInt())
+                     module.faults.plan(19, 2, {PlannedFault::Kind::Refuse, 0}); // its second write
+             }))
+            seen << QStringLiteral("%1 %2").arg(unit["unit"].toInt()).arg(unit["outcome"].toString());
+        if (refusing == "0")
+            module.pullCable();
+        else
+            ::kill(static_cast<pid_t>(cli.process.processId()), SIGINT);
         const Finished f = cli.finish();
-        QCOMPARE(results, (QStringList{"1 succeeded", "2 refused", "3 succeeded"}));
+        QCOMPARE(seen.join(", "), results);
         const QJsonDocument summary = QJsonDocument::fromJson(f.out.trimmed().split('\n').last().toUtf8());
-        QCOMPARE(join(summary["units"].toInt(), summary["succeeded"].toInt(), summary["failed"].toInt(),
-                      summary["byOutcome"].toObject()["refused"].toInt()),
-                 "3 | 2 | 1 | 1");
-        QCOMPARE(f.exitCode, 1); // the first failure's code
-        QCOMPARE(readFile(db).size(), 200);
+        QCOMPARE(QStringLiteral("%1 %2 %3")
+                     .arg(summary["units"].toInt())
+                     .arg(summary["succeeded"].toInt())
+                     .arg(summary["failed"].toInt()),
+                 summed);
+        QCOMPARE(join(f.exitCode, readFile(db).size()), join(exitCode.toInt(), logged.toInt()));
     }
 
     // A log held by the windows stays theirs: a station waits for it without
@@ -457,11 +480,16 @@ private slots:
         QCOMPARE(join(load.statusText(), load.nextSerial.value_or(0)), "File loaded with no errors. | 5");
     }
 
-    // The station killed outright the moment its module acknowledged the
-    // written block: the number is spent all the same, and the next unit,
-    // from another process, gets the one after it.
-    void killedAfterTheWrite() {
-        const QString db = Folder.filePath("killed.ser");
+    // The station stopped the moment its module acknowledged the written
+    // block. Killed outright: the number is spent all the same. Ctrl-C: the
+    // serial step ends whole and the unit is logged; with no step left to
+    // stop, the run ends as it went. Either way the next unit,
+    // from another process, gets the number after it. The signal, the exit
+    // code, the log's size and the serials reserved afterwards.
+    void stoppedAfterTheWrite_data() { addRows({"killed | 9 | -1 | 0 | 1", "Ctrl-C | 2 | 0 | 100 | "}); }
+    void stoppedAfterTheWrite() {
+        const auto [signal, exitCode, logSize, reserved] = fields<4>();
+        const QString db = Folder.filePath(QStringLiteral("stopped%1.ser").arg(signal));
         VirtualModule first, second;
         for (VirtualModule* module : {&first, &second}) {
             QVERIFY(module->start());
@@ -473,12 +501,14 @@ private slots:
                 [&](const QByteArray& frame) { lastHeard = frame; });
         connect(&first, &VirtualModule::replySent, this, [&](const QByteArray& reply) {
             if (lastHeard.at(1) == 0x13 && reply == QByteArray::fromHex("5a5b"))
-                ::kill(static_cast<pid_t>(station.process.processId()), SIGKILL);
+                ::kill(static_cast<pid_t>(station.process.processId()), signal.toInt());
         });
-        QCOMPARE(station.finish().exitCode, -1); // killed
-        QCOMPARE(join(first.identity.serial, readFile(db).size(), reservedIn(db)), "1 | 0 | 1");
+        const int stoppedWith = station.finish().exitCode;
+        QCOMPARE(join(stoppedWith, first.identity.serial, readFile(db).size(), reservedIn(db)),
+                 join(exitCode.toInt(), 1, logSize.toInt(), reserved));
         const Finished next = run({"--port", second.devicePath(), "log-serial", "--db", db});
-        QCOMPARE(join(next.exitCode, second.identity.serial, readFile(db).left(6)), "0 | 2 | 00002,");
+        QCOMPARE(join(next.exitCode, second.identity.serial, readFile(db).right(100).left(6)),
+                 "0 | 2 | 00002,");
     }
 
     // A log renamed and replaced while a station holds it takes no record
@@ -490,21 +520,12 @@ private slots:
         const QString db = Folder.filePath("replaced.ser");
         Cli cli({"--port", module.devicePath(), "--json", "log-serial", "--db", db, "--repeat", "--block",
                  "90,1,10,0,0,0,0,0"});
-        QSignalSpy heard(&module, &VirtualModule::frameHeard);
         QStringList results;
-        for (int insertion = 1; insertion <= 2; ++insertion) {
-            QTRY_VERIFY_WITH_TIMEOUT(cli.process.canReadLine(), 10000);
-            const QJsonObject unit = QJsonDocument::fromJson(cli.process.readLine()).object();
+        for (const QJsonObject& unit : stationUnits(cli, module, 2, [&](int n) {
+                 if (n == 1)
+                     QVERIFY(QFile::rename(db, db + ".old") && writeFile(db, readFile(db + ".old")));
+             }))
             results << unit["outcome"].toString() + " " + unit["critical"].toString();
-            if (insertion == 1) {
-                QVERIFY(QFile::rename(db, db + ".old") && writeFile(db, readFile(db + ".old")));
-            }
-            module.faults.unanswered.insert(16); // taken out
-            const int before = heard.size();
-            QTRY_VERIFY_WITH_TIMEOUT(heard.size() >= before + 2, 10000);
-            module.faults.unanswered.clear();
-            makeBlank(module);
-        }
         ::kill(static_cast<pid_t>(cli.process.processId()), SIGINT);
         cli.finish();
         QCOMPARE(results,

@@ -50,7 +50,7 @@ PseudoTerminal::~PseudoTerminal() {
 }
 
 bool PseudoTerminal::open(QString* error) {
-    Master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    Master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (Master < 0 || ::grantpt(Master) != 0 || ::unlockpt(Master) != 0) {
         if (error)
             *error = systemError("posix_openpt");
@@ -63,7 +63,7 @@ bool PseudoTerminal::open(QString* error) {
         return false;
     }
     SlavePath = QString::fromLocal8Bit(name);
-    HeldSlave = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK);
+    HeldSlave = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (HeldSlave < 0) {
         if (error)
             *error = systemError("open slave");
