@@ -33,13 +33,6 @@ private slots:
         QCOMPARE(OperatorNumber::leadingNumber(u" -2.5\xDC00"), -2.5);
     }
 
-    void halvesToEven() {
-        const std::pair<double, double> cases[] = {{0.5, 0}, {1.5, 2},   {2.5, 2},     {3.5, 4},
-                                                   {2.6, 3}, {-2.5, -2}, {254.5, 254}, {255.5, 256}};
-        for (const auto& [value, rounded] : cases)
-            QCOMPARE(roundHalfEven(value), rounded);
-    }
-
     // Whatever rounding mode the caller has set, halves still go to even and
     // everything else to the nearest whole number; the caller's mode stays.
     // The first value came from the fuzzer as the eight bytes below, with
@@ -47,8 +40,9 @@ private slots:
     void halvesToEvenInEveryRoundingMode() {
         const double tiny =
             std::bit_cast<double>(qFromLittleEndian<quint64>("\x00\x00\x00\x00\x00\x00\x2c\x00"));
-        const std::pair<double, double> cases[] = {{tiny, 0}, {0.3, 0},   {-0.3, 0}, {2.5, 2},
-                                                   {3.5, 4},  {-2.5, -2}, {2.6, 3},  {-3.5, -4}};
+        const std::pair<double, double> cases[] = {{tiny, 0}, {0.3, 0},   {-0.3, 0},    {0.5, 0},
+                                                   {1.5, 2},  {2.5, 2},   {3.5, 4},     {-2.5, -2},
+                                                   {2.6, 3},  {-3.5, -4}, {254.5, 254}, {255.5, 256}};
         for (const int mode : {FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO, FE_TONEAREST}) {
             const int previous = std::fegetround();
             std::fesetround(mode);

@@ -194,33 +194,34 @@ private slots:
                  (QStringList{"256 pages loaded OK.", "Firmware file loaded successfully.",
                               "The file ends in a partial record of 100 bytes; they were ignored."}));
         rig.target().RequestTargetID();
-        rig.reporter.progressEvents.clear();
         QCOMPARE(rig.programmer().ProgramFW(false), Outcome::Succeeded);
         QCOMPARE(rig.reporter.statuses.last(), "Program complete.");
-        QCOMPARE(rig.reporter.progressEvents.size(), 257);
-        QCOMPARE(rig.reporter.progressEvents.first() + " " + rig.reporter.progressEvents.last(),
-                 "program 0/256 program 256/256");
         QVERIFY(rig.module.model().memory() == rig.master.model().memory());
     }
 
-    // What goes on the line and what the operator reads, page by page; an
-    // erase that fails stops the run before the first page.
-    void statusAndFramesOfARun_data() {
+    // What goes on the line and what the operator reads, page by page, in
+    // order with the progress; an erase that fails stops the run before the
+    // first page. The result counts the pages written and names the file.
+    void eventsAndFramesOfARun_data() {
         addRows(
-            {"three pages | | Erasing ...., Writing page 0 of 3, Writing page 1 of 3, Writing page 2 of 3, "
-             "Program complete.",
-             "erase refused | refuse | Erasing ...., Erase Failed.",
-             "erase unanswered | no-reply | Erasing ...., No response."});
+            {"three pages | | program 0/3, Erasing ...., Writing page 0 of 3, program 1/3, Writing page 1 of "
+             "3, program 2/3, Writing page 2 of 3, program 3/3, Program complete. | succeeded 3",
+             "erase refused | refuse | program 0/3, Erasing ...., Erase Failed. | refused 0",
+             "erase unanswered | no-reply | program 0/3, Erasing ...., No response. | no-response 0"});
     }
-    void statusAndFramesOfARun() {
-        const auto [eraseFault, statuses] = fields<2>();
+    void eventsAndFramesOfARun() {
+        const auto [eraseFault, events, outcome] = fields<3>();
         FirmwareRig rig;
         QVERIFY(rig.captureMaster("three.fw", 3));
         rig.load("three.fw");
         if (!eraseFault.isEmpty())
             rig.module.faults.plan(*parseFaultPlan("17:1:" + eraseFault));
-        QCOMPARE(rig.programmer().ProgramFW(false) == Outcome::Succeeded, eraseFault.isEmpty());
-        QCOMPARE(rig.reporter.statuses.join(", "), statuses);
+        rig.reporter.events.clear();
+        const OperationResult r = rig.operations().programFirmware({});
+        QCOMPARE(rig.reporter.events.join(", "), events);
+        QCOMPARE(
+            join(outcomeName(r.outcome) + (" " + QString::number(r.pages)), r.status, r.totalPages, r.file),
+            join(outcome, events.section(", ", -1), 3, rig.path("three.fw")));
         const QByteArray file = readFile(rig.path("three.fw"));
         const auto& heard = rig.module.heardFrames();
         QCOMPARE(heard.size(), eraseFault.isEmpty() ? 4 : 1);

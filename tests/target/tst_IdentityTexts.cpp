@@ -1,6 +1,4 @@
-#include "IdentityDisplay.h"
 #include "IdentityTexts.h"
-#include "TargetIdentity.h"
 #include "TestKit.h"
 
 namespace {
@@ -62,21 +60,6 @@ private slots:
     void firmwareSystemNames() {
         const auto [id, sub] = ids();
         QCOMPARE(FwSystemIDtoStr(id, sub).value_or("-"), rowText());
-    }
-
-    void printedIdentity() {
-        QCOMPARE(GetSerialStr(TargetIdentity{}), "0000-0000:000000");
-        // System 17/2, serial 0xBEEF, ID bytes 0A FF 5A, bootloader 1.05 [03], application 255.07.
-        RxMsg reply{32};
-        const int bytes[][2] = {{3, 17},   {4, 2},  {5, 0xEF}, {6, 0xBE}, {7, 0xA},  {8, 0xFF},
-                                {9, 0x5A}, {10, 5}, {11, 1},   {12, 7},   {13, 255}, {28, 3}};
-        for (const auto& [at, value] : bytes)
-            reply[static_cast<size_t>(at)] = static_cast<qint16>(value);
-        const TargetIdentity id = decodeIdentityReply(reply);
-        const IdentityDisplay d = displayIdentity(id);
-        QCOMPARE(join(GetSerialStr(id), d.bootloaderVersion, d.appVersion, d.mainSystem, d.idBlock[0],
-                      firmwareVersionText(0, 5)),
-                 "1102-BEEF:0AFF5A | 1:05[03] | 255:07 | MERLAX Brushless Driver : (1-Axis) | $00 | 0.05");
     }
 };
 

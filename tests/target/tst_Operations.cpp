@@ -47,30 +47,6 @@ private slots:
         QVERIFY2(cpu < 150.0, qPrintable(QString::number(cpu)));
     }
 
-    // What a programming run tells its front end, in order, and its result.
-    void eventsOfAProgrammingRun() {
-        ModuleRig rig;
-        QTemporaryDir folder;
-        const QString file = folder.filePath("sixteen.fw");
-        CaptureSettings settings;
-        settings.enterHeaderByte(4, 0x00);
-        settings.enterPages(16);
-        settings.chooseFile(file);
-        QVERIFY(rig.operations().UploadEncryptedFirmware(settings).succeeded());
-        QCOMPARE(rig.operations().LoadFirmwareFile(file).totalPages, 16);
-        rig.reporter.events.clear();
-        const OperationResult result = rig.operations().programFirmware({});
-        QStringList expected{"program 0/16", "Erasing ...."};
-        for (int page = 0; page < 16; ++page)
-            expected << QStringLiteral("Writing page %1 of 16").arg(page)
-                     << QStringLiteral("program %1/16").arg(page + 1);
-        expected << "Program complete.";
-        QCOMPARE(rig.reporter.events, expected);
-        QCOMPARE(
-            join(outcomeName(result.outcome), result.status, result.pages, result.totalPages, result.file),
-            join("succeeded", "Program complete.", 16, 16, file));
-    }
-
     // The operator's typed entries: a value out of range is refused, and the
     // answer says so. The field, the value, whether it was taken, the field
     // afterwards.

@@ -387,6 +387,38 @@ private slots:
         QCOMPARE(bar(), "0/1");
     }
 
+    // During a run of sixteen pages at the line's pace the bar and both
+    // status lines move on together, ten times a second at most, and the
+    // inputs stay locked until the run has ended.
+    void windowDuringAMultiPageRun() {
+        QTemporaryDir folder;
+        WindowRig rig(true);
+        CaptureSettings sixteen; // the module's own firmware, for any serial number
+        sixteen.enterHeaderByte(4, 0);
+        sixteen.enterPages(16);
+        sixteen.chooseFile(folder.filePath("sixteen.fw"));
+        QVERIFY(rig.app->core().operations().UploadEncryptedFirmware(sixteen).succeeded());
+        rig.dialogs.files << sixteen.file;
+        rig.click("LoadFWcb");
+        rig.click("GetTgtStatuscb");
+        rig.module.faults.lineRate = true; // about 25 ms a page
+        QList<int> values;
+        auto* bar = rig.control<QProgressBar>("ProgramProgressbar");
+        connect(bar, &QProgressBar::valueChanged, this, [&](int value) {
+            const QStringList lines = rig.statusLines();
+            const int page = lines[0].section(' ', 2, 2).toInt();
+            QVERIFY2(lines[0] == lines[1] && page >= value - 1 && page <= value, qPrintable(lines.join('/')));
+            QVERIFY(!rig.control("ProgramFwcb")->isEnabled() && !rig.control("admin:Readidcb")->isEnabled());
+            values << value;
+        });
+        rig.click("ProgramFwcb");
+        QVERIFY2(values.size() >= 3 && values.size() <= 12 && values.last() == 16 &&
+                     std::is_sorted(values.begin(), values.end()),
+                 qPrintable(QString::number(values.size())));
+        QCOMPARE(join(rig.statusLines().join(" / "), rig.control("ProgramFwcb")->isEnabled()),
+                 "Program complete. / Program complete. | true");
+    }
+
     // Answers to the two questions ("-" is Cancel), and the version shown.
     // The error labels are not the version's: a module never read keeps them
     // as they were.
