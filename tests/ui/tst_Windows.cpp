@@ -123,19 +123,28 @@ std::optional<QString> answer(const QString& text) {
 class TestWindows : public QObject {
     Q_OBJECT
 private slots:
-    // The admin window's file dialogs refuse a name in a folder that does not
-    // exist and stay open for another.
-    void saveDialogRefusesAMissingFolder_data() { addRows({"capture file | fw", "serial database | ser"}); }
-    void saveDialogRefusesAMissingFolder() {
+    // The file dialogs open over the window the operator works in, take
+    // their filters as written, and refuse a name in a folder that does not
+    // exist, staying open for another.
+    void fileDialogs_data() { addRows({"capture file | fw", "serial database | ser"}); }
+    void fileDialogs() {
         const bool capture = fields<1>()[0] == "fw";
+        QCOMPARE(QtDialogs::nameFilters("Firmware Files (*.fw)|*.fw|All|*.*"),
+                 (QStringList{"Firmware Files (*.fw)", "All (*.*)"}));
+        WindowRig rig(true);
+        rig.admin().show();
+        QApplication::setActiveWindow(&rig.admin());
         QTemporaryDir folder;
         QtDialogs dialogs;
+        dialogs.setParentWindow(&rig.main());
         FileDialogSettings settings =
             capture ? FileDialogs::FWFileSelect() : FileDialogs::SerialDBFileSelect();
         settings.initialFolder = folder.path();
         QStringList refusals;
+        QWidget* over = nullptr;
         QTimer::singleShot(0, this, [&] {
             auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            over = dialog->parentWidget();
             QTimer::singleShot(0, this, [&] {
                 refusals << qobject_cast<QMessageBox*>(QApplication::activeModalWidget())->text();
                 QApplication::activeModalWidget()->close();
@@ -147,6 +156,7 @@ private slots:
         });
         QCOMPARE(capture ? dialogs.saveFile(settings) : dialogs.openFile(settings),
                  folder.filePath("master.fw"));
+        QCOMPARE(over, &rig.admin());
         QCOMPARE(refusals,
                  QStringList{folder.filePath("missing") + "\nThe folder does not exist. Check the path "
                                                           "and try again."});
@@ -265,22 +275,6 @@ private slots:
             // The last error and the status stay in view whatever is scrolled.
             QVERIFY(inView(rig.control("admin:ErrorCodelb")) && inView(rig.control("admin:Statustb")));
         }
-    }
-
-    // A dialog opens over the window the operator works in.
-    void dialogsOpenOverTheAskingWindow() {
-        WindowRig rig(true);
-        rig.admin().show();
-        QApplication::setActiveWindow(&rig.admin());
-        QtDialogs dialogs;
-        dialogs.setParentWindow(&rig.main());
-        QWidget* over = nullptr;
-        QTimer::singleShot(0, this, [&] {
-            over = QApplication::activeModalWidget()->parentWidget();
-            QApplication::activeModalWidget()->close();
-        });
-        dialogs.inputBox("Bootloader Parameter Entry", "Enter new serial number", "1");
-        QCOMPARE(over, &rig.admin());
     }
 
     // While an operation runs every input of every window is locked: buttons,
@@ -508,15 +502,12 @@ private slots:
         QVERIFY(!rig.link().portOpen());
     }
 
-    // The dialogs' filters as Qt takes them, and the file name rule of the
-    // capture's save dialog.
-    void fileDialogs() {
-        QCOMPARE(QtDialogs::nameFilters("Firmware Files (*.fw)|*.fw|All|*.*"),
-                 (QStringList{"Firmware Files (*.fw)", "All (*.*)"}));
+    // The file name rule of the capture's save dialog; Cancel keeps the name.
+    void captureFileName() {
         WindowRig rig;
         rig.dialogs.files << "/fw/master" << QString();
         rig.click("FWFileNamelb");
-        rig.click("FWFileNamelb"); // Cancel keeps it
+        rig.click("FWFileNamelb");
         QCOMPARE(rig.text({"FWFileNamelb"}), "/fw/master.fw");
     }
 
@@ -550,6 +541,30 @@ private slots:
         rig.link().SelectCommsPort(5);                   // not found: the first port found instead
         QVERIFY(rig.control<QRadioButton>("CommsPortob_0")->isChecked());
         QCOMPARE(rig.link().selectedPort(), 1);
+    }
+
+    // The program as main() starts it, told to open a virtual module by its
+    // path, reads the module through the main window; a port number out of
+    // range is refused before any window opens. Last: it sets the style.
+    void programOpensTheDeviceGiven() {
+        VirtualModule module;
+        QVERIFY(module.start());
+        module.identity = sampleIdentity();
+        QCOMPARE(runBootloader({}, {"merlax-bootloader", "--port", "19"}), 4);
+        QStringList seen;
+        QTimer::singleShot(0, this, [&] {
+            for (QWidget* main : QApplication::topLevelWidgets())
+                if (main->objectName() == "BootloaderMain" && main->isVisible()) {
+                    QTest::mouseClick(main->findChild<QPushButton*>("GetTgtStatuscb"), Qt::LeftButton);
+                    for (const char* label : {"Statustb", "TgtFwSystemtb", "TgtSerialNolb", "ErrorCodelb"})
+                        seen << main->findChild<QLabel*>(label)->text();
+                    main->close();
+                }
+            if (seen.isEmpty()) // no window to close: end the program all the same
+                QApplication::exit(1);
+        });
+        QCOMPARE(runBootloader({}, {"merlax-bootloader", "--port", module.devicePath()}), 0);
+        QCOMPARE(seen.join(" | "), "ID Request OK. | Solvane : PWM (FF) | 010A-1234:112233 | InvParam");
     }
 };
 
