@@ -153,10 +153,9 @@ private slots:
         std::vector<std::unique_ptr<QProcess>> running;
         for (int i = 0; i < stations; ++i) {
             running.push_back(std::make_unique<QProcess>());
-            running.back()->start(QStringLiteral(MERLAX_STATION), on(range)
-                                                                      << "--units" << unitsText << "--pace-ms"
-                                                                      << paceMs << "--give-up-after"
-                                                                      << "90");
+            running.back()->start(
+                QStringLiteral(MERLAX_STATION),
+                on(range) + QStringList{"--units", unitsText, "--pace-ms", paceMs, "--give-up-after", "90"});
         }
         QByteArray output;
         const auto collect = [&] {
@@ -256,24 +255,19 @@ private slots:
             stationLog += recordFor(serial);
         }
         QVERIFY(writeFile(dir.filePath("station.ser"), stationLog));
-        struct Run {
-            QStringList arguments;
-            int exitCode;
-            QString holdsTheStationLog;
-        };
-        const Run runs[] = {
-            {QStringList{"--json", "export-serials"} + on(range) << dir.filePath("out.ser"), 0, "out.ser"},
-            {QStringList{"import-serials"} + on(imported) << dir.filePath("station.ser"), 0, {}},
-            {QStringList{"export-serials"} + on(imported) << dir.filePath("again.ser"), 0, "again.ser"},
-            {QStringList{"import-serials"} + on(range) << dir.filePath("out.ser"), 6, {}},
-            {QStringList{"export-serials"} + on(range) << dir.filePath("after.ser"), 0, "after.ser"}};
-        for (const Run& run : runs) {
-            const CliRun done = cli(run.arguments);
-            QVERIFY2(done.exitCode == run.exitCode, qPrintable(run.arguments.join(' ') + ": " + done.err));
+        // Each export's file holds the station's log.
+        const QList<std::pair<QStringList, int>> runs{
+            {QStringList{"--json", "export-serials"} + on(range) << dir.filePath("out.ser"), 0},
+            {QStringList{"import-serials"} + on(imported) << dir.filePath("station.ser"), 0},
+            {QStringList{"export-serials"} + on(imported) << dir.filePath("again.ser"), 0},
+            {QStringList{"import-serials"} + on(range) << dir.filePath("out.ser"), 6},
+            {QStringList{"export-serials"} + on(range) << dir.filePath("after.ser"), 0}};
+        for (const auto& [arguments, exitCode] : runs) {
+            const CliRun done = cli(arguments);
+            QVERIFY2(done.exitCode == exitCode, qPrintable(arguments.join(' ') + ": " + done.err));
             QVERIFY2(!(done.out + done.err).contains(adminPassword()), qPrintable(done.out + done.err));
-            if (!run.holdsTheStationLog.isEmpty())
-                QVERIFY2(readFile(dir.filePath(run.holdsTheStationLog)) == stationLog,
-                         qPrintable(run.holdsTheStationLog));
+            if (arguments.contains("export-serials"))
+                QVERIFY2(readFile(arguments.last()) == stationLog, qPrintable(arguments.last()));
         }
         PgLedger importedLedger(PgTestServer::adminUri(), imported);
         QCOMPARE(importedLedger.open({}).next, std::optional<qint32>(serials[2] + 1));

@@ -137,8 +137,6 @@ private slots:
               noErrors + " Serial number "
                          "65535 has been given: set the next serial number by clicking it.",
               "- 5A 1 A 34 12 11 22 33|       first"},
-             {"the highest number goes on", withBytes(kGoodRecord, 1, "00500") + first, noErrors,
-              "501 5A 1 A 34 12 11 22 33|       first"},
              {"bad hex in the ID block", withBytes(withBytes(kGoodRecord, 7, "5a"), 28, "G3"),
               oneError + kept + "Init, #3.", "42 - 1 A 34 12 11 22 -| Line 7 memo"}});
     }
