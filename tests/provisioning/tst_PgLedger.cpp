@@ -273,34 +273,10 @@ private slots:
         QCOMPARE(importedLedger.open({}).next, std::optional<qint32>(serials[2] + 1));
     }
 
-    // A station role reserves, logs, cancels, exports and looks a unit up,
-    // and cannot make ranges of its own.
-    void stationRole() {
-        const QString role = QStringLiteral("station_%1").arg(QCoreApplication::applicationPid());
-        PgTestServer::admin(qPrintable(QStringLiteral("DROP ROLE IF EXISTS %1").arg(role)));
-        QVERIFY(
-            PgTestServer::admin(qPrintable(QStringLiteral("CREATE ROLE %1 LOGIN PASSWORD 'pw'").arg(role)))
-                .ok());
-        const QString range = PgTestServer::freshRange();
-        QCOMPARE(cli({"db-init", "--db", PgTestServer::adminUri(), "--grant-station", role}).exitCode, 0);
-        PgLedger ledger(PgTestServer::uriFor(role, QStringLiteral("pw")), range);
-        const LedgerView view = ledger.open({});
-        QVERIFY2(view.succeeded(), qPrintable(view.error));
-        const LedgerWrite first = ledger.reserve(kReservation, std::nullopt);
-        const LedgerWrite second = ledger.reserve(kReservation, std::nullopt);
-        for (const LedgerWrite& write : {first, second, ledger.confirm(unitFor(1)), ledger.cancel(2)})
-            QVERIFY2(write.succeeded(), qPrintable(write.error));
-        QCOMPARE(ledger.exportRecords(), recordFor(1));
-        QCOMPARE(ledger.findUnit(QStringLiteral("000001")).found, UnitLookup::Found::Logged);
-        PgConnection asStation;
-        QVERIFY(asStation.open(PgTestServer::uriFor(role, QStringLiteral("pw")), std::chrono::seconds(5), {})
-                    .ok());
-        PgRangeSetup::NewRange own;
-        own.name = range + QStringLiteral("-own");
-        QVERIFY(!PgRangeSetup::create(asStation, own, std::chrono::seconds(5), {}).ok);
-    }
-
-    void recovery_data() {
+    // A station role reserves, logs, cancels, exports and finds units by
+    // their recovery codes, and cannot make ranges of its own. Unit 1 is
+    // logged, 2 reserved, 3 given back; the code, what it finds, the block.
+    void stationRole_data() {
         addRows({"a logged unit | 000001 | logged | 5A010A0100000000",
                  "reserved, never logged | 000002 | reserved | 5A010A0200000000",
                  "not in the range | 004711 | not found | 0000000000000000",
@@ -308,19 +284,34 @@ private slots:
                  "a letter | 00001A | bad code | 0000000000000000",
                  "serial 0 | 000000 | bad code | 0000000000000000"});
     }
-    void recovery() {
+    void stationRole() {
         const auto [code, found, block] = fields<3>();
-        PgLedger ledger(PgTestServer::adminUri(), PgTestServer::freshRange());
-        QVERIFY(ledger.open({}).succeeded());
-        QVERIFY(ledger.reserve(kReservation, std::nullopt).succeeded());
-        QVERIFY(ledger.confirm(unitFor(1)).succeeded());
-        QVERIFY(ledger.reserve(kReservation, std::nullopt).succeeded());
+        const QString role = QStringLiteral("station_%1").arg(QCoreApplication::applicationPid());
+        // There already after the first row (or an earlier run): the grant and the open say whether it works.
+        PgTestServer::admin(qPrintable(QStringLiteral("CREATE ROLE %1 LOGIN PASSWORD 'pw'").arg(role)));
+        const QString range = PgTestServer::freshRange();
+        QCOMPARE(cli({"db-init", "--db", PgTestServer::adminUri(), "--grant-station", role}).exitCode, 0);
+        PgLedger ledger(PgTestServer::uriFor(role, QStringLiteral("pw")), range);
+        const LedgerView view = ledger.open({});
+        QVERIFY2(view.succeeded(), qPrintable(view.error));
+        for (const LedgerWrite& write :
+             {ledger.reserve(kReservation, std::nullopt), ledger.confirm(unitFor(1)),
+              ledger.reserve(kReservation, std::nullopt), ledger.reserve(kReservation, std::nullopt),
+              ledger.cancel(3)})
+            QVERIFY2(write.succeeded(), qPrintable(write.error));
+        QCOMPARE(ledger.exportRecords(), recordFor(1));
         const UnitLookup lookup = ledger.findUnit(code);
         const char* names[] = {"logged", "reserved", "not found", "bad code", "failed"};
         QByteArray bytes;
         for (const qint16 byte : lookup.block)
             bytes.append(char(byte));
         QCOMPARE(join(names[int(lookup.found)], bytes.toHex().toUpper()), join(found, block));
+        PgConnection asStation;
+        QVERIFY(asStation.open(PgTestServer::uriFor(role, QStringLiteral("pw")), std::chrono::seconds(5), {})
+                    .ok());
+        PgRangeSetup::NewRange own;
+        own.name = range + QStringLiteral("-own");
+        QVERIFY(!PgRangeSetup::create(asStation, own, std::chrono::seconds(5), {}).ok);
     }
 
     // Stations of the command line, each on a module of its own, numbering
