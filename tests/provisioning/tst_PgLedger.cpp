@@ -38,18 +38,14 @@ LoggedUnitRecord unitFor(qint32 serial) {
 
 const Reservation kReservation{0, QStringLiteral("bench3 /dev/ttyUSB0"), {}, {90, 1, 10}, {}};
 
-struct CliRun {
-    int exitCode = -1;
-    QString out, err;
-};
-
-CliRun cli(const QStringList& arguments) {
+// The command line's exit code and all it printed.
+std::pair<int, QString> cli(const QStringList& arguments) {
     QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(QStringLiteral(MERLAX_CLI), arguments);
     if (!process.waitForFinished(60000))
-        return {};
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
+        return {-1, {}};
+    return {process.exitCode(), QString::fromUtf8(process.readAll())};
 }
 
 QString adminPassword() {
@@ -263,9 +259,9 @@ private slots:
             {QStringList{"import-serials"} + on(range) << dir.filePath("out.ser"), 6},
             {QStringList{"export-serials"} + on(range) << dir.filePath("after.ser"), 0}};
         for (const auto& [arguments, exitCode] : runs) {
-            const CliRun done = cli(arguments);
-            QVERIFY2(done.exitCode == exitCode, qPrintable(arguments.join(' ') + ": " + done.err));
-            QVERIFY2(!(done.out + done.err).contains(adminPassword()), qPrintable(done.out + done.err));
+            const auto [code, said] = cli(arguments);
+            QVERIFY2(code == exitCode && !said.contains(adminPassword()),
+                     qPrintable(arguments.join(' ') + ": " + said));
             if (arguments.contains("export-serials"))
                 QVERIFY2(readFile(arguments.last()) == stationLog, qPrintable(arguments.last()));
         }
@@ -290,7 +286,7 @@ private slots:
         // There already after the first row (or an earlier run): the grant and the open say whether it works.
         PgTestServer::admin(qPrintable(QStringLiteral("CREATE ROLE %1 LOGIN PASSWORD 'pw'").arg(role)));
         const QString range = PgTestServer::freshRange();
-        QCOMPARE(cli({"db-init", "--db", PgTestServer::adminUri(), "--grant-station", role}).exitCode, 0);
+        QCOMPARE(cli({"db-init", "--db", PgTestServer::adminUri(), "--grant-station", role}).first, 0);
         PgLedger ledger(PgTestServer::uriFor(role, QStringLiteral("pw")), range);
         const LedgerView view = ledger.open({});
         QVERIFY2(view.succeeded(), qPrintable(view.error));
@@ -354,7 +350,7 @@ private slots:
         for (const VirtualModule& module : modules)
             held.insert(module.identity.serial);
         QCOMPARE(join(held.size(), records.size()), "5 | 3");
-        QCOMPARE(cli(QStringList{"export-serials"} + on(range) << dir.filePath("out.ser")).exitCode, 0);
+        QCOMPARE(cli(QStringList{"export-serials"} + on(range) << dir.filePath("out.ser")).first, 0);
         for (const QByteArray all = readFile(dir.filePath("out.ser")); written.size() * 100 < all.size();)
             written << all.mid(written.size() * 100, 100);
         std::ranges::sort(records);

@@ -119,9 +119,6 @@ private slots:
         const QString last = "42 5A 1 A 34 12 11 22 33| Line 7 memo";
         const QString noErrors = "File loaded with no errors.";
         const QString oneError = "Failed: 1 error lines found.";
-        const QString kept = " Unusable in the last record, previous values kept: ";
-        const QString noNext =
-            " The last record's serial number leaves no next one: set the next serial number by clicking it.";
         addRows<LoadRow>(
             {{"empty file", "", noErrors, "1 0 0 0 0 0 0 0 0|-"},
              {"three good, last 00041", first + first + kGoodRecord, noErrors, last},
@@ -131,14 +128,16 @@ private slots:
              {"missing comma after a pair", withBytes(kGoodRecord, 40, ";"), oneError, last},
              {"unchecked bytes may hold anything",
               withBytes(withBytes(kGoodRecord, 31, QByteArray("\0;\r\n,\xFF", 6)), 67, "x"), noErrors, last},
-             {"last serial not a number", first + withBytes(kGoodRecord, 1, "0004x"), noErrors + noNext,
+             {"last serial not a number", first + withBytes(kGoodRecord, 1, "0004x"),
+              noErrors + " The last record's serial number leaves no next one: set the next serial number by "
+                         "clicking it.",
               "- 5A 1 A 34 12 11 22 33| Line 7 memo"},
              {"65535 has no successor", withBytes(kGoodRecord, 1, "65535") + first,
-              noErrors + " Serial number "
-                         "65535 has been given: set the next serial number by clicking it.",
+              noErrors + " Serial number 65535 has been given: set the next serial number by clicking it.",
               "- 5A 1 A 34 12 11 22 33|       first"},
              {"bad hex in the ID block", withBytes(withBytes(kGoodRecord, 7, "5a"), 28, "G3"),
-              oneError + kept + "Init, #3.", "42 - 1 A 34 12 11 22 -| Line 7 memo"}});
+              oneError + " Unusable in the last record, previous values kept: Init, #3.",
+              "42 - 1 A 34 12 11 22 -| Line 7 memo"}});
     }
     void load() {
         QFETCH(LoadRow, row);
