@@ -109,8 +109,9 @@ private slots:
         }
         QElapsedTimer clock;
         clock.start();
-        const StopRequested stop = [&] {
-            return !stopAfter.isEmpty() && clock.elapsed() >= stopAfter.toInt();
+        const int stopAfterMs = stopAfter.isEmpty() ? -1 : stopAfter.toInt();
+        const StopRequested stop = [&clock, stopAfterMs] {
+            return stopAfterMs >= 0 && clock.elapsed() >= stopAfterMs;
         };
         PgLedger ledger(uri, QStringLiteral("nowhere"));
         const LedgerView view = ledger.open(stop);
