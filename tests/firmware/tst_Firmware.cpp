@@ -424,26 +424,6 @@ private slots:
         if (!r.file.isEmpty()) // it holds the pages the result counts
             QCOMPARE(readFile(r.file).size(), 11 + r.pages * 268);
     }
-
-    // The presets load the header and the pages; preset 0 takes its serial
-    // bytes from the highest serial number asked for (0..32767, else it
-    // changes nothing), preset 6 changes nothing.
-    void quickSet() {
-        CaptureSettings c;
-        c.enterHeaderByte(5, 0x77);
-        QVERIFY(!c.quickSet(0, 32768) && c.header[0] == 1 && c.header[1] == 11);
-        QStringList seen;
-        for (int index = 0; index < 8; ++index) {
-            c.quickSet(index, index == 0 ? 300 : 32768);
-            QStringList h;
-            for (int i = 0; i < 6; ++i)
-                h << QString::number(c.header[static_cast<size_t>(i)], 16);
-            seen << h.join(' ') + " / " + QString::number(c.pages);
-        }
-        QCOMPARE(seen, (QStringList{"1 a 2c 1 22 77 / 120", "1 f 0 0 10 77 / 120", "10 1 0 0 f0 77 / 120",
-                                    "8 0 0 0 0 77 / 120", "3 1 0 0 f0 77 / 256", "3 2 0 0 f0 77 / 256",
-                                    "3 2 0 0 f0 77 / 256", "11 1 0 0 f0 77 / 120"}));
-    }
 };
 
 QTEST_GUILESS_MAIN(TestFirmware)

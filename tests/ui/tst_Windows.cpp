@@ -174,17 +174,6 @@ private slots:
         QVERIFY(QFontInfo(rig.control("SerialRecoverytb")->font()).fixedPitch());
     }
 
-    void missingCom10IsReportedAtStartUp() {
-        VirtualModule module;
-        BootloaderCore::Options options = ModuleAndCore::optionsFor(module);
-        options.portDevices[10] = QStringLiteral("/nonexistent/merlax-com10");
-        ScriptedDialogs dialogs;
-        BootloaderApp app(dialogs, {false, options});
-        app.start();
-        QCOMPARE(dialogs.criticals.size(), 1);
-        QCOMPARE(dialogs.criticals[0].left(42), "Comms Port: Error opening comms port 10 : ");
-    }
-
     void connectFillsBothWindows() {
         WindowRig rig;
         rig.module.identity = sampleIdentity();
