@@ -441,45 +441,6 @@ private slots:
                  " | 0 | false");
     }
 
-    // Four stations on four modules log to one file at once, and one module
-    // is pulled as soon as it has taken its number: four different serial
-    // numbers in the modules, three logged, the fourth reserved; put back, the
-    // pulled one is logged under its number. The windows read the log.
-    void fourStationsShareALog() {
-        const QString db = Folder.filePath("shared.ser");
-        std::array<VirtualModule, 4> modules;
-        std::vector<std::unique_ptr<Cli>> stations;
-        for (VirtualModule& module : modules) {
-            QVERIFY(module.start());
-            makeBlank(module);
-            module.faults.lineRate = true;
-            stations.push_back(
-                std::make_unique<Cli>(QStringList{"--port", module.devicePath(), "--json", "log-serial",
-                                                  "--db", db, "--block", "90,1,10,0,0,0,0,0"}));
-        }
-        modules[2].faults.plan(16, 2, {PlannedFault::Kind::NoReply, 0}); // silent before the read-back
-        QSet<int> serials;
-        for (size_t i = 0; i < stations.size(); ++i) {
-            const Finished f = stations[i]->finish();
-            const QJsonDocument result = QJsonDocument::fromJson(f.out.toUtf8());
-            QCOMPARE(join(f.exitCode, result["serialState"].toString()),
-                     i == 2 ? "2 | reserved" : "0 | logged");
-            QCOMPARE(result["serial"].toInt(), int(modules[i].identity.serial)); // as the module holds it
-            serials.insert(result["serial"].toInt());
-        }
-        QCOMPARE(serials, (QSet<int>{1, 2, 3, 4}));
-        QCOMPARE(readFile(db).size(), 300);
-        const QString pulled = QString::number(modules[2].identity.serial);
-        QCOMPARE(reservedIn(db), pulled);
-        const Finished back = run({"--port", modules[2].devicePath(), "log-serial", "--db", db});
-        QCOMPARE(join(back.exitCode, back.err.value(back.err.size() - 3)),
-                 join(0, "Serial number " + pulled + " was reserved for this module: logging it."));
-        QCOMPARE(join(readFile(db).size(), reservedIn(db)), "400 | ");
-        SerialDatabase windows;
-        const SerialLoad load = windows.open(db);
-        QCOMPARE(join(load.statusText(), load.nextSerial.value_or(0)), "File loaded with no errors. | 5");
-    }
-
     // The station stopped the moment its module acknowledged the written
     // block. Killed outright: the number is spent all the same. Ctrl-C: the
     // serial step ends whole and the unit is logged; with no step left to

@@ -312,15 +312,19 @@ private slots:
     }
 
     // Stations of the command line, each on a module of its own, numbering
-    // modules from one range in a mixed run: one module pulled before its
-    // read-back, one station killed the moment its module took the block. No
-    // serial number is in two modules; the range exports exactly the records
-    // of the units logged, as a file station would have written them; the
-    // pulled module, put back, is logged under its number.
+    // modules from one log, a .ser file or a database range, in a mixed run:
+    // one module pulled before its read-back, one station killed the moment
+    // its module took the block. No serial number is in two modules; the log
+    // (the range's export) holds exactly the records of the units logged, as a
+    // file station writes them; the pulled module, put back, is logged under
+    // its number.
+    void loggingStations_data() { addRows({"a .ser file | file", "a database range | database"}); }
     void loggingStations() {
+        const bool file = fields<1>()[0] == "file";
         QTemporaryDir dir;
-        const QString range = PgTestServer::freshRange();
-        const QStringList log = QStringList{"log-serial", "--block", "90,1,10,0,0,0,0,0"} + on(range);
+        const QStringList where =
+            file ? QStringList{"--db", dir.filePath("line.ser")} : on(PgTestServer::freshRange());
+        const QStringList log = QStringList{"log-serial", "--block", "90,1,10,0,0,0,0,0"} + where;
         std::array<VirtualModule, 5> modules;
         std::vector<std::unique_ptr<QProcess>> stations;
         for (VirtualModule& module : modules) {
@@ -351,8 +355,9 @@ private slots:
         for (const VirtualModule& module : modules)
             held.insert(module.identity.serial);
         QCOMPARE(join(held.size(), records.size()), "5 | 3");
-        QCOMPARE(cli(QStringList{"export-serials"} + on(range) << dir.filePath("out.ser")).first, 0);
-        for (const QByteArray all = readFile(dir.filePath("out.ser")); written.size() * 100 < all.size();)
+        if (!file)
+            QCOMPARE(cli(QStringList{"export-serials"} + where << dir.filePath("line.ser")).first, 0);
+        for (const QByteArray all = readFile(dir.filePath("line.ser")); written.size() * 100 < all.size();)
             written << all.mid(written.size() * 100, 100);
         std::ranges::sort(records);
         std::ranges::sort(written);
