@@ -5,6 +5,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
+if ! scripts/lint/make-clang-tidy.sh - | cmp -s - .clang-tidy; then
+    echo "check-names.sh: .clang-tidy is not what scripts/lint/make-clang-tidy.sh writes; edit" \
+        "scripts/lint/clang-tidy.template or scripts/lint/system-names.txt, then run" \
+        "scripts/lint/make-clang-tidy.sh and commit .clang-tidy" >&2
+    exit 1
+fi
 if [ ! -f "$build/compile_commands.json" ]; then
     echo "check-names.sh: no $build/compile_commands.json; configure the build first" >&2
     exit 2
