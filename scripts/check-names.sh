@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Checks that every name in src/, tools/, tests/ and bench/ follows the
-# project's naming scheme (.clang-tidy, CONTRIBUTING.md). Needs a configured
-# build folder with compile_commands.json: scripts/check-names.sh [BUILD_DIR].
+# The lint: checks with clang-tidy that every name in src/, tools/, tests/ and
+# bench/ follows the project's naming scheme, and that the bug-finding checks
+# (bugprone-*, performance-*) find nothing (.clang-tidy, CONTRIBUTING.md).
+# Needs a configured build folder with compile_commands.json:
+# scripts/check-names.sh [BUILD_DIR].
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
@@ -18,7 +20,8 @@ fi
 if ! run-clang-tidy -p "$build" -quiet -j "$(nproc)" "$PWD/(src|tools|tests|bench)/.*\\.cpp\$" \
         > "$build/check-names.log" 2>&1; then
     grep -E "error:|warning:" "$build/check-names.log" | sort -u >&2 || cat "$build/check-names.log" >&2
-    echo "check-names.sh: names that do not follow the scheme (CONTRIBUTING.md)" >&2
+    echo "check-names.sh: names that do not follow the scheme, or bug-finding checks that fire" \
+        "(CONTRIBUTING.md, Names and Lint)" >&2
     exit 1
 fi
-echo "check-names.sh: every name follows the scheme"
+echo "check-names.sh: every name follows the scheme and the bug-finding checks find nothing"
