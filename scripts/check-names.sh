@@ -19,7 +19,8 @@ if [ ! -f "$build/compile_commands.json" ]; then
 fi
 if ! run-clang-tidy -p "$build" -quiet -j "$(nproc)" "$PWD/(src|tools|tests|bench)/.*\\.cpp\$" \
         > "$build/check-names.log" 2>&1; then
-    grep -E "error:|warning:" "$build/check-names.log" | sort -u >&2 || cat "$build/check-names.log" >&2
+    sed -E 's/\x1b\[[0-9;]*m//g' "$build/check-names.log" | grep -E "error:|warning:" | sort -u >&2 ||
+        cat "$build/check-names.log" >&2
     echo "check-names.sh: names that do not follow the scheme, or bug-finding checks that fire" \
         "(CONTRIBUTING.md, Names and Lint)" >&2
     exit 1
