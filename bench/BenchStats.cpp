@@ -3,6 +3,7 @@
 #include <QFile>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -11,7 +12,9 @@ namespace {
 double cpuNowMs() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    const auto ms = [](const timeval& t) { return static_cast<double>(t.tv_sec) * 1e3 + t.tv_usec / 1e3; };
+    const auto ms = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_usec) / 1e3;
+    };
     return ms(usage.ru_utime) + ms(usage.ru_stime);
 }
 
@@ -19,7 +22,7 @@ double percentile(std::vector<double> values, double p) {
     if (values.empty())
         return 0;
     std::sort(values.begin(), values.end());
-    const auto index = static_cast<size_t>(p * static_cast<double>(values.size() - 1) + 0.5);
+    const auto index = static_cast<size_t>(std::lround(p * static_cast<double>(values.size() - 1)));
     return values[std::min(index, values.size() - 1)];
 }
 } // namespace

@@ -23,7 +23,9 @@ namespace {
 double childrenCpuMs() {
     rusage usage{};
     getrusage(RUSAGE_CHILDREN, &usage);
-    const auto ms = [](const timeval& t) { return static_cast<double>(t.tv_sec) * 1e3 + t.tv_usec / 1e3; };
+    const auto ms = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_usec) / 1e3;
+    };
     return ms(usage.ru_utime) + ms(usage.ru_stime);
 }
 

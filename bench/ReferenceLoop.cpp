@@ -98,7 +98,8 @@ CaseFigures referenceProgram(const QString& device, const QString& firmwareFile,
     const QByteArray bytes = file.readAll();
     std::vector<std::vector<unsigned char>> frames;
     for (int page = 0; page < pages; ++page) {
-        const auto* record = reinterpret_cast<const unsigned char*>(bytes.constData()) + 11 + page * 268;
+        const auto* record = reinterpret_cast<const unsigned char*>(bytes.constData()) + 11 +
+                             static_cast<qsizetype>(page) * 268;
         frames.push_back(frame(18, record, 264));
     }
     return run(device, pages, 267 + 2, lineRate, frames, 2);

@@ -89,12 +89,13 @@ int runSoak(int runs) {
             residentAfter10 = residentKib();
     }
     const long residentLast = residentKib();
-    const double growth =
-        residentAfter10 > 0 ? 100.0 * (residentLast - residentAfter10) / residentAfter10 : 0;
+    const double growth = residentAfter10 > 0 ? 100.0 * static_cast<double>(residentLast - residentAfter10) /
+                                                    static_cast<double>(residentAfter10)
+                                              : 0;
     std::printf(
         "case=soak runs=%d completed=%d failed=%d wrong_text=%d faults=%d wall_s=%.1f longest_run_ms=%.0f "
         "rss_after_10_kib=%ld rss_after_last_kib=%ld growth_pct=%.2f\n",
-        runs, completed, failed, wrong, faults, clock.elapsed() / 1000.0, longestRunMs, residentAfter10,
-        residentLast, growth);
+        runs, completed, failed, wrong, faults, static_cast<double>(clock.elapsed()) / 1000.0, longestRunMs,
+        residentAfter10, residentLast, growth);
     return wrong == 0 && growth <= 5.0 ? 0 : 1;
 }

@@ -53,7 +53,7 @@ public:
         QFile uri(State + QStringLiteral("/uri"));
         if (!uri.open(QIODevice::ReadOnly))
             return {};
-        const QString address = QString::fromUtf8(uri.readAll()).trimmed();
+        QString address = QString::fromUtf8(uri.readAll()).trimmed();
         if (!run(QStringLiteral(MERLAX_CLI),
                  {"db-init", "--db", address, "--range", "bench", "--block", "90,1,10,0,0,0,0,0"}))
             return {};
@@ -94,7 +94,7 @@ int main(int argc, char** argv) {
 
     // Starting a process takes a while on a small machine: all start together
     // once every one has had time to connect.
-    const qint64 startAt = QDateTime::currentMSecsSinceEpoch() + 1000 + 100 * clients;
+    const qint64 startAt = QDateTime::currentMSecsSinceEpoch() + 1000 + qint64{100} * clients;
     QStringList options{"--units",    QString::number(units),  "--quiet", "--give-up-after", "600",
                         "--start-at", QString::number(startAt)};
     if (parser.isSet("no-turns"))
@@ -122,7 +122,7 @@ int main(int argc, char** argv) {
                 last = std::max(last, value);
         }
     }
-    const double seconds = std::max<qint64>(last - first, 1) / 1000.0;
+    const double seconds = static_cast<double>(std::max<qint64>(last - first, 1)) / 1000.0;
     std::printf("case=ledger ledger=%s turns=%s clients=%d units=%d seconds=%.2f units-per-second=%.0f\n",
                 database ? "database" : "file", parser.isSet("no-turns") ? "no" : "yes", clients, logged,
                 seconds, logged / seconds);

@@ -7,7 +7,7 @@
 set -euo pipefail
 
 packages=(
-    cmake make g++ pkg-config clang-tidy
+    cmake make g++ pkg-config clang-tidy clang-format
     qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev libcli11-dev
     qt6-qpa-plugins fonts-dejavu-core
     libpq-dev postgresql-15

@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
-# Sets up and runs the whole test suite: installs what is missing, builds,
-# runs the tests, checks the naming scheme, builds and checks the Debian
-# package, then builds and runs the tests again under AddressSanitizer and
+# Sets up and runs the whole test suite: installs what is missing, checks the
+# layout of the sources (clang-format), builds, runs the tests, runs the lint
+# (naming scheme and bug-finding checks), builds and checks the Debian package,
+# then builds and runs the tests again under AddressSanitizer and
 # UndefinedBehaviorSanitizer, and fuzzes briefly. Fails on any test failure,
-# naming or package problem, or sanitizer report.
+# layout, lint or package problem, or sanitizer report.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
 jobs=$(nproc)
+scripts/lint/check-format.sh
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$jobs"

@@ -154,7 +154,7 @@ private:
             return settled(Ops.RestartIntoBootloader(Request.switchBaud));
         case Command::Program: {
             // The file is checked against the module as it is now.
-            const OperationResult read = Ops.RequestTargetID();
+            OperationResult read = Ops.RequestTargetID();
             if (!read.succeeded())
                 return read;
             OperationResult programmed = Ops.programFirmware({Request.ignoreTargetCheck});
@@ -192,7 +192,7 @@ private:
         const QDateTime started = QDateTime::currentDateTime();
         QElapsedTimer clock;
         clock.start();
-        const OperationResult result = unit();
+        OperationResult result = unit();
         Elapsed = clock.elapsed();
         Started = started;
         report(Name, result, true, number);

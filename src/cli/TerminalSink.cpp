@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <cmath>
+
 TerminalSink::TerminalSink(bool progressBar, std::FILE* stream) : Bar(progressBar), Stream(stream) {}
 
 void TerminalSink::line(const QString& text) {
@@ -47,7 +49,7 @@ void TerminalSink::drawBar() {
     const double rate = seconds > 0 ? Done / seconds : 0;
     QString left = QStringLiteral("-");
     if (rate > 0) {
-        const int remaining = static_cast<int>((Total - Done) / rate + 0.5);
+        const int remaining = static_cast<int>(std::lround((Total - Done) / rate));
         left = QStringLiteral("%1:%2").arg(remaining / 60).arg(remaining % 60, 2, 10, QLatin1Char('0'));
     }
     std::fprintf(Stream, "\r[%s%s] %d/%d pages %3d%% %5.1f pages/s %s left",

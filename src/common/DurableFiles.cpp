@@ -26,17 +26,25 @@ std::optional<qint64> sizeOfOpenFile(int fd, QString* error) {
     return static_cast<qint64>(status.st_size);
 }
 
+namespace {
+// Writes the record at the given offset and syncs it: empty when all of it is
+// on the disk, otherwise why not.
+QString writeAndSync(int fd, qint64 size, QByteArrayView bytes, const FileSystemCalls& calls) {
+    if (::lseek(fd, static_cast<off_t>(size), SEEK_SET) < 0)
+        return qt_error_string(errno);
+    const ssize_t written = calls.write(fd, bytes.data(), static_cast<size_t>(bytes.size()));
+    if (written < 0)
+        return qt_error_string(errno);
+    if (written != bytes.size())
+        return QStringLiteral("the disk took only part of the record");
+    if (calls.fsync(fd) != 0)
+        return qt_error_string(errno);
+    return {};
+}
+} // namespace
+
 QString appendDurably(int fd, qint64 size, QByteArrayView bytes, const FileSystemCalls& calls) {
-    QString failure;
-    if (::lseek(fd, static_cast<off_t>(size), SEEK_SET) < 0) {
-        failure = qt_error_string(errno);
-    } else if (const ssize_t written = calls.write(fd, bytes.data(), static_cast<size_t>(bytes.size()));
-               written != bytes.size()) {
-        failure =
-            written < 0 ? qt_error_string(errno) : QStringLiteral("the disk took only part of the record");
-    } else if (calls.fsync(fd) != 0) {
-        failure = qt_error_string(errno);
-    }
+    QString failure = writeAndSync(fd, size, bytes, calls);
     if (failure.isEmpty())
         return {};
     // What may not be on the disk is taken back, down to the size before the

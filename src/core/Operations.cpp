@@ -217,8 +217,8 @@ OperationResult Operations::openSerialDatabase(const SerialLogRequest& request) 
 }
 
 OpenedLedger Operations::readLog(const LedgerAddress& log, OperationResult& r) {
-    OpenedLedger opened =
-        openSerialLedger(log, SerialLedger::Sharing::ReadOnly, {}, [this] { return Exchange.stopRequested(); });
+    OpenedLedger opened = openSerialLedger(log, SerialLedger::Sharing::ReadOnly, {},
+                                           [this] { return Exchange.stopRequested(); });
     r.file = ledgerName(log);
     if (!opened.ledger) {
         r.outcome = opened.view.outcome;

@@ -18,7 +18,7 @@ public:
     static constexpr std::chrono::milliseconds kDefaultTimeLimit{20000};
     // A unit file is 17 bytes; a body far larger than that is not one, and is
     // not worth waiting for.
-    static constexpr qint64 kMaxBytes = 64 * 1024;
+    static constexpr qint64 kMaxBytes = qint64{64} * 1024;
 
     explicit FileDownload(std::chrono::milliseconds timeLimit = kDefaultTimeLimit);
 

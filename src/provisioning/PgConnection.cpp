@@ -126,7 +126,8 @@ PgConnection::Waited PgConnection::waitForSocket(bool forWriting, const QDeadlin
         loop.quit();
     });
     if (!deadline.isForever())
-        timeLimit.start(static_cast<int>(std::clamp<qint64>(deadline.remainingTime(), 0, 24 * 3600 * 1000)));
+        timeLimit.start(
+            static_cast<int>(std::clamp<qint64>(deadline.remainingTime(), 0, qint64{24} * 3600 * 1000)));
     QTimer stopPoll;
     QObject::connect(&stopPoll, &QTimer::timeout, &loop, [&] {
         if (stop()) {
@@ -281,7 +282,7 @@ QString PgConnection::quotedIdentifier(const QString& identifier) const {
     char* quoted = PQescapeIdentifier(Connection.get(), utf8.constData(), static_cast<size_t>(utf8.size()));
     if (quoted == nullptr)
         return {};
-    const QString result = QString::fromUtf8(quoted);
+    QString result = QString::fromUtf8(quoted);
     PQfreemem(quoted);
     return result;
 }

@@ -117,7 +117,7 @@ QString PgLedger::connect(const StopRequested& stop) {
     const PgResult opened = Connection.open(Uri, Times.connect, stop);
     if (!opened.ok())
         return opened.error;
-    if (const QString schema = PgSchema::check(Connection, Times.statement, stop); !schema.isEmpty()) {
+    if (QString schema = PgSchema::check(Connection, Times.statement, stop); !schema.isEmpty()) {
         Connection.close();
         return schema;
     }
@@ -134,7 +134,7 @@ LedgerView PgLedger::failedView(Outcome outcome, const QString& why) const {
 
 LedgerView PgLedger::open(const StopRequested& stop) {
     Stop = stop;
-    const LedgerView view = readView(stop);
+    LedgerView view = readView(stop);
     Opened = view.succeeded();
     return view;
 }

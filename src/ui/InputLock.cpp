@@ -7,7 +7,8 @@
 #include <QAbstractButton>
 #include <QLineEdit>
 
-InputLock::InputLock(const CoreView& view, WindowSink& events, QList<QWidget*> windows, QObject* parent)
+InputLock::InputLock(const CoreView& view, WindowSink& events, const QList<QWidget*>& windows,
+                     QObject* parent)
     : QObject(parent) {
     for (QWidget* window : windows)
         Windows.append(window);

@@ -15,7 +15,8 @@ class WindowSink;
 class InputLock : public QObject {
     Q_OBJECT
 public:
-    InputLock(const CoreView& view, WindowSink& events, QList<QWidget*> windows, QObject* parent = nullptr);
+    InputLock(const CoreView& view, WindowSink& events, const QList<QWidget*>& windows,
+              QObject* parent = nullptr);
 
 private:
     void apply(bool locked);

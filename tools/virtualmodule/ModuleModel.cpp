@@ -122,7 +122,7 @@ ModuleReply ModuleModel::encryptedPage(const QByteArray& request) {
     const auto byte = [&request](int i) { return static_cast<quint8>(request[i]); };
     const PageRecordHeader header{byte(0), byte(1), static_cast<quint16>(byte(3) << 8 | byte(2)),
                                   byte(4), byte(5), byte(6)};
-    const QByteArray page = Memory.mid(header.page * kPageSize, kPageSize);
+    const QByteArray page = Memory.mid(static_cast<qsizetype>(header.page) * kPageSize, kPageSize);
     return ModuleReply::withData(kEncryptedPageReply,
                                  PageRecord::seal(header, page, PageRecord::familyKey(identity.system)));
 }
@@ -138,7 +138,7 @@ ModuleReply ModuleModel::programPage(const QByteArray& record) {
         return refuse(kErrorSubsystemMismatch);
     if (!ruleAllows(header.mask & 0x0F, identity.serial, header.serial))
         return refuse(kErrorSerialMismatch);
-    Memory.replace(header.page * kPageSize, kPageSize, opened->page);
+    Memory.replace(static_cast<qsizetype>(header.page) * kPageSize, kPageSize, opened->page);
     ++Revision;
     return ModuleReply::accepted();
 }

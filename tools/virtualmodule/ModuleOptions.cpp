@@ -194,7 +194,7 @@ QString applyModuleOptions(const QStringList& arguments, VirtualModule& module, 
         faults.plan(*planned);
     }
     if (parser.isSet(image)) {
-        const QString problem = loadMemoryImage(parser.value(image), module.model());
+        QString problem = loadMemoryImage(parser.value(image), module.model());
         if (!problem.isEmpty())
             return problem;
     }
