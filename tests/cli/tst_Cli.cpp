@@ -70,7 +70,7 @@ QByteArray record(const char* serial) {
 QString reservedIn(const QString& db) {
     const Finished f = run({"--json", "ledger", "--db", db});
     QStringList serials;
-    for (const QJsonValue& r : QJsonDocument::fromJson(f.out.toUtf8())["reserved"].toArray())
+    for (const QJsonValue r : QJsonDocument::fromJson(f.out.toUtf8())["reserved"].toArray())
         serials << QString::number(r["serial"].toInt());
     return serials.join(' ');
 }
@@ -324,8 +324,8 @@ private slots:
              "next serial 0 | log-serial --db x.ser --next-serial 0 | 4 | '0' is outside 1..65535",
              "unknown option | identify --fast | 4 | The following argument was not expected: --fast",
              "help | --help | 0 | ",
-             "capture's help on the extension | capture --help | 0 | is added only when the whole path holds "
-             "no \".\", a folder's name included",
+             "capture's help on the extension | capture --help | 0 | added only when the whole path holds no "
+             "\".\"",
              "no such port | identify --port /nonexistent/tty | 5 | Comms Port: Error opening comms port"});
     }
     void usageErrors() {
@@ -359,7 +359,7 @@ private slots:
         QCOMPARE(f.exitCode, 130);
         QVERIFY2(f.err.last().startsWith("Interrupted: " + command + " stopped at its next step ("),
                  qPrintable(f.err.last()));
-        const int sent = heard.size();
+        const qsizetype sent = heard.size();
         QVERIFY(sent >= 20 && sent < 200);
         if (command == "capture") {
             QCOMPARE(readFile(file), "the file before");

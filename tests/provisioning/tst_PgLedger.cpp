@@ -150,9 +150,10 @@ private slots:
             return output.count("logged ");
         };
         if (!restartServer.isEmpty()) {
-            QTRY_VERIFY_WITH_TIMEOUT(collect() >= stations * units / 4, 30000);
+            QTRY_VERIFY_WITH_TIMEOUT(collect() >= qsizetype{stations} * units / 4, 30000);
             QVERIFY(PgTestServer::control(QStringLiteral("stop")));
-            QVERIFY(collect() < stations * units); // the stations were still at work when the server went
+            QVERIFY(collect() <
+                    qsizetype{stations} * units); // the stations were still at work when the server went
             QVERIFY(PgTestServer::control(QStringLiteral("start")));
         }
         for (auto& station : running) {

@@ -285,7 +285,7 @@ private slots:
             paths.append(redirectTo.toLatin1());
         }
         server.respond(paths.last(), status.toInt(),
-                       body.replace("<70 KiB>", QString(70 * 1024, '0')).toLatin1());
+                       body.replace("<70 KiB>", QString(qsizetype{70} * 1024, '0')).toLatin1());
         const SerialRecoveryResult result = fetch(server.baseUrl());
         QCOMPARE(result.status + result.messageText, told.replace("<failed>", kDownloadFailed));
         QCOMPARE(result.messageTitle, result.messageText.isEmpty() ? QString() : "Serial Recovery");

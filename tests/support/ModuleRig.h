@@ -77,7 +77,7 @@ inline double cpuMilliseconds(int who = RUSAGE_SELF) {
     rusage usage{};
     getrusage(who, &usage);
     const auto ms = [](const timeval& t) {
-        return static_cast<double>(t.tv_sec) * 1000.0 + t.tv_usec / 1000.0;
+        return static_cast<double>(t.tv_sec) * 1000.0 + static_cast<double>(t.tv_usec) / 1000.0;
     };
     return ms(usage.ru_utime) + ms(usage.ru_stime);
 }
