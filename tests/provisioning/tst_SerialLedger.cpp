@@ -25,17 +25,11 @@ std::unique_ptr<SerialLedger> open(const QString& implementation, QString& range
     if (range.isEmpty())
         range = database ? PgTestServer::freshRange()
                          : folder.filePath(QStringLiteral("range%1.ser").arg(++made));
-    std::unique_ptr<SerialLedger> ledger;
-    LedgerView view;
-    if (database) {
-        auto pg = std::make_unique<PgLedger>(PgTestServer::adminUri(), range);
-        view = pg->open({});
-        ledger = std::move(pg);
-    } else {
-        auto file = std::make_unique<SerialLedgerFile>();
-        view = file->open(range, SerialLedger::Sharing::TakeTurns);
-        ledger = std::move(file);
-    }
+    auto pg = database ? std::make_unique<PgLedger>(PgTestServer::adminUri(), range) : nullptr;
+    auto file = database ? nullptr : std::make_unique<SerialLedgerFile>();
+    const LedgerView view = pg ? pg->open({}) : file->open(range, SerialLedger::Sharing::TakeTurns);
+    std::unique_ptr<SerialLedger> ledger =
+        pg ? std::unique_ptr<SerialLedger>(std::move(pg)) : std::move(file);
     if (!view.succeeded())
         qWarning("%s", qPrintable(view.error));
     return view.succeeded() ? std::move(ledger) : nullptr;
