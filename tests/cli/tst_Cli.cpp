@@ -324,8 +324,7 @@ private slots:
              "next serial 0 | log-serial --db x.ser --next-serial 0 | 4 | '0' is outside 1..65535",
              "unknown option | identify --fast | 4 | The following argument was not expected: --fast",
              "help | --help | 0 | ",
-             "capture's help on the extension | capture --help | 0 | added only when the whole path holds no "
-             "\".\"",
+             "help on the extension | capture --help | 0 | is added only when the whole path holds no \".\"",
              "no such port | identify --port /nonexistent/tty | 5 | Comms Port: Error opening comms port"});
     }
     void usageErrors() {
@@ -380,6 +379,7 @@ private slots:
     }
     void stationLoop() {
         const auto [refusing, results, summed, exitCode, logged] = fields<5>();
+        const int refusingUnit = refusing.toInt();
         VirtualModule module;
         QVERIFY(module.start());
         makeBlank(module);
@@ -388,7 +388,7 @@ private slots:
                  "90,1,10,0,0,0,0,0"});
         QStringList seen;
         for (const QJsonObject& unit : stationUnits(cli, module, 3, [&](int n) {
-                 if (n + 1 == refusing.toInt())
+                 if (n + 1 == refusingUnit)
                      module.faults.plan(19, 2, {PlannedFault::Kind::Refuse, 0}); // its second write
              }))
             seen << QStringLiteral("%1 %2").arg(unit["unit"].toInt()).arg(unit["outcome"].toString());
@@ -450,6 +450,7 @@ private slots:
     void stoppedAfterTheWrite_data() { addRows({"killed | 9 | -1 | 0 | 1", "Ctrl-C | 2 | 0 | 100 | "}); }
     void stoppedAfterTheWrite() {
         const auto [signal, exitCode, logSize, reserved] = fields<4>();
+        const int signalNumber = signal.toInt();
         const QString db = Folder.filePath(QStringLiteral("stopped%1.ser").arg(signal));
         VirtualModule first, second;
         for (VirtualModule* module : {&first, &second}) {
@@ -462,7 +463,7 @@ private slots:
                 [&](const QByteArray& frame) { lastHeard = frame; });
         connect(&first, &VirtualModule::replySent, this, [&](const QByteArray& reply) {
             if (lastHeard.at(1) == 0x13 && reply == QByteArray::fromHex("5a5b"))
-                ::kill(static_cast<pid_t>(station.process.processId()), signal.toInt());
+                ::kill(static_cast<pid_t>(station.process.processId()), signalNumber);
         });
         const int stoppedWith = station.finish().exitCode;
         QCOMPARE(join(stoppedWith, first.identity.serial, readFile(db).size(), reservedIn(db)),
