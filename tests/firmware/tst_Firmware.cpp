@@ -49,31 +49,22 @@ QByteArray pages(int count) {
 // a disk does: a write fills the disk halfway through its line (the writes
 // after it find the disk full), a sync meets an I/O error, a rename is not
 // permitted. A sync after a failed one succeeds, as it may on Linux.
+int failWith(int error) {
+    errno = error;
+    return -1;
+}
 FirmwareFileWriter::SystemCalls failingCall(const QString& name, int at) {
     FirmwareFileWriter::SystemCalls calls = FirmwareFileWriter::systemCalls();
     auto count = std::make_shared<int>(0);
     if (name == "write")
         calls.write = [count, at](int fd, const void* data, size_t size) -> ssize_t {
-            if (++*count < at)
-                return ::write(fd, data, size);
-            if (*count == at)
-                return ::write(fd, data, size / 2);
-            errno = ENOSPC;
-            return -1;
+            return ++*count <= at ? ::write(fd, data, *count < at ? size : size / 2) : failWith(ENOSPC);
         };
     else if (name == "fsync")
-        calls.fsync = [count, at](int fd) {
-            if (++*count != at)
-                return ::fsync(fd);
-            errno = EIO;
-            return -1;
-        };
+        calls.fsync = [count, at](int fd) { return ++*count != at ? ::fsync(fd) : failWith(EIO); };
     else if (name == "rename")
         calls.rename = [count, at](const char* from, const char* to) {
-            if (++*count != at)
-                return std::rename(from, to);
-            errno = EACCES;
-            return -1;
+            return ++*count != at ? std::rename(from, to) : failWith(EACCES);
         };
     return calls;
 }
@@ -360,31 +351,36 @@ private slots:
     // result names, the files beside the chosen one, what the operator reads
     // last: message box / status.
     void captureThatStops_data() {
-        addRows({"silent at page 10 | 20:11:no-reply |  | no-response | {partial} | old.fw.partial 2691 | "
-                 "No response. 10 of 12 pages kept in {partial}",
-                 "refused at page 10 | 20:11:refuse |  | no-response | {partial} | old.fw.partial 2691 | "
-                 "No response. 10 of 12 pages kept in {partial}",
-                 "damaged page 10 | 20:11:bad-checksum |  | no-response | {partial} | old.fw.partial 2691 | "
-                 "No response. 10 of 12 pages kept in {partial}",
-                 "silent at page 0 | 20:1:no-reply |  | no-response |  | old.fw.partial 7 | No response.",
-                 "closed while identifying | 16:2:delay=200 | close | abandoned |  | old.fw.partial 7 | "
-                 "Requesting Target ID",
-                 "never identified | 16:1:no-reply | unread | no-response |  | old.fw.partial 7 | "
-                 "Read Target ID for version number first.",
-                 "no such folder |  | no folder | file-error |  | old.fw.partial 7 | "
-                 "File Open: Error opening firmware file: No such file or directory / ID Request OK.",
-                 "disk full in page 2 |  | write 4 | file-error | {partial} | old.fw.partial 547 | "
-                 "File Open: Error opening firmware file: No space left on device / "
-                 "2 of 12 pages kept in {partial}",
-                 "disk full in page 0 |  | write 2 | file-error |  | old.fw.partial 7 | "
-                 "File Open: Error opening firmware file: No space left on device / "
-                 "1 of 12 pages arrived but could not be kept.",
-                 "rename over the chosen file fails |  | rename 2 | file-error | {partial} | "
-                 "old.fw.partial 3227 | File Open: Error opening firmware file: Permission denied / "
-                 "12 of 12 pages kept in {partial}",
-                 "sync before that rename fails |  | fsync 2 | file-error |  |  | "
-                 "File Open: Error opening firmware file: Input/output error / "
-                 "12 of 12 pages arrived but could not be kept."});
+        addRows(
+            {"silent after one page | 20:2:no-reply |  | no-response | {partial} | old.fw.partial 279 | "
+             "No response. 1 of 12 pages kept in {partial}",
+             "the earlier partial file cannot be replaced |  | rename 1 | file-error |  | old.fw.partial 7 | "
+             "File Open: Error opening firmware file: Permission denied / 1 of 12 pages arrived but could "
+             "not "
+             "be kept.",
+             "refused at page 10 | 20:11:refuse |  | no-response | {partial} | old.fw.partial 2691 | "
+             "No response. 10 of 12 pages kept in {partial}",
+             "damaged page 10 | 20:11:bad-checksum |  | no-response | {partial} | old.fw.partial 2691 | "
+             "No response. 10 of 12 pages kept in {partial}",
+             "silent at page 0 | 20:1:no-reply |  | no-response |  | old.fw.partial 7 | No response.",
+             "closed while identifying | 16:2:delay=200 | close | abandoned |  | old.fw.partial 7 | "
+             "Requesting Target ID",
+             "never identified | 16:1:no-reply | unread | no-response |  | old.fw.partial 7 | "
+             "Read Target ID for version number first.",
+             "no such folder |  | no folder | file-error |  | old.fw.partial 7 | "
+             "File Open: Error opening firmware file: No such file or directory / ID Request OK.",
+             "disk full in page 2 |  | write 4 | file-error | {partial} | old.fw.partial 547 | "
+             "File Open: Error opening firmware file: No space left on device / "
+             "2 of 12 pages kept in {partial}",
+             "disk full in page 0 |  | write 2 | file-error |  | old.fw.partial 7 | "
+             "File Open: Error opening firmware file: No space left on device / "
+             "1 of 12 pages arrived but could not be kept.",
+             "rename over the chosen file fails |  | rename 2 | file-error | {partial} | "
+             "old.fw.partial 3227 | File Open: Error opening firmware file: Permission denied / "
+             "12 of 12 pages kept in {partial}",
+             "sync before that rename fails |  | fsync 2 | file-error |  |  | "
+             "File Open: Error opening firmware file: Input/output error / "
+             "12 of 12 pages arrived but could not be kept."});
     }
     void captureThatStops() {
         auto [fault, trouble, outcome, named, beside, reads] = fields<6>();

@@ -173,7 +173,8 @@ private slots:
     void lastSerialOfTheLog_data() {
         addRows({"65534 gives 65535 | 65534 | 65535 | OK | 1 | -", "65535 | 65535 | - | {none} | 0 | -",
                  "65536 | 65536 | - | {none} | 0 | -", "not a number | 0004x | - | {none} | 0 | -",
-                 "a unit logged late | 00003 | 8 | OK | 1 | 9"});
+                 "a unit logged late | 00003 | 8 | OK | 1 | 9",
+                 "a unit numbered 0 | 00000 | 8 | OK | 1 | 9"});
     }
     void lastSerialOfTheLog() {
         const auto [field, next, status, added, after] = fields<5>();
