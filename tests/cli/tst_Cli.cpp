@@ -116,7 +116,7 @@ QList<QJsonObject> stationUnits(Cli& cli, VirtualModule& module, int count,
 class TestCli : public QObject {
     Q_OBJECT
     QTemporaryDir Folder;
-    QString TwoPages; // firmware files for the modules here
+    QString OnePage; // firmware files for the modules here
     QString AllPages;
 
 private slots:
@@ -133,26 +133,31 @@ private slots:
             sink.progress(Activity::Programming, 2, 4);
             sink.status(StatusLines::Both, "Erasing ....");
             sink.progress(Activity::Programming, 4, 4);
+            sink.progress(Activity::Capture, 0, 1); // a new run
+            sink.progress(Activity::Programming, 0, 0);
         }
         std::fclose(stream);
         const QString out = QString::fromLatin1(bytes, static_cast<qsizetype>(size));
         std::free(bytes);
         const QStringList draws = out.split('\r');
         QCOMPARE(join(draws.size(), draws[1], draws[2].left(47), draws[2].right(9), draws[3],
-                      draws[4].left(47), draws[5].left(47), draws[5].right(6)),
-                 join(6, "[..............................] 0/4 pages   0%   0.0 pages/s - left",
+                      draws[4].left(47), draws[5].left(47), draws[5].right(6), draws[6].left(47),
+                      draws[7].left(47)),
+                 join(8, "[..............................] 0/4 pages   0%   0.0 pages/s - left",
                       "[###############...............] 2/4 pages  50%", "0:00 left", "\033[KErasing ....\n",
                       "[###############...............] 2/4 pages  50%",
-                      "[##############################] 4/4 pages 100%", " left\n"));
+                      "[##############################] 4/4 pages 100%", " left\n",
+                      "[..............................] 0/1 pages   0%",
+                      "[##############################] 0/0 pages 100%"));
     }
 
     void initTestCase() {
         VirtualModule master;
         QVERIFY(master.start());
         master.model().setMemory(randomMemory(5));
-        TwoPages = Folder.filePath("two.fw");
+        OnePage = Folder.filePath("one.fw");
         AllPages = Folder.filePath("all.fw");
-        for (const auto& [file, pages] : {std::pair{TwoPages, 2}, std::pair{AllPages, 256}}) {
+        for (const auto& [file, pages] : {std::pair{OnePage, 1}, std::pair{AllPages, 256}}) {
             const Finished f = run({"--port", master.devicePath(), "capture", file, "--header",
                                     "1,10,0,0,0,0", "--pages", QString::number(pages)});
             QCOMPARE(f.exitCode, 0);
@@ -171,12 +176,13 @@ private slots:
              "restore | restore | 0 | Restore OK. | 17",
              "reboot | reboot | 0 |  | 1b",
              "enter-bootloader | enter-bootloader --switch-baud | 0 |  | 3",
-             "program | program {two} | 0 | Program complete. | 10 11 12 12",
+             "program, erase refused | program {one} | 1 | Erase Failed. | 10 11 | 17:1:refuse | 0 of 1 "
+             "pages",
              "program for another module | program {other} | 6 | Firmware is not for this module | 10",
              "program anyway | program {other} --ignore-target-check | 0 | Program complete. | 10 11",
-             "program a file cut short | program {cut} | 0 | Program complete. | 10 11 12 12 |  | 100 "
+             "program a file cut short | program {cut} | 0 | Program complete. | 10 11 12 |  | 100 "
              "bytes of a partial record ignored",
-             "program a file cut short, JSON | program {cut} --json | 0 | Program complete. | 10 11 12 12 "
+             "program a file cut short, JSON | program {cut} --json | 0 | Program complete. | 10 11 12 "
              "|  | \"ignoredBytes\":100",
              "program a missing file | program {missing} | 3 | File Read: Error opening config file: No such "
              "file or directory | ",
@@ -187,8 +193,8 @@ private slots:
              "kept in {new}.fw.partial | 10 14 14 14 | 20:3:bad-checksum | \"file\":\"{new}.fw.partial\"",
              "write-serial | write-serial --block 0x5A,1,10,$34,0X12,0,0,7 | 0 | Write Serial OK. | 13",
              "log-serial | log-serial --db {db} --block 90,1,10,0,0,0,0,0 | 0 | OK | 10 13 10",
-             "log-serial and program | log-serial --db {db} --program {two} --block 90,1,10,0,0,0,0,0 | 0 | "
-             "Program complete. | 10 13 10 11 12 12",
+             "log-serial and program | log-serial --db {db} --program {one} --block 90,1,10,0,0,0,0,0 | 0 | "
+             "Program complete. | 10 13 10 11 12",
              "log-serial, already programmed | log-serial --db {db} --written | 6 | Aborted - Serial No. "
              "already programmed | 10",
              "log-serial starts an empty log at --next-serial | log-serial --db {db} --next-serial 500 | 0 | "
@@ -217,9 +223,9 @@ private slots:
         QVERIFY(writeFile(folder.filePath("other.fw"), QByteArray::fromHex("02010000050200003b0d0a")));
         // Its last record's serial number is damaged: the log gives no next one.
         QVERIFY(writeFile(folder.filePath("damaged.ser"), record("00041") + record("0004x")));
-        QVERIFY(writeFile(folder.filePath("cut.fw"), readFile(TwoPages) + readFile(TwoPages).mid(11, 100)));
+        QVERIFY(writeFile(folder.filePath("cut.fw"), readFile(OnePage) + readFile(OnePage).mid(11, 100)));
         const auto place = [&](QString text) {
-            return text.replace("{two}", TwoPages)
+            return text.replace("{one}", OnePage)
                 .replace("{other}", folder.filePath("other.fw"))
                 .replace("{missing}", folder.filePath("missing.fw"))
                 .replace("{cut}", folder.filePath("cut.fw"))
