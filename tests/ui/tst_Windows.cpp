@@ -123,14 +123,15 @@ std::optional<QString> answer(const QString& text) {
 class TestWindows : public QObject {
     Q_OBJECT
 private slots:
-    // The file dialogs open over the window the operator works in, take
-    // their filters as written, and refuse a name in a folder that does not
+    // The file dialogs open over the window the operator works in (in the
+    // home folder's Firmware), take their filters as written, and refuse a name in a folder that does not
     // exist, staying open for another.
     void fileDialogs_data() { addRows({"capture file | fw", "serial database | ser"}); }
     void fileDialogs() {
         const bool capture = fields<1>()[0] == "fw";
         QCOMPARE(QtDialogs::nameFilters("Firmware Files (*.fw)|*.fw|All|*.*"),
                  (QStringList{"Firmware Files (*.fw)", "All (*.*)"}));
+        QCOMPARE(FileDialogs::FWFileSelect().initialFile, QDir::home().filePath("Firmware/Encrypted.fw"));
         WindowRig rig(true);
         rig.admin().show();
         QApplication::setActiveWindow(&rig.admin());
