@@ -307,7 +307,8 @@ private slots:
         FirmwareRig rig;
         QVERIFY(writeFile(rig.path("cap.fw"), QByteArray(100000, 'x')));
         rig.link().SelectCommsPort(11);
-        CaptureSettings settings; // as the pane starts
+        CaptureSettings settings;            // as the pane starts
+        QVERIFY(!settings.quickSet(8, 300)); // there are presets 0 to 7
         rig.master.identity.appMinor = 5;
         settings.chooseFile(rig.path("jo.doe/cap")); // a "." anywhere: no extension added
         QCOMPARE(settings.file, rig.path("jo.doe/cap"));
