@@ -7,7 +7,6 @@
 #include <bit>
 #include <cfenv>
 #include <cstring>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -37,11 +36,6 @@ private slots:
         QCOMPARE(QString::number(value), fields<1>()[0]);
         QCOMPARE(quint16(value) == 0xFFFF, value == -1); // the error is all ones
     }
-    void hexStrtoByteNeedsTwoCharacters() {
-        QVERIFY_THROWS_EXCEPTION(std::invalid_argument, HexStrtoByte(u"F"));
-        QVERIFY_THROWS_EXCEPTION(std::invalid_argument, HexStrtoByte(u""));
-    }
-
     void decStrtoLong_data() {
         addRows({"12345 | 12345", "00042 | 42", "-17 | -17", "- | -32767", "-a | 32767", "(empty) | -32767",
                  "12a45 | 45", "1234567 | 34567", "-123456 | -23456", "7 | 7", "42_ | -32767",

@@ -31,9 +31,8 @@ private slots:
 
     void errorTexts_data() {
         addRows({"-2 | Code: -2", "-1 | NoResp.", "0 | OK", "1 | InvalidCommand", "2 | MsgChecksumFail",
-                 "3 | SysIDmismatch", "4 | SubsysIDmismatch", "5 | SerialNo mismatch", "6 | EncDataChSumFail",
-                 "7 | IDlocked", "8 | MemWriteFail", "9 | InvParam", "10 | No Permission", "11 | Code: 11",
-                 "255 | Code: 255"});
+                 "4 | SubsysIDmismatch", "5 | SerialNo mismatch", "7 | IDlocked", "8 | MemWriteFail",
+                 "10 | No Permission", "11 | Code: 11"});
     }
     void errorTexts() { QCOMPARE(ErrorCodetoStr(ids().first), rowText()); }
 

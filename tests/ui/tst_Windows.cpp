@@ -445,6 +445,16 @@ private slots:
         QCOMPARE(rig.text({shownLabel}), shown);
     }
 
+    // A log whose last serial number leaves no next one shows none.
+    void serialLogWithoutANextNumber() {
+        QTemporaryDir folder;
+        QVERIFY(writeFile(folder.filePath("full.ser"), "65535," + QByteArray(91, 'x') + ";\r\n"));
+        WindowRig rig(true);
+        rig.dialogs.files << folder.filePath("full.ser");
+        rig.click("admin:SerialDBFileNamelb");
+        QCOMPARE(rig.text({"admin:NewSeriallb"}), "-");
+    }
+
     // Hiding by "Close" or by the close box keeps every value; status texts
     // still reach both windows. The comms window's close box only hides it;
     // "Exit" closes every window and the port.
