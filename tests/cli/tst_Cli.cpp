@@ -319,6 +319,7 @@ private slots:
              "no such preset | capture x.fw --preset Nope | 4 | no such preset",
              "byte too large | write-serial --block 1,2,3,4,5,6,7,256 | 4 | is not eight values 0..255",
              "nine values | write-serial --block 1,2,3,4,5,6,7,8,9 | 4 | is not eight values 0..255",
+             "a hex digit past F | write-serial --block $1G,2,3,4,5,6,7,8 | 4 | is not eight values 0..255",
              "next serial 0 | log-serial --db x.ser --next-serial 0 | 4 | '0' is outside 1..65535",
              "unknown option | identify --fast | 4 | The following argument was not expected: --fast",
              "help | --help | 0 | ",

@@ -37,9 +37,8 @@ private slots:
         QCOMPARE(quint16(value) == 0xFFFF, value == -1); // the error is all ones
     }
     void decStrtoLong_data() {
-        addRows({"12345 | 12345", "00042 | 42", "-17 | -17", "- | -32767", "-a | 32767", "(empty) | -32767",
-                 "12a45 | 45", "1234567 | 34567", "-123456 | -23456", "7 | 7", "42_ | -32767",
-                 "Serial:00321 | 321"});
+        addRows({"00042 | 42", "-17 | -17", "- | -32767", "-a | 32767", "(empty) | -32767", "12a45 | 45",
+                 "1234567 | 34567", "-123456 | -23456", "42_ | -32767", "Serial:00321 | 321"});
     }
     void decStrtoLong() {
         const QString text =
