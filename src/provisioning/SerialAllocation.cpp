@@ -187,6 +187,12 @@ void SerialAllocation::moveNextPast(qint32 serial) {
 }
 
 LoggedUnit SerialAllocation::WriteSerialDBRecord(qint32 serial, const IdBlock& block) {
+    // The record writer refuses on its own when the log has gone meanwhile;
+    // the number stays reserved.
+    if (!Ledger || !Ledger->isOpen()) {
+        Report.status(QStringLiteral("Error: Serial DB file not open"));
+        return unitWith(Outcome::FileError, serial, SerialState::Reserved);
+    }
     Report.status(QStringLiteral("Writing the device data to the serial DB file"));
     LoggedUnitRecord unit;
     unit.serial = serial;
